@@ -1,0 +1,46 @@
+# Quillpost: `make run` builds and starts the program, `make test` builds and runs every
+# test. Both install the Debian packages that are missing first.
+BUILD      ?= build
+BUILD_ASAN ?= build-asan
+BUILD_TSAN ?= build-tsan
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja
+
+.PHONY: all deps configure build run test test-main test-asan test-tsan bench format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/bin/quillpost
+
+test: build
+	scripts/run-tests
+
+test-main: build
+	scripts/run-tests main
+
+test-asan: deps
+	scripts/run-tests asan
+
+test-tsan: deps
+	scripts/run-tests tsan
+
+bench: build
+	scripts/run-benchmarks $(BUILD)/bench
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN)

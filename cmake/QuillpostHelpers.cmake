@@ -1,0 +1,121 @@
+# Shared CMake helpers: compiler flags, test registration, fuzz targets, qpx subcommands.
+
+set(QP_WARNINGS -Wall -Wextra -Werror)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    # The sanitizer and fuzz builds use clang; keep its extra noise out of -Werror.
+    list(APPEND QP_WARNINGS -Wno-unused-private-field -Wno-unused-command-line-argument)
+endif()
+
+if(QP_FUZZ)
+    # Coverage instrumentation for every library the fuzz targets reach.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
+if(QP_SANITIZE)
+    add_compile_options(-fsanitize=${QP_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=${QP_SANITIZE})
+endif()
+
+# qp_library(NAME [QT] SOURCES ... [LIBS ...])
+# A static library of the project with its warnings and include root (src/).
+function(qp_library NAME)
+    cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS" ${ARGN})
+    add_library(${NAME} STATIC ${ARG_SOURCES})
+    target_compile_options(${NAME} PRIVATE ${QP_WARNINGS})
+    target_include_directories(${NAME} PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
+    if(ARG_LIBS)
+        target_link_libraries(${NAME} PUBLIC ${ARG_LIBS})
+    endif()
+    if(ARG_QT)
+        set_target_properties(${NAME} PROPERTIES AUTOMOC ON AUTORCC ON)
+    endif()
+endfunction()
+
+# qp_qt_executable(NAME SOURCES ... LIBS ...): an executable that uses Qt.
+function(qp_qt_executable NAME)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${NAME} ${ARG_SOURCES})
+    target_compile_options(${NAME} PRIVATE ${QP_WARNINGS})
+    target_link_libraries(${NAME} PRIVATE ${ARG_LIBS})
+    set_target_properties(${NAME} PROPERTIES AUTOMOC ON AUTORCC ON)
+endfunction()
+
+# Adds a CTest test that runs COMMAND in its own fresh data folder, headless.
+function(qp_register_test NAME LABELS)
+    add_test(NAME ${NAME}
+             COMMAND ${CMAKE_SOURCE_DIR}/cmake/run-test.sh $<TARGET_FILE:${NAME}> ${ARGN})
+    set_tests_properties(${NAME} PROPERTIES LABELS "${LABELS}" TIMEOUT 600
+        ENVIRONMENT "QP_SOURCE_DIR=${CMAKE_SOURCE_DIR};QP_BINARY_DIR=${CMAKE_BINARY_DIR}")
+endfunction()
+
+# qp_engine_test(NAME SOURCES ... LIBS ... [TSAN])
+# A GoogleTest executable for an engine (no Qt). Runs in every build, including the
+# sanitizer builds; TSAN marks it for the ThreadSanitizer build as well.
+function(qp_engine_test NAME)
+    cmake_parse_arguments(ARG "TSAN" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${NAME} ${ARG_SOURCES})
+    target_compile_options(${NAME} PRIVATE ${QP_WARNINGS})
+    target_link_libraries(${NAME} PRIVATE ${ARG_LIBS} qp_testsupport GTest::gtest GTest::gtest_main)
+    set(labels engine)
+    if(ARG_TSAN)
+        list(APPEND labels tsan)
+    endif()
+    qp_register_test(${NAME} "${labels}")
+endfunction()
+
+# qp_qt_test(NAME SOURCES ... LIBS ...)
+# A test that needs Qt (components, windows, qpx). Uses Qt Test or GoogleTest, whichever
+# the sources bring (link GTest::gtest_main yourself for GoogleTest). Skipped in
+# engine-only builds.
+function(qp_qt_test NAME)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    if(NOT QP_WITH_QT)
+        return()
+    endif()
+    add_executable(${NAME} ${ARG_SOURCES})
+    target_compile_options(${NAME} PRIVATE ${QP_WARNINGS})
+    target_link_libraries(${NAME} PRIVATE ${ARG_LIBS} qp_testsupport Qt6::Test)
+    set_target_properties(${NAME} PROPERTIES AUTOMOC ON AUTORCC ON)
+    qp_register_test(${NAME} "qt")
+endfunction()
+
+# qp_fuzzer(NAME SOURCES ... LIBS ... CORPUS dir)
+# A libFuzzer target (LLVMFuzzerTestOneInput). In the fuzz build it is a real fuzzer run
+# briefly by CTest from the seed corpus; in other builds it is linked with a replay
+# driver that feeds it every seed file, so the target always compiles and its seeds
+# stay good regression inputs.
+function(qp_fuzzer NAME)
+    cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+    add_executable(${NAME} ${ARG_SOURCES})
+    target_compile_options(${NAME} PRIVATE ${QP_WARNINGS})
+    target_link_libraries(${NAME} PRIVATE ${ARG_LIBS})
+    if(QP_FUZZ)
+        target_compile_options(${NAME} PRIVATE -fsanitize=fuzzer)
+        target_link_options(${NAME} PRIVATE -fsanitize=fuzzer)
+        set(work ${CMAKE_BINARY_DIR}/fuzz-corpus/${NAME})
+        add_test(NAME ${NAME}
+                 COMMAND ${CMAKE_SOURCE_DIR}/cmake/run-fuzzer.sh $<TARGET_FILE:${NAME}>
+                         ${work} ${ARG_CORPUS})
+        set_tests_properties(${NAME} PROPERTIES LABELS "fuzz" TIMEOUT 300)
+    else()
+        target_link_libraries(${NAME} PRIVATE qp_fuzzreplay)
+        qp_register_test(${NAME} "engine" ${ARG_CORPUS})
+    endif()
+endfunction()
+
+# qp_bench(NAME SOURCES ... LIBS ...): a Google Benchmark executable in bench/.
+function(qp_bench NAME)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${NAME} ${ARG_SOURCES})
+    target_compile_options(${NAME} PRIVATE ${QP_WARNINGS})
+    target_link_libraries(${NAME} PRIVATE ${ARG_LIBS} benchmark::benchmark)
+    set_target_properties(${NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()
+
+# qp_qpx_command(NAME FUNCTION LIBRARY SUMMARY)
+# Registers "qpx NAME ..." to call `int FUNCTION(const std::vector<std::string>& args)`
+# (args after NAME) from LIBRARY. The qpx tool is built last from the collected list.
+function(qp_qpx_command NAME FUNCTION LIBRARY SUMMARY)
+    set_property(GLOBAL APPEND PROPERTY QP_QPX_COMMANDS "${NAME}\t${FUNCTION}\t${SUMMARY}")
+    set_property(GLOBAL APPEND PROPERTY QP_QPX_LIBRARIES ${LIBRARY})
+endfunction()

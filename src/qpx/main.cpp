@@ -1,0 +1,77 @@
+// qpx: the command-line companion of Quillpost. It exposes the engines for scripting,
+// support and tests: "qpx SUBCOMMAND ARGS...".
+#include "QpxBuiltins.h"
+
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct QpxCommand {
+    const char* name;
+    int (*run)(const std::vector<std::string>& args);
+    const char* summary;
+};
+
+#include "qpx/QpxCommands.inc"
+
+const QpxCommand kBuiltinCommands[] = {
+    {"error", &QpxError, "print the text of error codes: qpx error CODE..."},
+    {"version", &QpxVersion, "print the version"},
+};
+
+void PrintUsage(std::ostream& out) {
+    out << "usage: qpx [--version] SUBCOMMAND [ARGS...]\n\nsubcommands:\n";
+    for (const auto& command : kBuiltinCommands) {
+        out << "  " << command.name << "  " << command.summary << "\n";
+    }
+    for (const QpxCommand* command = kRegisteredCommands; command->name; ++command) {
+        out << "  " << command->name << "  " << command->summary << "\n";
+    }
+}
+
+const QpxCommand* FindCommand(const std::string& name) {
+    for (const auto& command : kBuiltinCommands) {
+        if (name == command.name) {
+            return &command;
+        }
+    }
+    for (const QpxCommand* command = kRegisteredCommands; command->name; ++command) {
+        if (name == command->name) {
+            return command;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(std::cerr);
+        return 2;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage(std::cout);
+        return 0;
+    }
+    if (name == "--version") {
+        return QpxVersion({});
+    }
+    const QpxCommand* command = FindCommand(name);
+    if (!command) {
+        std::cerr << "qpx: unknown subcommand '" << name << "'\n";
+        PrintUsage(std::cerr);
+        return 2;
+    }
+    std::vector<std::string> args(argv + 2, argv + argc);
+    try {
+        return command->run(args);
+    } catch (const std::exception& error) {
+        std::cerr << "qpx " << name << ": " << error.what() << "\n";
+        return 1;
+    }
+}
