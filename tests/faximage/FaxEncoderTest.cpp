@@ -65,15 +65,16 @@ TEST(FaxEncoder, FileLayoutAndPageRecords) {
     int calls = 0;
     FaxConverterEngine engine(std::make_unique<UserFrontEnd>("RAW"));
     auto* user = static_cast<UserFrontEnd*>(&engine.FrontEnd());
-    user->SetHandlers(nullptr,
-                      [&calls](std::uint8_t* data, int& length, bool& endOfPage, bool& more) {
-                          ++calls;
-                          data[0] = 0xF0;
-                          length = 1;
-                          endOfPage = calls == 5 || calls == 10;
-                          more = calls < 10;
-                      },
-                      nullptr);
+    user->SetHandlers(
+        nullptr,
+        [&calls](std::uint8_t* data, int& length, bool& endOfPage, bool& more) {
+            ++calls;
+            data[0] = 0xF0;
+            length = 1;
+            endOfPage = calls == 5 || calls == 10;
+            more = calls < 10;
+        },
+        nullptr);
     engine.SetTopMargin(3);
     engine.SetHighResolution(true);
     engine.SetWidth(2048);
@@ -139,13 +140,14 @@ TEST(FaxEncoder, HalfHeightKeepsOddLines) {
             picture.SetPixel(x, y, true);
         }
     }
-    ASSERT_EQ(ConvertRaster(picture, dir.file("half.apf"), FaxConverterEngine::coHalfHeight, 0,
-                            false),
-              0);
+    ASSERT_EQ(
+        ConvertRaster(picture, dir.file("half.apf"), FaxConverterEngine::coHalfHeight, 0, false),
+        0);
     const auto decoded = DecodeLines(dir.file("half.apf"), 1, FaxUnpackerEngine::FlagDoubleHeight);
     ASSERT_EQ(decoded.lines.size(), 10u) << "five lines, each doubled";
     for (int line = 0; line < 5; ++line) {
-        EXPECT_EQ(decoded.lines[static_cast<std::size_t>(2 * line)], ShiftedRow(picture, 2 * line, 0, 216));
+        EXPECT_EQ(decoded.lines[static_cast<std::size_t>(2 * line)],
+                  ShiftedRow(picture, 2 * line, 0, 216));
     }
 }
 
@@ -156,8 +158,8 @@ TEST(FaxEncoder, RoundTripKeepsEveryPixel) {
     struct Case {
         int width, margin, pageWidth;
     };
-    for (const Case& c : {Case{1728, 0, 1728}, Case{1000, 50, 1728}, Case{2048, 0, 2048},
-                          Case{333, 77, 2048}}) {
+    for (const Case& c :
+         {Case{1728, 0, 1728}, Case{1000, 50, 1728}, Case{2048, 0, 2048}, Case{333, 77, 2048}}) {
         const FaxRaster picture = RandomText(c.width, 120, static_cast<unsigned>(c.width));
         const std::string apf = dir.file("rt.apf");
         ASSERT_EQ(ConvertRaster(picture, apf, 0, c.margin, true, c.pageWidth), 0);
@@ -194,10 +196,10 @@ TEST(FaxEncoder, FailuresDeleteThePartialFile) {
     {
         FaxConverterEngine engine(std::make_unique<BitmapFrontEnd>(FaxRaster(100, 100)));
         int lines = 0;
-        engine.SetStatusCallback([&lines](FaxConverterEngine::StatusCode code,
-                                          const FaxConverterEngine&) {
-            return code == FaxConverterEngine::StatusCode::LineRead && ++lines == 50 ? 1 : 0;
-        });
+        engine.SetStatusCallback(
+            [&lines](FaxConverterEngine::StatusCode code, const FaxConverterEngine&) {
+                return code == FaxConverterEngine::StatusCode::LineRead && ++lines == 50 ? 1 : 0;
+            });
         EXPECT_EQ(engine.ConvertFile("", apf), faxresult::ConvertAborted);
         EXPECT_FALSE(std::filesystem::exists(apf));
     }
@@ -208,7 +210,8 @@ TEST(FaxEncoder, FailuresDeleteThePartialFile) {
     }
     {
         FaxConverterEngine engine(std::make_unique<BitmapFrontEnd>(FaxRaster(8, 8)));
-        EXPECT_EQ(engine.ConvertFile("", dir.file("no/such/folder/x.apf")), faxresult::FileNotFound);
+        EXPECT_EQ(engine.ConvertFile("", dir.file("no/such/folder/x.apf")),
+                  faxresult::FileNotFound);
     }
 }
 
@@ -220,7 +223,8 @@ TEST(FaxEncoder, ImageOptions) {
     EXPECT_EQ(engine.CenteringOffset(), 58);
     EXPECT_FALSE(engine.DoubleWidth());
 
-    engine.SetOptions(FaxConverterEngine::DefaultOptions | FaxConverterEngine::coHalfHeight, 0xFFFF);
+    engine.SetOptions(FaxConverterEngine::DefaultOptions | FaxConverterEngine::coHalfHeight,
+                      0xFFFF);
     engine.ApplyImageOptions(800);
     EXPECT_TRUE(engine.DoubleWidth());
     EXPECT_FALSE(engine.HalfHeight());

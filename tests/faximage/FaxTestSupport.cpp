@@ -17,7 +17,8 @@ Bytes ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -76,8 +77,8 @@ Bytes MakeApf(const std::vector<ApfPage>& pages, int pageCount) {
     Bytes file(64, 0);
     const char signature[] = {'A', 'P', 'F', '1', '0', 0x1A};
     std::copy(signature, signature + 6, file.begin());
-    le::Put16(file.data() + 32,
-              static_cast<std::uint16_t>(pageCount < 0 ? static_cast<int>(pages.size()) : pageCount));
+    le::Put16(file.data() + 32, static_cast<std::uint16_t>(
+                                    pageCount < 0 ? static_cast<int>(pages.size()) : pageCount));
     le::Put32(file.data() + 34, 64);
     for (const ApfPage& page : pages) {
         Bytes header(16, 0);

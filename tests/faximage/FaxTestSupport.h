@@ -50,9 +50,8 @@ Bytes Records(const std::vector<Bytes>& chunks);
 FaxRaster ReadPbm(const std::string& path);
 
 // Converts a picture with the bitmap front end; returns the engine result.
-int ConvertRaster(const FaxRaster& picture, const std::string& output,
-                  std::uint16_t options = 0, int leftMargin = 0, bool fine = true,
-                  int width = 1728, int topMargin = 0);
+int ConvertRaster(const FaxRaster& picture, const std::string& output, std::uint16_t options = 0,
+                  int leftMargin = 0, bool fine = true, int width = 1728, int topMargin = 0);
 
 // Every line a page delivers (start and end calls left out), without picture trimming.
 struct DecodedPage {
