@@ -797,6 +797,10 @@ int ComDispatcher::SetTriggerLength(int slot, std::size_t bytes) {
     });
 }
 
+int ComDispatcher::StatusTriggerKind(int slot, int handle) const {
+    return WithPort(slot, [handle](PortRecord& port) { return port.triggers.StatusKind(handle); });
+}
+
 int ComDispatcher::SaveTriggers(int slot, TriggerTable& saved) const {
     return WithPort(slot, [&](PortRecord& port) {
         saved = port.triggers;

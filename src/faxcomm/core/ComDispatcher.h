@@ -115,6 +115,8 @@ public:
     int SetTimerTrigger(int slot, int handle, long ticks, bool active);
     int SetStatusTrigger(int slot, int handle, std::uint32_t value, bool active);
     int SetTriggerLength(int slot, std::size_t bytes);
+    // The kind of a status trigger, or -5003.
+    int StatusTriggerKind(int slot, int handle) const;
     // The trigger set-up of a port, kept over a close and reopen.
     int SaveTriggers(int slot, TriggerTable& saved) const;
     int RestoreTriggers(int slot, const TriggerTable& saved);

@@ -53,6 +53,14 @@ int TriggerTable::UsedHandles() const {
                       [](const HandleEntry& e) { return e.kind != Kind::Free; }));
 }
 
+int TriggerTable::StatusKind(int handle) const {
+    const HandleEntry* entry = Entry(handle);
+    if (!entry || entry->kind != Kind::Status) {
+        return prBadTriggerHandle;
+    }
+    return statusTriggers_[entry->slot]->kind;
+}
+
 int TriggerTable::AddTimer() {
     const int slot = FreeSlot(timers_);
     if (slot < 0) {

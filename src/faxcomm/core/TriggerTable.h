@@ -66,6 +66,8 @@ public:
     std::optional<Clock::time_point> NextTimerDeadline() const;
 
     int UsedHandles() const;
+    // The kind of a status trigger (StatusTriggerKind), or -5003 for another handle.
+    int StatusKind(int handle) const;
 
 private:
     enum class Kind : std::uint8_t { Free, Timer, Data, Status };
