@@ -154,11 +154,12 @@ void ModemSimulator::HandleLine(const std::string& line) {
         return; // a modem ignores lines that do not start with AT
     }
     bool ok = true;
+    finalAnswer_.clear();
     const std::string information = Execute(upper.substr(at + 2), ok);
     if (!information.empty()) {
         Answer(information);
     }
-    Answer(Word(ok ? "OK" : "ERROR"));
+    Answer(!finalAnswer_.empty() ? finalAnswer_ : Word(ok ? "OK" : "ERROR"));
 }
 
 void ModemSimulator::Reset() {
@@ -208,9 +209,7 @@ std::string ModemSimulator::Execute(const std::string& commands, bool& ok) {
             break;
         case 'D':
             // Nobody to call on this line.
-            pos = commands.size();
-            information = Word("NO DIALTONE");
-            ok = false;
+            finalAnswer_ = Word("NO DIALTONE");
             return information;
         case '+': {
             const std::string rest = commands.substr(pos);

@@ -76,6 +76,7 @@ private:
     std::string line_;
     bool echo_ = true;
     std::string fclass_ = "0";
+    std::string finalAnswer_; // replaces OK/ERROR for the current line
     int answerCount_ = 0;
     std::mt19937 random_;
 };
