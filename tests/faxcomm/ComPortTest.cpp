@@ -48,6 +48,7 @@ private slots:
     void waitForStringWithEchoAndLowerCaseAnswers();
     void waitForStringRestartsOnMismatch();
     void resetModem();
+    void answersThroughNoiseAndDelays();
     void eventsRunOnTheMainThreadInOrder();
     void statusAndTimerEvents();
     void closeFromInsideAnEvent();
@@ -217,6 +218,39 @@ void ComPortTest::resetModem() {
     QVERIFY(timer.elapsed() >= 36 * 55 - 5);
     port.SetOpen(false);
     QVERIFY(!::ResetModem(port) || port.Open()); // AutoOpen reopens; no exception escapes
+}
+
+// Line noise before the answer and a slow modem still give "OK" within the limit; a
+// modem that drops every other answer makes the first wait fail and the retry succeed.
+void ComPortTest::answersThroughNoiseAndDelays() {
+    ModemSimOptions options;
+    options.noiseBytes = 40;
+    options.delayMs = 600;
+    options.seed = 7;
+    ModemSimulator noisy(options);
+    QVERIFY(noisy.Start());
+    SetPortDevice(1, noisy.DevicePath());
+    TQpComPort port;
+    port.SetComNumber(1);
+    port.SetOpen(true);
+    QVERIFY(::ResetModem(port));
+    port.OutputString("ATE0\r");
+    QVERIFY(port.WaitForString("OK", 36, true, false));
+    port.SetOpen(false);
+
+    ModemSimOptions dropping;
+    dropping.dropEvery = 2;
+    ModemSimulator lossy(dropping);
+    QVERIFY(lossy.Start());
+    SetPortDevice(2, lossy.DevicePath());
+    port.SetComNumber(2);
+    port.SetOpen(true);
+    port.OutputString("AT\r");
+    QVERIFY(port.WaitForString("OK", 18, true, false));
+    port.OutputString("AT\r");
+    QVERIFY(!port.WaitForString("OK", 9, true, false));
+    port.OutputString("AT\r");
+    QVERIFY(port.WaitForString("OK", 18, true, false));
 }
 
 void ComPortTest::eventsRunOnTheMainThreadInOrder() {
