@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QtDebug>
 
+#include "common/DataFolder.h"
 #include "faxcomm/ComPortExceptions.h"
 #include "faxcomm/core/ComDispatcher.h"
 #include "faxcomm/core/PortDeviceName.h"
@@ -44,6 +45,11 @@ void ReportHandlerError(const std::exception& error) {
 
 ComDispatcher& Dispatcher() {
     return ComDispatcher::Instance();
+}
+
+// Trace and log file names without a folder live in the data folder.
+std::string DumpPath(const std::string& name) {
+    return !name.empty() && name[0] == '/' ? name : DataFolder() + name;
 }
 
 } // namespace
@@ -150,11 +156,11 @@ void TQpComPort::ClosePort() {
     }
     const int slot = slot_;
     if (tracing_ == tlOn || tracing_ == tlPause) {
-        Dispatcher().TraceDump(slot, traceName_, false, traceHex_);
+        Dispatcher().TraceDump(slot, DumpPath(traceName_), false, traceHex_);
         tracing_ = tlOn;
     }
     if (logging_ == tlOn || logging_ == tlPause) {
-        Dispatcher().LogDump(slot, logName_, false, logHex_);
+        Dispatcher().LogDump(slot, DumpPath(logName_), false, logHex_);
         logging_ = tlOn;
     }
     qpcomm::TriggerTable saved;
@@ -371,7 +377,7 @@ void TQpComPort::SetLogging(TTraceLogState value) {
 void TQpComPort::ApplyTraceCommand(TTraceLogState value, bool trace) {
     ComDispatcher& d = Dispatcher();
     TTraceLogState& state = trace ? tracing_ : logging_;
-    const std::string& name = trace ? traceName_ : logName_;
+    const std::string name = DumpPath(trace ? traceName_ : logName_);
     const bool hex = trace ? traceHex_ : logHex_;
     switch (value) {
     case tlOn:

@@ -91,6 +91,7 @@ public:
     void SetTraceSize(std::uint16_t value);
     std::uint16_t LogSize() const { return logSize_; }
     void SetLogSize(std::uint16_t value);
+    // Dump files; a name without a folder is taken in the data folder.
     const std::string& TraceName() const { return traceName_; }
     void SetTraceName(const std::string& value) { traceName_ = value.substr(0, 255); }
     const std::string& LogName() const { return logName_; }

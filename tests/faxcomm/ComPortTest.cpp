@@ -361,7 +361,7 @@ void ComPortTest::comNumberChangeWhileOpen() {
     port.SetComNumber(3);
     port.SetTraceName(traceFile);
     port.SetTracing(tlOn);
-    port.SetLogging(tlOn);
+    port.SetLogging(tlOn); // dumped to "ZADE.LOG" in the data folder
     port.SetTriggerLength(3);
     port.SetOpen(true);
     const int timer = port.AddTimerTrigger();
@@ -389,6 +389,7 @@ void ComPortTest::comNumberChangeWhileOpen() {
     QTRY_COMPARE(data, QList<int>{match});
     QTRY_COMPARE(avail, QList<int>{4});
     port.SetOpen(false);
+    QVERIFY(ReadFile(DataFolder() + "ZADE.LOG").rfind("Time      Type", 0) == 0);
 }
 
 void ComPortTest::tracingAndLoggingCommands() {
