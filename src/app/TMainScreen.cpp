@@ -329,7 +329,8 @@ void TMainScreen::showEvent(QShowEvent* event) {
 }
 
 void TMainScreen::FormActivate() {
-    if (!firstActivation_) {
+    // A close requested during creation (a table could not be opened) has run already.
+    if (!firstActivation_ || tablesClosed_) {
         return;
     }
     RestoreFormPlacement(this);
