@@ -396,6 +396,7 @@ void TMainScreen::SwitchOrder(TTableAdapter& adapter, const char* tag) {
     if (!adapter.Active()) {
         return;
     }
+    adapter.DisableControls();
     try {
         if (!adapter.HasCurrentRecord()) {
             if (adapter.IndexOrd() != 0) {
@@ -408,6 +409,7 @@ void TMainScreen::SwitchOrder(TTableAdapter& adapter, const char* tag) {
     } catch (const std::exception&) {
         // A missing tag leaves the natural order; the list is still complete.
     }
+    adapter.EnableControls();
 }
 
 void TMainScreen::SetCommand(QPushButton* button, QAction* action, bool enabled) {
@@ -508,6 +510,7 @@ void TMainScreen::EditReceivedFax() {
     } catch (const std::exception& error) {
         InfoBox(QString::fromStdString(error.what()));
     }
+    SetButtons();
 }
 
 void TMainScreen::DeleteButtonClick() {

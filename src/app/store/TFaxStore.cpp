@@ -45,25 +45,29 @@ bool TFaxStore::MakeTable(TTableAdapter& adapter, const store::TableLayout& layo
     }
 }
 
-bool TFaxStore::OpenTable(TTableAdapter& adapter, const store::TableLayout& layout, bool closeFirst,
-                          AfterOpen afterOpen) {
+bool TFaxStore::OpenTable(TTableAdapter& adapter, const store::TableLayout& layout,
+                          bool closeFirst, AfterOpen afterOpen) {
     adapter.SetDatabaseName(DataFolder());
     adapter.SetTableName(layout.fileName);
     if (!FileExists(TableFilePath(layout)) && !MakeTable(adapter, layout)) {
         return false;
     }
+    // The grids hear of the table once, when it is ready.
+    adapter.DisableControls();
     try {
         if (closeFirst) {
             adapter.Close();
         }
         adapter.Open();
     } catch (const std::exception&) {
+        adapter.EnableControls();
         return false;
     }
     // The table is open: what follows only prepares it and never fails the open.
     try {
         if (!FileExists(IndexFilePath(layout))) {
-            adapter.IndexTag(layout.tag, store::NotDeleted, layout.option, false, layout.keyAtOpen);
+            adapter.IndexTag(layout.tag, store::NotDeleted, layout.option, false,
+                             layout.keyAtOpen);
         }
         if (afterOpen == AfterOpen::GoFirst) {
             adapter.First();
@@ -73,6 +77,7 @@ bool TFaxStore::OpenTable(TTableAdapter& adapter, const store::TableLayout& layo
         adapter.SetFilter(store::NotDeleted);
     } catch (const std::exception&) {
     }
+    adapter.EnableControls();
     return true;
 }
 
