@@ -89,6 +89,11 @@ public:
     // Returns the work area number (> 0), or 0 on failure. `alias` and `mode` are kept
     // for reference only; `driver` must be 2.
     int Use(const std::string& path, const std::string& alias = "", int mode = 0, int driver = 2);
+    // Opens like Use, but a damaged production index does not fail the open: every tag
+    // whose definition can still be read is rebuilt from the table and the index file
+    // rewritten; when none can be read the damaged file is removed. Returns the work area
+    // number (LastErrorText() then says what was repaired), or 0 on failure.
+    int UseAndReindex(const std::string& path);
     // Closes the table of the current area (writing pending index changes). 0 or code.
     int Close();
     // Makes `area` current; returns the previous current area (0 when none).
