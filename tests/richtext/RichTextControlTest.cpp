@@ -102,7 +102,9 @@ private slots:
         QTest::keyClicks(&editor, " plain");
         const QByteArray rtf = editor.Rtf();
         QVERIFY2(rtf.contains("{\\f0\\fmodern\\charset0 Courier New;}"), rtf);
-        QVERIFY2(rtf.contains("\\plain\\f0\\fs28\\cf0\\b\\ul\\i Typed\\plain\\f0\\fs28\\cf0  plain"), rtf);
+        QVERIFY2(
+            rtf.contains("\\plain\\f0\\fs28\\cf0\\b\\ul\\i Typed\\plain\\f0\\fs28\\cf0  plain"),
+            rtf);
     }
 
     // Zoom scales the view only: the document and what is written stay the same.
@@ -226,8 +228,9 @@ private slots:
         QCOMPARE(editor.LeftIndent(), 720);
         QCOMPARE(editor.RightIndent(), 360);
         const QByteArray rtf = editor.Rtf();
-        QVERIFY2(rtf.contains("\\pard\\li720\\ri360\\fi720\\sb240\\sa120\\sl360\\plain\\f0\\fs20\\cf0 one"
-                              "\\par\n\r\\plain"),
+        QVERIFY2(rtf.contains(
+                     "\\pard\\li720\\ri360\\fi720\\sb240\\sa120\\sl360\\plain\\f0\\fs20\\cf0 one"
+                     "\\par\n\r\\plain"),
                  rtf);
         QVERIFY2(rtf.contains("\\pard\\plain\\f0\\fs20\\cf0 three"), rtf);
         editor.SetZoom(150); // pixels change with the zoom, twips do not
