@@ -48,6 +48,25 @@ std::vector<TrieNode> BuildTrie(const std::vector<std::vector<int>>& words) {
     return pool;
 }
 
+// Counts the words below each node and orders every sibling list by that count, most
+// first (ties in letter-code order), so that lookups find common letters early.
+int OrderSiblingsByUse(std::vector<TrieNode>& pool, int id) {
+    TrieNode& node = pool[static_cast<std::size_t>(id)];
+    int words = node.endsWord ? 1 : 0;
+    std::vector<std::pair<int, int>> counted; // (words below, child id)
+    for (int child : node.children) {
+        counted.emplace_back(OrderSiblingsByUse(pool, child), child);
+    }
+    std::stable_sort(counted.begin(), counted.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    auto& children = pool[static_cast<std::size_t>(id)].children;
+    for (std::size_t i = 0; i < counted.size(); ++i) {
+        children[i] = counted[i].second;
+        words += counted[i].first;
+    }
+    return words;
+}
+
 // Gives every node its index: sibling lists one after another, breadth first.
 std::vector<int> LayOut(std::vector<TrieNode>& pool) {
     std::vector<int> order; // pool ids in node index order
@@ -170,6 +189,7 @@ bool DictionaryBuilder::Write(const std::string& path, std::string* error) const
     bytes.push_back(static_cast<char>(DictionaryFormat::BannerEnd));
     for (const auto& words : sections) {
         auto pool = BuildTrie(words);
+        OrderSiblingsByUse(pool, 0);
         const auto order = LayOut(pool);
         const auto nodes = EncodeNodes(pool, order);
         SectionHeader header;

@@ -1,6 +1,8 @@
 #include "spell/core/DictionaryFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +19,21 @@ std::shared_ptr<DictionaryFile> DictionaryFile::OpenReadOnly(const std::string& 
     if (fd < 0) {
         return nullptr;
     }
-    return std::shared_ptr<DictionaryFile>(new DictionaryFile(fd, path, false));
+    std::shared_ptr<DictionaryFile> file(new DictionaryFile(fd, path, false));
+    file->LoadImage();
+    return file;
+}
+
+void DictionaryFile::LoadImage() {
+    const std::int64_t size = Size();
+    if (size < 0 || size > MaxImageBytes) {
+        return;
+    }
+    std::vector<char> image(static_cast<std::size_t>(size));
+    if (ReadAt(0, image.data(), image.size()) == image.size()) {
+        image_ = std::move(image);
+        imageLoaded_ = true;
+    }
 }
 
 std::shared_ptr<DictionaryFile> DictionaryFile::OpenReadWrite(const std::string& path) {
@@ -39,6 +55,14 @@ std::shared_ptr<DictionaryFile> DictionaryFile::Create(const std::string& path) 
 std::size_t DictionaryFile::ReadAt(std::int64_t offset, void* data, std::size_t size) const {
     if (offset < 0) {
         return 0;
+    }
+    if (imageLoaded_) {
+        if (offset >= static_cast<std::int64_t>(image_.size())) {
+            return 0;
+        }
+        const std::size_t n = std::min(size, image_.size() - static_cast<std::size_t>(offset));
+        std::memcpy(data, image_.data() + offset, n);
+        return n;
     }
     std::size_t done = 0;
     auto* bytes = static_cast<char*>(data);
@@ -80,6 +104,9 @@ bool DictionaryFile::WriteAt(std::int64_t offset, const void* data, std::size_t 
 
 std::int64_t DictionaryFile::Size() const {
     struct stat info {};
+    if (imageLoaded_) {
+        return static_cast<std::int64_t>(image_.size());
+    }
     if (::fstat(fd_, &info) != 0) {
         return -1;
     }

@@ -3,6 +3,7 @@
 #include "spell/core/DictionaryFile.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -62,8 +63,7 @@ bool DictionarySection::ReadCachedNode(int index, DictionaryNode& node) {
     const std::int64_t blockOffset = NodeOffset(1) + std::int64_t{BlockBytes} * block;
     CacheSlot& slot = cache_[static_cast<std::size_t>(block % CacheSlots)];
     if (slot.offset != blockOffset) {
-        slot.length = file_->ReadAt(blockOffset, slot.bytes.data(), slot.bytes.size());
-        slot.offset = blockOffset;
+        FillSlot(slot, blockOffset);
     }
     const std::size_t within =
         static_cast<std::size_t>((index - 1) % BlockNodes) * DictionaryFormat::NodeSize;
@@ -72,6 +72,17 @@ bool DictionarySection::ReadCachedNode(int index, DictionaryNode& node) {
     }
     node = DictionaryNode::Decode(slot.bytes.data() + within);
     return true;
+}
+
+void DictionarySection::FillSlot(CacheSlot& slot, std::int64_t blockOffset) {
+    const char* image = file_->Image();
+    if (image && blockOffset + BlockBytes <= file_->ImageSize()) {
+        std::memcpy(slot.bytes.data(), image + blockOffset, BlockBytes);
+        slot.length = BlockBytes;
+    } else {
+        slot.length = file_->ReadAt(blockOffset, slot.bytes.data(), slot.bytes.size());
+    }
+    slot.offset = blockOffset;
 }
 
 bool DictionarySection::ReadUncachedNode(int index, DictionaryNode& node) const {

@@ -71,6 +71,7 @@ private:
 
     std::int64_t NodeOffset(int index) const;
     bool ReadCachedNode(int index, DictionaryNode& node);
+    void FillSlot(CacheSlot& slot, std::int64_t blockOffset);
     bool ReadUncachedNode(int index, DictionaryNode& node) const;
 
     std::shared_ptr<DictionaryFile> file_;
