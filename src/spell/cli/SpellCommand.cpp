@@ -188,8 +188,9 @@ int Build(const Options& options) {
         std::cerr << "qpx spell: " << error << "\n";
         return 1;
     }
-    std::cout << options.output << ": " << builder.WordCount() << " words in "
-              << builder.SectionNodeCounts().size() << " sections";
+    const std::size_t sections = builder.SectionNodeCounts().size();
+    std::cout << options.output << ": " << builder.WordCount() << " words in " << sections
+              << (sections == 1 ? " section" : " sections");
     if (skipped > 0) {
         std::cout << " (" << skipped << " lines left out)";
     }
