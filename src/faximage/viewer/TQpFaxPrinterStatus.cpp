@@ -21,6 +21,10 @@ void TQpFaxPrinterStatus::SetPosition(TStatusPosition position) {
     }
 }
 
+TStandardFaxPrinterStatusDisplay* TQpFaxPrinterStatus::Display() const {
+    return display_.data();
+}
+
 bool TQpFaxPrinterStatus::Visible() const {
     return display_ && display_->isVisible();
 }

@@ -28,7 +28,7 @@ public:
     void UpdateDisplay(bool first, bool last) override;
 
     // The form, once the first update created it.
-    TStandardFaxPrinterStatusDisplay* Display() const { return display_; }
+    TStandardFaxPrinterStatusDisplay* Display() const;
 
 private:
     void CreateDisplay();
