@@ -21,7 +21,6 @@ struct Options {
     unsigned whitespaceFrom = 0; // blank-line compression when both are nonzero
     unsigned whitespaceTo = 0;
     bool invert = false;          // 1 bits white instead of black
-    const bool* abort = nullptr;  // decoding stops early once this turns true
 };
 
 // Each returns 0 or a negative error code.

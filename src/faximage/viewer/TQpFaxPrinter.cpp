@@ -1,6 +1,6 @@
 #include "faximage/viewer/TQpFaxPrinter.h"
 
-#include "faximage/viewer/FaxPageDecoder.h"
+#include "faximage/TQpFaxUnpacker.h"
 #include "faximage/viewer/FaxPrintTags.h"
 #include "faximage/viewer/TQpAbstractFaxPrinterStatus.h"
 
@@ -37,7 +37,8 @@ void ProcessMessages() {
 } // namespace
 
 TQpFaxPrinter::TQpFaxPrinter(QObject* owner)
-    : QObject(owner), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    : QObject(owner), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)),
+      unpacker_(new TQpFaxUnpacker(this)) {
     printer_->setDocName(QStringLiteral("ZAde Fax Printer"));
     FindCompanions();
 }
@@ -68,11 +69,11 @@ void TQpFaxPrinter::SetFileName(const QString& fileName) {
     firstPageFine_ = false;
     firstPageWide_ = false;
     if (!fileName.isEmpty()) {
-        totalPages_ = FaxPageDecoder::CheckedPageCount(fileName);
+        unpacker_->SetInFileName(fileName);
+        totalPages_ = unpacker_->PageCount();
         if (totalPages_ > 0) {
-            const unsigned flags = FaxPageDecoder::CheckedPageFlags(fileName, 1);
-            firstPageFine_ = flags & FaxPageDecoder::FineFlag;
-            firstPageWide_ = flags & FaxPageDecoder::WideFlag;
+            firstPageFine_ = unpacker_->FirstPageIsFine();
+            firstPageWide_ = unpacker_->FirstPageIsWide();
         }
     }
     dialogMin_ = totalPages_ > 0 ? 1 : 0;
@@ -173,6 +174,7 @@ void TQpFaxPrinter::PrintPages() {
     lastPage_ = std::min(lastPage_, totalPages_);
     lastStatus_ = ppIdle;
     aborted_ = false;
+    unpacker_->SetOptions(TQpFaxUnpacker::uoYield);
     ShowStatus(true, false);
     WriteLog(lcStart);
     QPainter painter;
@@ -254,9 +256,7 @@ void TQpFaxPrinter::PrintPage(QPainter& painter, int page) {
 }
 
 QImage TQpFaxPrinter::DecodePage(int page) {
-    FaxPageDecoder::Options options;
-    options.abort = &aborted_;
-    return FaxPageDecoder::CheckedPicture(fileName_, page, options);
+    return unpacker_->DecodePageToBitmap(page);
 }
 
 void TQpFaxPrinter::AbortPrinting() {
@@ -264,6 +264,7 @@ void TQpFaxPrinter::AbortPrinting() {
         return;
     }
     aborted_ = true;
+    unpacker_->SetOptions(unpacker_->Options() | TQpFaxUnpacker::uoAbort);
     printer_->abort();
     currentPage_ = 0;
     WriteLog(lcAborted);

@@ -69,6 +69,7 @@ public:
 
     // The printer the pages go to (choose a PDF file through it for print-to-file).
     QPrinter& Printer() { return *printer_; }
+    TQpFaxUnpacker& Unpacker() { return *unpacker_; }
 
     TFaxPrintProgress LastStatus() const { return lastStatus_; }
     static QString ProgressText(int progress);
@@ -118,5 +119,5 @@ private:
     int dialogMax_ = 0;
     bool printing_ = false;
     bool aborted_ = false;
-    bool companionsSearched_ = false;
+    TQpFaxUnpacker* unpacker_ = nullptr; // owned as a child
 };
