@@ -135,14 +135,14 @@ void TFaxViewer::BuildTopBar(QVBoxLayout* layout) {
     auto* bar = new QHBoxLayout(top);
     bar->setContentsMargins(6, 4, 6, 4);
 
-    auto* first = AddPictureButton(bar, QStringLiteral("FirstButton"),
-                                   QStyle::SP_MediaSkipBackward, QStringLiteral("First page"));
+    auto* first = AddPictureButton(bar, QStringLiteral("FirstButton"), QStyle::SP_MediaSkipBackward,
+                                   QStringLiteral("First page"));
     auto* previous = AddPictureButton(bar, QStringLiteral("PrevButton"), QStyle::SP_ArrowBack,
                                       QStringLiteral("Previous page"));
     auto* next = AddPictureButton(bar, QStringLiteral("NextButton"), QStyle::SP_ArrowForward,
                                   QStringLiteral("Next page"));
-    auto* last = AddPictureButton(bar, QStringLiteral("LastButton"),
-                                  QStyle::SP_MediaSkipForward, QStringLiteral("Last page"));
+    auto* last = AddPictureButton(bar, QStringLiteral("LastButton"), QStyle::SP_MediaSkipForward,
+                                  QStringLiteral("Last page"));
     navigationButtons_ = {first, previous, next, last};
     for (QToolButton* button : navigationButtons_) {
         button->setVisible(false);
@@ -164,20 +164,19 @@ void TFaxViewer::BuildTopBar(QVBoxLayout* layout) {
     printerSetupButton_ =
         AddPictureButton(bar, QStringLiteral("PrinterSetupButton"),
                          QStyle::SP_FileDialogDetailedView, QStringLiteral("Printer setup"));
-    printButton_ = AddPictureButton(bar, QStringLiteral("Printbutton"),
-                                    QStyle::SP_DialogSaveButton, QStringLiteral("Print"));
-    auto* printPage =
-        AddPictureButton(bar, QStringLiteral("ExplorerButton1"), QStyle::SP_FileIcon,
-                         QStringLiteral("Print current page"));
+    printButton_ = AddPictureButton(bar, QStringLiteral("Printbutton"), QStyle::SP_DialogSaveButton,
+                                    QStringLiteral("Print"));
+    auto* printPage = AddPictureButton(bar, QStringLiteral("ExplorerButton1"), QStyle::SP_FileIcon,
+                                       QStringLiteral("Print current page"));
     connect(printerSetupButton_, &QToolButton::clicked, this, &TFaxViewer::PrinterSetup);
     connect(printButton_, &QToolButton::clicked, this, &TFaxViewer::PrintAll);
     connect(printPage, &QToolButton::clicked, this, &TFaxViewer::PrintCurrentPage);
     bar->addSpacing(12);
 
-    auto* zoomIn = AddPictureButton(bar, QStringLiteral("ZoomInButton"),
-                                    QStyle::SP_ArrowUp, QStringLiteral("Zoom in"));
-    auto* zoomOut = AddPictureButton(bar, QStringLiteral("ZoomOutButton"),
-                                     QStyle::SP_ArrowDown, QStringLiteral("Zoom out"));
+    auto* zoomIn = AddPictureButton(bar, QStringLiteral("ZoomInButton"), QStyle::SP_ArrowUp,
+                                    QStringLiteral("Zoom in"));
+    auto* zoomOut = AddPictureButton(bar, QStringLiteral("ZoomOutButton"), QStyle::SP_ArrowDown,
+                                     QStringLiteral("Zoom out"));
     zoomIn->setText(QStringLiteral("+"));
     zoomOut->setText(QStringLiteral("-"));
     connect(zoomIn, &QToolButton::clicked, this, &TFaxViewer::ZoomIn);
@@ -232,10 +231,9 @@ void TFaxViewer::BuildViewMenu(QMenuBar* menuBar) {
         zoomActions_.append(action);
     }
     view->addSeparator();
-    const QStringList rotations = {QStringLiteral("No rotation"),
-                                   QStringLiteral("Rotate 90 degrees"),
-                                   QStringLiteral("Rotate 180 degrees"),
-                                   QStringLiteral("Rotate 270 degrees")};
+    const QStringList rotations = {
+        QStringLiteral("No rotation"), QStringLiteral("Rotate 90 degrees"),
+        QStringLiteral("Rotate 180 degrees"), QStringLiteral("Rotate 270 degrees")};
     for (int rotation = 0; rotation < rotations.size(); ++rotation) {
         QAction* action = view->addAction(rotations[rotation]);
         action->setObjectName(QStringLiteral("Rotate%1").arg(rotation));

@@ -64,8 +64,8 @@ private:
     void BuildComponents();
     QToolButton* AddPictureButton(class QHBoxLayout* bar, const QString& name, int icon,
                                   const QString& hint);
-    QPushButton* AddTextButton(class QHBoxLayout* bar, const QString& name,
-                               const QString& caption, const QString& hint);
+    QPushButton* AddTextButton(class QHBoxLayout* bar, const QString& name, const QString& caption,
+                               const QString& hint);
     void LoadFax();
     void ShowPageCounter();
     void ShowViewerError(int code);

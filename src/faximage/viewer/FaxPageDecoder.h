@@ -20,7 +20,7 @@ struct Options {
     int aspect = AspectDoubleHeight;
     unsigned whitespaceFrom = 0; // blank-line compression when both are nonzero
     unsigned whitespaceTo = 0;
-    bool invert = false;          // 1 bits white instead of black
+    bool invert = false; // 1 bits white instead of black
 };
 
 // Each returns 0 or a negative error code.

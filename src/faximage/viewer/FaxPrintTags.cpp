@@ -37,8 +37,7 @@ QString Replace(QString text, const FaxPrintTagValues& values) {
     for (qsizetype dollar = text.indexOf(QLatin1Char('$')); dollar >= 0;
          dollar = text.indexOf(QLatin1Char('$'))) {
         const QChar letter = dollar + 1 < text.size() ? text.at(dollar + 1) : QChar();
-        const QString value =
-            expansions < MaxExpansions ? TagValue(letter, values) : QString();
+        const QString value = expansions < MaxExpansions ? TagValue(letter, values) : QString();
         text.replace(dollar, TagLength(text, dollar), value);
         ++expansions;
     }

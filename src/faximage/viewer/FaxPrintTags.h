@@ -4,11 +4,11 @@
 
 // The values that header and footer tags stand for on one printed page.
 struct FaxPrintTagValues {
-    QString date;     // $D, in the system's short date format
-    QString fileName; // $F
+    QString date;       // $D, in the system's short date format
+    QString fileName;   // $F
     int totalPages = 0; // $N
     int pageNumber = 0; // $P
-    QString time;     // $T, in the system's short time format
+    QString time;       // $T, in the system's short time format
 };
 
 namespace FaxPrintTags {

@@ -22,8 +22,7 @@ void TQpFaxPrinterLog::UpdateLog(TFaxPLCode code, const QString& fileName) {
     if (logFileName_.isEmpty()) {
         return;
     }
-    const QString path =
-        QDir(QString::fromStdString(DataFolder())).absoluteFilePath(logFileName_);
+    const QString path = QDir(QString::fromStdString(DataFolder())).absoluteFilePath(logFileName_);
     const QString when =
         QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
     QString text = LogLine(code, fileName, when) + QLatin1Char('\n');

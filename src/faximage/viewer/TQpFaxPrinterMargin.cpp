@@ -20,8 +20,8 @@ void TQpFaxPrinterMargin::SelectFont(QPainter& painter, bool halfSize) {
     textHeight_ = QFontMetrics(painter.font(), painter.device()).height();
 }
 
-void TQpFaxPrinterMargin::DrawAsHeader(QPainter& painter, FaxPrintArea& area,
-                                       const QString& text, bool halfSize) {
+void TQpFaxPrinterMargin::DrawAsHeader(QPainter& painter, FaxPrintArea& area, const QString& text,
+                                       bool halfSize) {
     SelectFont(painter, halfSize);
     const QRect textRect(area.left, area.top, area.Width(), textHeight_);
     painter.save();
@@ -33,8 +33,8 @@ void TQpFaxPrinterMargin::DrawAsHeader(QPainter& painter, FaxPrintArea& area,
     area.top = lineY + 1;
 }
 
-void TQpFaxPrinterMargin::DrawAsFooter(QPainter& painter, FaxPrintArea& area,
-                                       const QString& text, bool halfSize) {
+void TQpFaxPrinterMargin::DrawAsFooter(QPainter& painter, FaxPrintArea& area, const QString& text,
+                                       bool halfSize) {
     SelectFont(painter, halfSize);
     const QRect textRect(area.left, area.bottom - textHeight_, area.Width(), textHeight_);
     painter.save();

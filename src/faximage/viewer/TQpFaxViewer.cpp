@@ -672,8 +672,8 @@ void TQpFaxViewer::mousePressEvent(QMouseEvent* event) {
     }
     ClearMark();
     const QPoint start = event->position().toPoint() + ScrollPosition();
-    markAnchor_ = markFollow_ = QPoint(std::clamp(start.x(), 0, pageWidth_),
-                                       std::clamp(start.y(), 0, pageHeight_));
+    markAnchor_ = markFollow_ =
+        QPoint(std::clamp(start.x(), 0, pageWidth_), std::clamp(start.y(), 0, pageHeight_));
     marked_ = true;
     marking_ = true;
     viewport()->grabMouse();
@@ -684,7 +684,8 @@ void TQpFaxViewer::MoveFollowingCorner(QPoint viewportPoint) {
     viewportPoint.setX(std::clamp(viewportPoint.x(), client.left(), client.right()));
     viewportPoint.setY(std::clamp(viewportPoint.y(), client.top(), client.bottom()));
     const QPoint inPage = viewportPoint + ScrollPosition();
-    markFollow_ = QPoint(std::clamp(inPage.x(), 0, pageWidth_), std::clamp(inPage.y(), 0, pageHeight_));
+    markFollow_ =
+        QPoint(std::clamp(inPage.x(), 0, pageWidth_), std::clamp(inPage.y(), 0, pageHeight_));
     viewport()->update();
 }
 

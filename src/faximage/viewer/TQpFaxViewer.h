@@ -136,7 +136,9 @@ private:
     void ShowPage();
     void UpdateScrollBars();
     void ScrollTo(int horizontal, int vertical);
-    void ScrollBy(int dx, int dy) { ScrollTo(ScrollPosition().x() + dx, ScrollPosition().y() + dy); }
+    void ScrollBy(int dx, int dy) {
+        ScrollTo(ScrollPosition().x() + dx, ScrollPosition().y() + dy);
+    }
     void ApplyComponentScale();
     void PaintPage(QPainter& painter, const QRect& region);
     void ClearMark();

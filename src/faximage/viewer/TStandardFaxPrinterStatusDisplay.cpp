@@ -19,8 +19,7 @@ TStandardFaxPrinterStatusDisplay::TStandardFaxPrinterStatusDisplay(QWidget* pare
     resolutionLabel_ =
         AddValueRow(form, QStringLiteral("Resolution:"), QStringLiteral("Resolution"));
     widthLabel_ = AddValueRow(form, QStringLiteral("Width:"), QStringLiteral("PageWidth"));
-    firstPageLabel_ =
-        AddValueRow(form, QStringLiteral("First page:"), QStringLiteral("FirstPage"));
+    firstPageLabel_ = AddValueRow(form, QStringLiteral("First page:"), QStringLiteral("FirstPage"));
     lastPageLabel_ = AddValueRow(form, QStringLiteral("Last page:"), QStringLiteral("LastPage"));
     layout->addWidget(group);
     statusLabel_ = new QLabel(this);
