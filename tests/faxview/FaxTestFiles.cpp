@@ -1,92 +1,66 @@
 #include "FaxTestFiles.h"
 
-#include "faximage/core/ApfFileHeader.h"
-#include "faximage/core/ApfPageHeader.h"
-#include "faximage/core/T4Codes.h"
+#include "faximage/core/FaxConverterEngine.h"
+#include "faximage/core/FaxFrontEnd.h"
+#include "faximage/core/FaxRaster.h"
 
 #include <cstdint>
-#include <fstream>
+#include <cstring>
+#include <memory>
 #include <vector>
+
+#include <QFile>
 
 namespace faxtest {
 
 namespace {
 
-// Appends code words to a bit stream packed least significant bit first.
-class BitWriter {
-public:
-    void Put(t4::Code code) {
-        for (int bit = code.bits - 1; bit >= 0; --bit) {
-            PutBit((code.value >> bit) & 1);
-        }
-    }
-    void PutBit(bool one) {
-        if (bitCount_ % 8 == 0) {
-            bytes_.push_back(0);
-        }
-        if (one) {
-            bytes_.back() |= static_cast<std::uint8_t>(1 << (bitCount_ % 8));
-        }
-        ++bitCount_;
-    }
-    void PutRun(int colour, int run) {
-        while (run >= 2560 + 64) {
-            Put(t4::MakeUp(colour, 2560 / 64 - 1));
-            Put(t4::Terminating(colour, 0));
-            run -= 2560;
-        }
-        if (run >= 64) {
-            Put(t4::MakeUp(colour, run / 64 - 1));
-        }
-        Put(t4::Terminating(colour, run % 64));
-    }
-    // The line record: the coded bits, then zero bytes up to bits / 8 + 2 bytes.
-    std::vector<std::uint8_t> Record() const {
-        std::vector<std::uint8_t> record = bytes_;
-        record.resize(static_cast<std::size_t>(bitCount_ / 8 + 2), 0);
-        return record;
-    }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-    int bitCount_ = 0;
-};
-
 bool Black(const uchar* row, int x) {
     return row[x >> 3] & (0x80 >> (x & 7));
 }
 
-std::vector<std::uint8_t> CodeLine(const uchar* row, int width) {
-    BitWriter writer;
-    writer.Put(t4::LineStart);
-    int colour = 0;
-    int x = 0;
-    while (x < width) {
-        int run = 0;
-        while (x < width && Black(row, x) == (colour == 1)) {
-            ++run;
-            ++x;
-        }
-        writer.PutRun(colour, run);
-        colour ^= 1;
-    }
-    return writer.Record();
-}
-
-void AppendRecord(std::vector<std::uint8_t>& data, const std::vector<std::uint8_t>& record) {
-    data.push_back(static_cast<std::uint8_t>(record.size() & 0xFF));
-    data.push_back(static_cast<std::uint8_t>(record.size() >> 8));
-    data.insert(data.end(), record.begin(), record.end());
-}
-
-std::vector<std::uint8_t> CodePage(const QImage& page) {
-    std::vector<std::uint8_t> data;
+FaxRaster RasterOf(const QImage& page) {
+    FaxRaster raster(page.width(), page.height());
     for (int y = 0; y < page.height(); ++y) {
-        AppendRecord(data, CodeLine(page.constScanLine(y), page.width()));
+        std::memcpy(raster.Row(y), page.constScanLine(y),
+                    static_cast<std::size_t>(raster.BytesPerRow()));
     }
-    AppendRecord(data, {0x00, 0x80, 0x00, 0x08, 0x80, 0x00, 0x08, 0x80, 0x00, 0x08, 0x80, 0x00});
-    return data;
+    return raster;
 }
+
+// Hands the converter a list of pictures, one page each.
+class PagesFrontEnd final : public FaxFrontEnd {
+public:
+    explicit PagesFrontEnd(std::vector<FaxRaster> pages) : pages_(std::move(pages)) {}
+
+    std::string DefaultExtension() const override { return ""; }
+    int Open(FaxConverterEngine& engine, const std::string&) override {
+        engine.ApplyImageOptions(pages_.empty() ? 1728 : pages_.front().Width());
+        return pages_.empty() ? -1002 : 0;
+    }
+    int ReadLine(FaxConverterEngine&, std::uint8_t* raster, int& length, bool& morePages,
+                 bool& endOfPage) override {
+        const FaxRaster& page = pages_[page_];
+        if (row_ >= page.Height()) {
+            ++page_;
+            row_ = 0;
+            endOfPage = true;
+            morePages = page_ < pages_.size();
+            return 0;
+        }
+        length = page.BytesPerRow();
+        std::memcpy(raster, page.Row(row_), static_cast<std::size_t>(length));
+        ++row_;
+        morePages = true;
+        return 0;
+    }
+    void Close(FaxConverterEngine&) override {}
+
+private:
+    std::vector<FaxRaster> pages_;
+    std::size_t page_ = 0;
+    int row_ = 0;
+};
 
 } // namespace
 
@@ -116,27 +90,24 @@ QImage FramedPage(int number, int height, bool wide) {
 }
 
 bool WriteApf(const QString& fileName, const QList<QImage>& pages, bool fine) {
-    std::ofstream out(fileName.toStdString(), std::ios::binary | std::ios::trunc);
-    if (!out) {
+    std::vector<FaxRaster> rasters;
+    for (const QImage& page : pages) {
+        rasters.push_back(RasterOf(page));
+    }
+    const int width = pages.isEmpty() ? 1728 : pages.front().width();
+    std::unique_ptr<FaxConverterEngine> engine;
+    if (FaxConverterEngine::CreateEngine(std::make_unique<PagesFrontEnd>(std::move(rasters)),
+                                         engine) != 0) {
         return false;
     }
-    ApfFileHeader header;
-    header.pageCount = static_cast<std::uint16_t>(pages.size());
-    header.stationId = "TEST";
-    const auto headerBytes = header.Serialize();
-    out.write(reinterpret_cast<const char*>(headerBytes.data()), headerBytes.size());
-    for (const QImage& page : pages) {
-        const std::vector<std::uint8_t> data = CodePage(page);
-        ApfPageHeader pageHeader;
-        pageHeader.imageLength = static_cast<std::uint32_t>(data.size());
-        pageHeader.flags = ApfPageHeader::FlagLineRecords | (fine ? ApfPageHeader::FlagFine : 0) |
-                           (page.width() == 2048 ? ApfPageHeader::FlagWide : 0);
-        const auto pageBytes = pageHeader.Serialize();
-        out.write(reinterpret_cast<const char*>(pageBytes.data()), pageBytes.size());
-        out.write(reinterpret_cast<const char*>(data.data()),
-                  static_cast<std::streamsize>(data.size()));
-    }
-    return static_cast<bool>(out);
+    engine->SetOptions(0, FaxConverterEngine::coCenterImage | FaxConverterEngine::coDoubleWidth |
+                              FaxConverterEngine::coYield);
+    engine->SetLeftMargin(0);
+    engine->SetTopMargin(0);
+    engine->SetHighResolution(fine);
+    engine->SetWidth(width);
+    engine->SetStationId("TEST");
+    return engine->ConvertFile("pages", QFile::encodeName(fileName).toStdString()) == 0;
 }
 
 bool WriteFramedFax(const QString& fileName, int count, int height, bool fine) {

@@ -16,8 +16,8 @@ void FillBlack(QImage& picture, const QRect& rect);
 // squares of 40 x 40 pixels in the top left corner. 1 bits are black.
 QImage FramedPage(int number, int height = 2200, bool wide = false);
 
-// Writes `pages` (Mono, 1 = black, 1728 or 2048 wide) into an APF file as one-dimensional
-// T.4 line records. Returns false when the file cannot be written.
+// Converts `pages` (Mono, 1 = black, 1728 or 2048 wide) into an APF file with the fax
+// converter (no margins, no centering). Returns false when the conversion fails.
 bool WriteApf(const QString& fileName, const QList<QImage>& pages, bool fine = true);
 
 // A file of `count` framed pages.
