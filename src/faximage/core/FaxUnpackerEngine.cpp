@@ -265,7 +265,7 @@ int FaxUnpackerEngine::Deliver(const std::uint8_t* line, unsigned length) {
         }
         line = scratch_;
     }
-    if (fine_) {
+    if (fine_ || !aspectCorrection_) {
         return Emit(line, length);
     }
     if (flags_ & FlagDoubleHeight) {

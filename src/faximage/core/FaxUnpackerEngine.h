@@ -49,6 +49,9 @@ public:
     // Runs of at least `from` blank lines become `to` lines; both 0 switches it off.
     // -1002 when from < to, or from is 0 while to is not.
     int SetWhitespaceCompression(unsigned from, unsigned to);
+    // With aspect correction off, standard-resolution lines pass unchanged (neither doubled
+    // nor halved); for exports that keep the page's own geometry. On by default.
+    void SetAspectCorrection(bool on) { aspectCorrection_ = on; }
     // Picture scale factors; 0 is taken as 1.
     void SetScaling(int horizMult, int horizDiv, int vertMult, int vertDiv);
 
@@ -88,6 +91,7 @@ private:
     unsigned whitespaceTo_ = 0;
     int horizMult_ = 1, horizDiv_ = 1, vertMult_ = 1, vertDiv_ = 1;
     bool invert_ = false;
+    bool aspectCorrection_ = true;
 
     T4Decoder decoder_;
     OutputLineFunction outputLine_;

@@ -1,0 +1,400 @@
+#include "tables/DbfFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tables/ByteOrder.h"
+#include "tables/TableFault.h"
+
+namespace qp::tables {
+
+using namespace bytes;
+
+namespace {
+
+constexpr int kPageShift = 16; // 64 KiB cache pages
+constexpr int64_t kPageSize = int64_t(1) << kPageShift;
+constexpr size_t kCachePages = 64; // 4 MiB at most
+constexpr unsigned char kEndOfFile = 0x1A;
+constexpr unsigned char kCodePage1252 = 0x03;
+
+void TodayYmd(unsigned char ymd[3]) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    ymd[0] = static_cast<unsigned char>(local.tm_year % 100);
+    ymd[1] = static_cast<unsigned char>(local.tm_mon + 1);
+    ymd[2] = static_cast<unsigned char>(local.tm_mday);
+}
+
+bool HasMemo(const std::vector<FieldInfo>& fields) {
+    for (const auto& f : fields) {
+        if (f.type == 'M')
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::string DbfFile::FieldProblem(const FieldInfo& f) {
+    if (f.name.empty() || f.name.size() > 10)
+        return "field name \"" + f.name + "\" must have 1 to 10 characters";
+    for (char c : f.name) {
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_'))
+            return "field name \"" + f.name + "\" may hold only letters, digits and '_'";
+    }
+    switch (f.type) {
+    case 'C':
+        if (f.width < 1 || f.width > 254)
+            return "character field " + f.name + " needs a width of 1 to 254";
+        break;
+    case 'N':
+        if (f.width < 1 || f.width > 20 || f.decimals < 0 ||
+            (f.decimals > 0 && f.decimals > f.width - 2))
+            return "numeric field " + f.name + " needs a width of 1 to 20 and fitting decimals";
+        break;
+    case 'L':
+        if (f.width != 1)
+            return "logical field " + f.name + " must have width 1";
+        break;
+    case 'D':
+        if (f.width != 8)
+            return "date field " + f.name + " must have width 8";
+        break;
+    case 'M':
+        if (f.width != 10)
+            return "memo field " + f.name + " must have width 10";
+        break;
+    default:
+        return "field " + f.name + " has unknown type '" + std::string(1, f.type) + "'";
+    }
+    return {};
+}
+
+void DbfFile::Create(const std::string& path, const std::vector<FieldInfo>& fields) {
+    if (fields.empty())
+        throw TableFault(tbeBadArgument, "Cannot create " + path + ": the table has no fields");
+    if (fields.size() > 255)
+        throw TableFault(tbeBadArgument, "Cannot create " + path + ": too many fields");
+    int recordLength = 1;
+    for (const auto& f : fields) {
+        std::string problem = FieldProblem(f);
+        if (!problem.empty())
+            throw TableFault(tbeBadArgument, "Cannot create " + path + ": " + problem);
+        recordLength += f.width;
+    }
+    if (recordLength > 65500)
+        throw TableFault(tbeBadArgument, "Cannot create " + path + ": records too long");
+    int headerLength = 32 + 32 * int(fields.size()) + 1;
+    std::vector<unsigned char> data(headerLength + 1, 0);
+    data[0] = HasMemo(fields) ? 0xF5 : 0x03;
+    TodayYmd(&data[1]);
+    PutLE32(&data[4], 0);
+    PutLE16(&data[8], headerLength);
+    PutLE16(&data[10], recordLength);
+    data[29] = kCodePage1252;
+    int offset = 1;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        unsigned char* d = &data[32 + 32 * i];
+        for (size_t k = 0; k < fields[i].name.size(); ++k)
+            d[k] = static_cast<unsigned char>(std::toupper(fields[i].name[k]));
+        d[11] = static_cast<unsigned char>(fields[i].type);
+        PutLE32(d + 12, offset);
+        d[16] = static_cast<unsigned char>(fields[i].width);
+        d[17] = static_cast<unsigned char>(fields[i].decimals);
+        offset += fields[i].width;
+    }
+    data[headerLength - 1] = 0x0D;
+    data[headerLength] = kEndOfFile;
+
+    std::string temp = path + ".new";
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw TableFault(tbeIo, "Cannot create " + path + ": " + std::strerror(errno));
+    bool written = ::write(fd, data.data(), data.size()) == ssize_t(data.size());
+    written = (::close(fd) == 0) && written;
+    if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        throw TableFault(tbeIo, "Cannot write " + path + ": " + std::strerror(errno));
+    }
+}
+
+DbfFile::DbfFile(const std::string& path) : path_(path), cache_(kCachePages) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0)
+        Fail(tbeOpenFailed, std::string("cannot open: ") + std::strerror(errno));
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+        Fail(tbeOpenFailed, "the table is in use by another program");
+    }
+    try {
+        ReadHeader();
+    } catch (...) {
+        ::close(fd_);
+        fd_ = -1;
+        throw;
+    }
+}
+
+DbfFile::~DbfFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void DbfFile::Fail(TableError code, const std::string& what) const {
+    throw TableFault(code, "Table " + path_ + ": " + what);
+}
+
+void DbfFile::ReadHeader() {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        Fail(tbeIo, std::strerror(errno));
+    const int64_t fileSize = st.st_size;
+    if (fileSize < 32 + 32 + 1)
+        Fail(tbeCorrupt, "file too short for a table header");
+    std::vector<unsigned char> head(32);
+    ReadAt(0, head.data(), 32);
+    version_ = head[0];
+    if (version_ != 0x03 && version_ != 0xF5)
+        Fail(tbeCorrupt, "not a FoxPro 2 table (version byte " + std::to_string(version_) + ")");
+    std::memcpy(date_, &head[1], 3);
+    recordCount_ = GetLE32(&head[4]);
+    headerLength_ = int(GetLE16(&head[8]));
+    recordLength_ = int(GetLE16(&head[10]));
+    flags_ = head[28];
+    codePage_ = head[29];
+    if (headerLength_ < 32 + 32 + 1 || headerLength_ > fileSize)
+        Fail(tbeCorrupt, "wrong header length " + std::to_string(headerLength_));
+    if (recordLength_ < 2)
+        Fail(tbeCorrupt, "wrong record length " + std::to_string(recordLength_));
+    std::vector<unsigned char> header(headerLength_);
+    ReadAt(0, header.data(), header.size());
+    ReadFieldDescriptors(header);
+    int64_t needed = int64_t(headerLength_) + int64_t(recordCount_) * recordLength_;
+    if (needed > fileSize)
+        Fail(tbeCorrupt,
+             "record count " + std::to_string(recordCount_) + " goes beyond the end of the file");
+    if (version_ == 0x03 && HasMemoFields())
+        Fail(tbeCorrupt, "memo fields in a table marked as having no memo file");
+}
+
+void DbfFile::ReadFieldDescriptors(const std::vector<unsigned char>& header) {
+    int offset = 1;
+    size_t pos = 32;
+    for (; pos + 32 <= header.size() && header[pos] != 0x0D; pos += 32) {
+        const unsigned char* d = &header[pos];
+        FieldInfo f;
+        size_t nameLength = 0;
+        while (nameLength < 11 && d[nameLength] != 0)
+            ++nameLength;
+        f.name.assign(reinterpret_cast<const char*>(d), nameLength);
+        for (auto& c : f.name)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        f.type = static_cast<char>(std::toupper(d[11]));
+        f.width = d[16];
+        f.decimals = d[17];
+        if (f.type == 'F')
+            f.type = 'N';
+        f.offset = offset;
+        std::string problem = FieldProblem(f);
+        if (!problem.empty())
+            Fail(tbeCorrupt, "bad field descriptor: " + problem);
+        offset += f.width;
+        fields_.push_back(f);
+    }
+    if (pos >= header.size() || header[pos] != 0x0D)
+        Fail(tbeCorrupt, "field descriptors do not end within the header");
+    if (fields_.empty())
+        Fail(tbeCorrupt, "the table has no fields");
+    if (offset != recordLength_)
+        Fail(tbeCorrupt, "record length " + std::to_string(recordLength_) +
+                             " does not match the fields (" + std::to_string(offset) + ")");
+}
+
+bool DbfFile::HasMemoFields() const {
+    return HasMemo(fields_);
+}
+
+std::string DbfFile::LastUpdate() const {
+    int year = date_[0] < 100 ? 2000 + date_[0] : 1900 + date_[0];
+    if (date_[0] >= 80 && date_[0] < 100)
+        year = 1900 + date_[0];
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, date_[1], date_[2]);
+    return text;
+}
+
+void DbfFile::ReadAt(int64_t offset, void* data, size_t length) {
+    auto* out = static_cast<unsigned char*>(data);
+    while (length > 0) {
+        ssize_t n = ::pread(fd_, out, length, offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            Fail(n == 0 ? tbeCorrupt : tbeIo,
+                 n == 0 ? "unexpected end of file" : std::string(std::strerror(errno)));
+        out += n;
+        offset += n;
+        length -= size_t(n);
+    }
+}
+
+void DbfFile::WriteAt(int64_t offset, const void* data, size_t length) {
+    const auto* in = static_cast<const unsigned char*>(data);
+    UpdateCache(offset, data, length);
+    while (length > 0) {
+        ssize_t n = ::pwrite(fd_, in, length, offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            Fail(tbeIo, std::string("write failed: ") + std::strerror(errno));
+        in += n;
+        offset += n;
+        length -= size_t(n);
+    }
+}
+
+const unsigned char* DbfFile::CachedPage(int64_t page, size_t& valid) {
+    CachePage& slot = cache_[size_t(page) % kCachePages];
+    if (slot.page != page) {
+        slot.data.resize(kPageSize);
+        slot.page = -1;
+        size_t got = 0;
+        while (got < size_t(kPageSize)) {
+            ssize_t n = ::pread(fd_, slot.data.data() + got, kPageSize - got,
+                                (page << kPageShift) + int64_t(got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                Fail(tbeIo, std::strerror(errno));
+            if (n == 0)
+                break;
+            got += size_t(n);
+        }
+        slot.page = page;
+        slot.valid = got;
+    }
+    valid = slot.valid;
+    return slot.data.data();
+}
+
+void DbfFile::UpdateCache(int64_t offset, const void* data, size_t length) {
+    const auto* in = static_cast<const unsigned char*>(data);
+    int64_t end = offset + int64_t(length);
+    for (int64_t page = offset >> kPageShift; page <= (end - 1) >> kPageShift; ++page) {
+        CachePage& slot = cache_[size_t(page) % kCachePages];
+        if (slot.page != page)
+            continue;
+        int64_t pageStart = page << kPageShift;
+        int64_t from = std::max(offset, pageStart);
+        int64_t to = std::min(end, pageStart + kPageSize);
+        std::memcpy(slot.data.data() + (from - pageStart), in + (from - offset), size_t(to - from));
+        slot.valid = std::max(slot.valid, size_t(to - pageStart));
+    }
+}
+
+void DbfFile::ReadRecord(long recno, std::string& out) {
+    if (recno < 1 || recno > recordCount_)
+        Fail(tbeNoRecord, "no record " + std::to_string(recno));
+    int64_t offset = headerLength_ + int64_t(recno - 1) * recordLength_;
+    out.resize(size_t(recordLength_));
+    int64_t page = offset >> kPageShift;
+    if (((offset + recordLength_ - 1) >> kPageShift) == page) {
+        size_t valid = 0;
+        const unsigned char* data = CachedPage(page, valid);
+        size_t inPage = size_t(offset - (page << kPageShift));
+        if (inPage + size_t(recordLength_) <= valid) {
+            std::memcpy(out.data(), data + inPage, size_t(recordLength_));
+            return;
+        }
+    }
+    ReadAt(offset, out.data(), out.size());
+}
+
+void DbfFile::WriteRecord(long recno, const std::string& record) {
+    if (recno < 1 || recno > recordCount_)
+        Fail(tbeNoRecord, "no record " + std::to_string(recno));
+    if (int(record.size()) != recordLength_)
+        Fail(tbeBadArgument, "record of " + std::to_string(record.size()) +
+                                 " bytes, the table needs " + std::to_string(recordLength_));
+    WriteAt(headerLength_ + int64_t(recno - 1) * recordLength_, record.data(), record.size());
+}
+
+long DbfFile::AppendRecord(const std::string& record) {
+    if (int(record.size()) != recordLength_)
+        Fail(tbeBadArgument, "record of " + std::to_string(record.size()) +
+                                 " bytes, the table needs " + std::to_string(recordLength_));
+    if (recordCount_ >= 0x7FFFFFFE)
+        Fail(tbeBadArgument, "the table is full");
+    std::string data = record;
+    data += char(kEndOfFile);
+    WriteAt(headerLength_ + int64_t(recordCount_) * recordLength_, data.data(), data.size());
+    ++recordCount_;
+    WriteRecordCount();
+    return recordCount_;
+}
+
+std::string DbfFile::BlankRecord() const {
+    return std::string(size_t(recordLength_), ' ');
+}
+
+void DbfFile::WriteRecordCount() {
+    unsigned char count[4];
+    PutLE32(count, uint32_t(recordCount_));
+    WriteAt(4, count, 4);
+}
+
+void DbfFile::SetIndexFlag(bool on) {
+    int flags = on ? (flags_ | 0x01) : (flags_ & ~0x01);
+    if (flags == flags_)
+        return;
+    flags_ = flags;
+    unsigned char byte = static_cast<unsigned char>(flags_);
+    WriteAt(28, &byte, 1);
+}
+
+void DbfFile::Flush() {
+    unsigned char today[3];
+    TodayYmd(today);
+    if (std::memcmp(today, date_, 3) != 0) {
+        std::memcpy(date_, today, 3);
+        WriteAt(1, date_, 3);
+    }
+    ::fdatasync(fd_);
+}
+
+std::string DbfFile::HeaderBytes() {
+    std::string header(size_t(headerLength_), '\0');
+    ReadAt(0, header.data(), header.size());
+    return header;
+}
+
+void DbfFile::WriteCopy(const std::string& path, std::string header, const std::string& records,
+                        long count) {
+    PutLE32(reinterpret_cast<unsigned char*>(header.data()) + 4, uint32_t(count));
+    std::string data = std::move(header);
+    data += records;
+    data += char(kEndOfFile);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw TableFault(tbeIo, "Cannot write " + path + ": " + std::strerror(errno));
+    bool written = ::write(fd, data.data(), data.size()) == ssize_t(data.size());
+    written = (::fdatasync(fd) == 0) && written;
+    written = (::close(fd) == 0) && written;
+    if (!written) {
+        std::remove(path.c_str());
+        throw TableFault(tbeIo, "Cannot write " + path + ": " + std::strerror(errno));
+    }
+}
+
+} // namespace qp::tables

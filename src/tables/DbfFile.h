@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tables/TableEngine.h"
+
+namespace qp::tables {
+
+// A FoxPro 2.x table file (.DBF) opened for exclusive use: header, field descriptors and
+// fixed-length records, read through a small page cache of bounded size.
+//
+// Write order keeps the file sound if the process dies: an appended record and the end
+// marker are written before the header's record count, so a record is either fully
+// there or not counted.
+class DbfFile {
+public:
+    // Writes an empty table; throws TableFault.
+    static void Create(const std::string& path, const std::vector<FieldInfo>& fields);
+    // Checks a field definition; returns an empty string when sound, else the reason.
+    static std::string FieldProblem(const FieldInfo& field);
+
+    // Opens and checks the header; throws TableFault (tbeOpenFailed, tbeCorrupt).
+    explicit DbfFile(const std::string& path);
+    ~DbfFile();
+    DbfFile(const DbfFile&) = delete;
+    DbfFile& operator=(const DbfFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    const std::vector<FieldInfo>& Fields() const { return fields_; }
+    int RecordLength() const { return recordLength_; }
+    long RecordCount() const { return recordCount_; }
+    int HeaderLength() const { return headerLength_; }
+    bool HasMemoFields() const;
+    bool HasIndexFlag() const { return (flags_ & 0x01) != 0; }
+    int VersionByte() const { return version_; }
+    int CodePageMark() const { return codePage_; }
+    std::string LastUpdate() const; // "YYYY-MM-DD"
+
+    // Copies record `recno` (1..RecordCount) into `out`; throws TableFault.
+    void ReadRecord(long recno, std::string& out);
+    // Overwrites record `recno` with `record` (RecordLength bytes).
+    void WriteRecord(long recno, const std::string& record);
+    // Appends a record and returns its number.
+    long AppendRecord(const std::string& record);
+    // A blank record: live mark and every field blank.
+    std::string BlankRecord() const;
+    // Sets or clears the structural index flag in the header.
+    void SetIndexFlag(bool on);
+    // Writes the date of last update and flushes to disk.
+    void Flush();
+    // The header as stored (HeaderLength bytes), for writing a compacted copy.
+    std::string HeaderBytes();
+    // Writes a table file with `header` (record count patched) followed by `records`
+    // (each RecordLength bytes, concatenated) and the end marker; throws TableFault.
+    static void WriteCopy(const std::string& path, std::string header, const std::string& records,
+                          long count);
+
+private:
+    void ReadHeader();
+    void ReadFieldDescriptors(const std::vector<unsigned char>& header);
+    void ReadAt(int64_t offset, void* data, size_t length);
+    void WriteAt(int64_t offset, const void* data, size_t length);
+    void WriteRecordCount();
+    const unsigned char* CachedPage(int64_t page, size_t& valid);
+    void UpdateCache(int64_t offset, const void* data, size_t length);
+    [[noreturn]] void Fail(TableError code, const std::string& what) const;
+
+    struct CachePage {
+        int64_t page = -1;
+        size_t valid = 0;
+        std::vector<unsigned char> data;
+    };
+
+    std::string path_;
+    int fd_ = -1;
+    int version_ = 0;
+    int flags_ = 0;
+    int codePage_ = 0;
+    int headerLength_ = 0;
+    int recordLength_ = 0;
+    long recordCount_ = 0;
+    unsigned char date_[3] = {0, 0, 0};
+    std::vector<FieldInfo> fields_;
+    std::vector<CachePage> cache_;
+};
+
+} // namespace qp::tables

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qp::tables {
+
+// A FoxPro memo file (.FPT): a 512-byte header with the next free block and the block
+// size, then memos of an 8-byte header (type, length; big-endian) and their data, each
+// starting on a block boundary.
+//
+// A changed memo is written over its old blocks when it fits them, otherwise appended.
+// Appends write the data before advancing the header's next free block, and in-place
+// rewrites write the data before the length, so a process killed midway leaves every
+// other memo intact.
+class MemoFile {
+public:
+    static constexpr uint32_t kDefaultBlockSize = 64;
+
+    // Writes an empty memo file; throws TableFault.
+    static void Create(const std::string& path, uint32_t blockSize = kDefaultBlockSize);
+
+    // Opens and checks the header; throws TableFault.
+    explicit MemoFile(const std::string& path);
+    ~MemoFile();
+    MemoFile(const MemoFile&) = delete;
+    MemoFile& operator=(const MemoFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    uint32_t BlockSize() const { return blockSize_; }
+    uint32_t NextFreeBlock() const { return nextFree_; }
+
+    // The data of the memo starting at `block`; throws TableFault (tbeCorrupt) when the
+    // block or its length lies outside the file.
+    std::string Read(uint32_t block);
+    // Blocks the memo at `block` occupies (0 when `block` is 0).
+    uint32_t BlocksUsed(uint32_t block);
+    // Stores `data` as a text memo replacing the memo at `oldBlock` (0: none) and returns
+    // the block where it now starts.
+    uint32_t Write(uint32_t oldBlock, const std::string& data);
+    void Flush();
+
+private:
+    void ReadHeader();
+    uint32_t ReadLength(uint32_t block);
+    void ReadAt(int64_t offset, void* data, size_t length);
+    void WriteAt(int64_t offset, const void* data, size_t length);
+    void WriteMemo(uint32_t block, const std::string& data);
+    [[noreturn]] void Fail(int code, const std::string& what) const;
+
+    std::string path_;
+    int fd_ = -1;
+    uint32_t blockSize_ = kDefaultBlockSize;
+    uint32_t nextFree_ = 0;
+    int64_t fileSize_ = 0;
+};
+
+} // namespace qp::tables

@@ -1,0 +1,917 @@
+#include "tables/WorkArea.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "tables/CdxWriter.h"
+#include "tables/DbfFile.h"
+#include "tables/MemoFile.h"
+#include "tables/TableFault.h"
+
+namespace qp::tables {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kNotDeleted[] = ".NOT.DELETED()";
+
+std::string Upper(std::string s) {
+    for (auto& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string Companion(const std::string& path, const std::string& ext) {
+    fs::path p(path);
+    std::string own = p.extension().string();
+    bool lower = !own.empty() && std::islower(static_cast<unsigned char>(own.back()));
+    std::string lowerExt = ext;
+    for (auto& c : lowerExt)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    fs::path preferred = p, other = p;
+    preferred.replace_extension(lower ? lowerExt : ext);
+    other.replace_extension(lower ? ext : lowerExt);
+    std::error_code ec;
+    if (!fs::exists(preferred, ec) && fs::exists(other, ec))
+        return other.string();
+    return preferred.string();
+}
+
+// Julian day number of a "YYYYMMDD" date; 0 for a blank or invalid date.
+double JulianDay(const std::string& date) {
+    if (date.size() != 8 || !std::all_of(date.begin(), date.end(), ::isdigit))
+        return 0;
+    int y = std::stoi(date.substr(0, 4)), m = std::stoi(date.substr(4, 2)),
+        d = std::stoi(date.substr(6, 2));
+    int a = (14 - m) / 12;
+    int yy = y + 4800 - a;
+    int mm = m + 12 * a - 3;
+    return double(d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045);
+}
+
+// A number as an 8-byte key that sorts as unsigned bytes: the IEEE double in big-endian
+// order, top bit flipped for values >= 0, every bit inverted for negative values.
+std::string NumberKey(double value) {
+    if (value == 0)
+        value = 0; // -0 sorts as +0
+    uint64_t bits;
+    std::memcpy(&bits, &value, 8);
+    bits = value < 0 ? ~bits : bits | (uint64_t(1) << 63);
+    std::string key(8, '\0');
+    for (int i = 0; i < 8; ++i)
+        key[size_t(i)] = static_cast<char>(bits >> (8 * (7 - i)));
+    return key;
+}
+
+} // namespace
+
+std::string WorkArea::CompanionPath(const std::string& tablePath, const std::string& ext) {
+    return Companion(tablePath, ext);
+}
+
+WorkArea::WorkArea(const std::string& path, const Environment& env, IndexMode mode)
+    : path_(path), env_(env) {
+    OpenFiles();
+    OpenIndex(mode);
+    GoTop();
+}
+
+WorkArea::~WorkArea() {
+    try {
+        Commit();
+    } catch (...) {
+        // Closing must not throw; the index is rebuilt by Reindex when it was not written.
+    }
+}
+
+void WorkArea::Fail(TableError code, const std::string& what) const {
+    throw TableFault(code, "Table " + path_ + ": " + what);
+}
+
+std::string WorkArea::MemoPath() const {
+    return Companion(path_, ".FPT");
+}
+std::string WorkArea::IndexPath() const {
+    return Companion(path_, ".CDX");
+}
+
+void WorkArea::OpenFiles() {
+    dbf_ = std::make_unique<DbfFile>(path_);
+    if (dbf_->HasMemoFields()) {
+        std::string memoPath = MemoPath();
+        std::error_code ec;
+        if (!fs::exists(memoPath, ec))
+            Fail(tbeOpenFailed, "its memo file " + memoPath + " is missing");
+        memo_ = std::make_unique<MemoFile>(memoPath);
+    }
+    LoadDeletedMarks();
+    recordRecno_ = 0;
+}
+
+void WorkArea::LoadDeletedMarks() {
+    deletedMarks_.assign(size_t(dbf_->RecordCount()) + 1, 0);
+    deletedCount_ = 0;
+    for (long r = 1; r <= dbf_->RecordCount(); ++r) {
+        dbf_->ReadRecord(r, scratch_);
+        if (scratch_[0] == '*') {
+            deletedMarks_[size_t(r)] = 1;
+            ++deletedCount_;
+        }
+    }
+}
+
+std::unique_ptr<WorkArea::IndexTagState> WorkArea::MakeTag(const CdxTagHeader& header) const {
+    auto tag = std::make_unique<IndexTagState>();
+    tag->header = header;
+    tag->header.name = Upper(header.name);
+    tag->key = Expression::Compile(header.keyExpr, dbf_->Fields());
+    if (!header.forExpr.empty()) {
+        tag->condition = Expression::Compile(header.forExpr, dbf_->Fields());
+        if (tag->condition->ResultType() != 'L')
+            throw TableFault(tbeBadExpression,
+                             "Condition \"" + header.forExpr + "\" is not a logical expression");
+    }
+    int keyLength = 0;
+    switch (tag->key->ResultType()) {
+    case 'C':
+        keyLength = tag->key->ResultWidth();
+        tag->pad = ' ';
+        break;
+    case 'D':
+    case 'N':
+        keyLength = 8;
+        tag->pad = '\0';
+        break;
+    case 'L':
+        keyLength = 1;
+        tag->pad = ' ';
+        break;
+    default:
+        break;
+    }
+    if (keyLength < 1 || keyLength > 240)
+        throw TableFault(tbeBadExpression, "Key \"" + header.keyExpr + "\" gives keys of " +
+                                               std::to_string(keyLength) +
+                                               " bytes; 1 to 240 are possible");
+    tag->header.keyLength = keyLength;
+    tag->keys = KeyList(keyLength);
+    return tag;
+}
+
+void WorkArea::OpenIndex(IndexMode mode) {
+    std::string cdxPath = IndexPath();
+    std::error_code ec;
+    if (!fs::exists(cdxPath, ec))
+        return;
+    try {
+        CdxReader reader(cdxPath);
+        for (const auto& header : reader.Tags()) {
+            std::unique_ptr<IndexTagState> tag;
+            try {
+                tag = MakeTag(header);
+            } catch (const TableFault& fault) {
+                throw TableFault(tbeCorrupt,
+                                 "Index " + cdxPath + ": tag " + header.name + ": " + fault.what());
+            }
+            if (tag->header.keyLength != header.keyLength)
+                throw TableFault(tbeCorrupt, "Index " + cdxPath + ": tag " + header.name +
+                                                 " has keys of " +
+                                                 std::to_string(header.keyLength) +
+                                                 " bytes, its expression gives " +
+                                                 std::to_string(tag->header.keyLength));
+            if (mode == IndexMode::kRepair) {
+                BuildKeys(*tag);
+                tags_.push_back(std::move(tag));
+                continue;
+            }
+            reader.ReadKeys(header, tag->pad, tag->keys);
+            uint32_t highest = 0;
+            for (long i = 0; i < tag->keys.Size(); ++i)
+                highest = std::max(highest, tag->keys.RecnoAt(i));
+            if (highest > uint32_t(dbf_->RecordCount()))
+                throw TableFault(tbeCorrupt, "Index " + cdxPath + ": tag " + header.name +
+                                                 " lists record " + std::to_string(highest) +
+                                                 " of a table with " +
+                                                 std::to_string(dbf_->RecordCount()));
+            // Records appended after the index was last written (a process killed before
+            // closing): rebuild this tag in memory.
+            for (long r = long(highest) + 1; r <= dbf_->RecordCount(); ++r) {
+                ReadRecordInto(r, scratch_);
+                if (IsMember(*tag, scratch_)) {
+                    BuildKeys(*tag);
+                    break;
+                }
+            }
+            tags_.push_back(std::move(tag));
+        }
+    } catch (const TableFault& fault) {
+        tags_.clear();
+        if (mode == IndexMode::kStrict)
+            throw;
+        notes_.push_back(std::string(fault.what()) + "; its tags could not be recovered");
+        fs::remove(cdxPath, ec);
+        return;
+    }
+    if (mode == IndexMode::kRepair)
+        WriteIndex();
+}
+
+bool WorkArea::IsMember(const IndexTagState& tag, const std::string& record) const {
+    return !tag.condition || tag.condition->IsTrue(record);
+}
+
+std::string WorkArea::MakeKey(const IndexTagState& tag, const std::string& record) const {
+    ExprValue v = tag.key->Evaluate(record);
+    switch (v.type) {
+    case 'C': {
+        std::string key = v.text;
+        key.resize(size_t(tag.header.keyLength), ' ');
+        return key;
+    }
+    case 'D':
+        return NumberKey(JulianDay(v.text));
+    case 'N':
+        return NumberKey(v.number);
+    case 'L':
+        return v.logical ? "T" : "F";
+    default:
+        return std::string(size_t(tag.header.keyLength), ' ');
+    }
+}
+
+void WorkArea::BuildKeys(IndexTagState& tag) {
+    std::vector<std::pair<std::string, uint32_t>> entries;
+    entries.reserve(size_t(dbf_->RecordCount()));
+    for (long r = 1; r <= dbf_->RecordCount(); ++r) {
+        ReadRecordInto(r, scratch_);
+        if (IsMember(tag, scratch_))
+            entries.emplace_back(MakeKey(tag, scratch_), uint32_t(r));
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    tag.keys.Clear();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (tag.header.unique && i > 0 && entries[i].first == entries[i - 1].first)
+            continue;
+        tag.keys.PushBack(entries[i].first, entries[i].second);
+    }
+    posValid_ = false;
+}
+
+void WorkArea::UpdateTags(uint32_t recno, const std::string& before, const std::string& after) {
+    for (auto& tag : tags_) {
+        bool wasIn = IsMember(*tag, before), isIn = IsMember(*tag, after);
+        std::string oldKey = wasIn ? MakeKey(*tag, before) : std::string();
+        std::string newKey = isIn ? MakeKey(*tag, after) : std::string();
+        if (wasIn == isIn && oldKey == newKey)
+            continue;
+        if (wasIn)
+            tag->keys.Remove(oldKey, recno);
+        if (isIn && !(tag->header.unique && tag->keys.ContainsKey(newKey)))
+            tag->keys.Insert(newKey, recno);
+        indexDirty_ = true;
+    }
+}
+
+void WorkArea::WriteIndex() {
+    std::vector<CdxWriter::Tag> tags;
+    for (const auto& t : tags_)
+        tags.push_back(CdxWriter::Tag{t->header, &t->keys, t->pad});
+    std::string cdxPath = IndexPath();
+    if (tags.empty()) {
+        std::error_code ec;
+        fs::remove(cdxPath, ec);
+        dbf_->SetIndexFlag(false);
+    } else {
+        CdxWriter::Write(cdxPath, tags);
+        dbf_->SetIndexFlag(true);
+    }
+    indexDirty_ = false;
+}
+
+void WorkArea::ReadRecordInto(long recno, std::string& out) {
+    if (recno == recordRecno_) {
+        out = record_;
+        return;
+    }
+    dbf_->ReadRecord(recno, out);
+}
+
+void WorkArea::StoreRecord(long recno, const std::string& record) {
+    dbf_->WriteRecord(recno, record);
+    bool deleted = record[0] == '*';
+    if (bool(deletedMarks_[size_t(recno)]) != deleted) {
+        deletedMarks_[size_t(recno)] = deleted;
+        deletedCount_ += deleted ? 1 : -1;
+    }
+    record_ = record;
+    recordRecno_ = recno;
+}
+
+// ---- Records and navigation -------------------------------------------------------
+
+long WorkArea::RecCount() const {
+    return dbf_->RecordCount();
+}
+
+bool WorkArea::HasRecord() const {
+    return !eof_ && recno_ >= 1 && recno_ <= RecCount();
+}
+
+bool WorkArea::Deleted() const {
+    return HasRecord() && deletedMarks_[size_t(recno_)];
+}
+
+void WorkArea::Go(long recno) {
+    if (recno < 1 || recno > RecCount())
+        Fail(tbeNoRecord, "there is no record " + std::to_string(recno));
+    recno_ = recno;
+    bof_ = eof_ = false;
+    posValid_ = false;
+}
+
+long WorkArea::OrderSize() const {
+    return activeTag_ ? tags_[size_t(activeTag_ - 1)]->keys.Size() : RecCount();
+}
+
+uint32_t WorkArea::RecnoAt(long pos) const {
+    if (!activeTag_)
+        return uint32_t(pos + 1);
+    const auto& tag = *tags_[size_t(activeTag_ - 1)];
+    return tag.keys.RecnoAt(tag.header.descending ? tag.keys.Size() - 1 - pos : pos);
+}
+
+WorkArea::Anchor WorkArea::CurrentAnchor() {
+    if (!HasRecord())
+        return {OrderSize(), false};
+    if (!activeTag_)
+        return {recno_ - 1, true};
+    auto& tag = *tags_[size_t(activeTag_ - 1)];
+    if (posValid_ && posVersion_ == tag.keys.Version())
+        return {pos_, true};
+    const std::string& record = Record();
+    std::string key = MakeKey(tag, record);
+    long size = tag.keys.Size();
+    if (IsMember(tag, record)) {
+        long found = tag.keys.Find(key, uint32_t(recno_));
+        if (found >= 0)
+            return {tag.header.descending ? size - 1 - found : found, true};
+    }
+    long lower = tag.keys.LowerBound(key, uint32_t(recno_));
+    return {tag.header.descending ? size - lower : lower, false};
+}
+
+bool WorkArea::Visible(uint32_t recno) {
+    if (deletedCount_ > 0 && (env_.deleted || queryIsNotDeleted_) && deletedMarks_[recno])
+        return false;
+    if (!query_ || queryIsNotDeleted_)
+        return true;
+    if (!query_->UsesFieldData())
+        return query_->IsTrue(deletedMarks_[recno] ? "*" : " ");
+    ReadRecordInto(recno, scratch_);
+    return query_->IsTrue(scratch_);
+}
+
+bool WorkArea::FiltersImplied() const {
+    if (query_ && !queryIsNotDeleted_)
+        return false;
+    bool hideDeleted = env_.deleted || queryIsNotDeleted_;
+    if (!hideDeleted || deletedCount_ == 0)
+        return true;
+    if (!activeTag_)
+        return false;
+    const auto& condition = tags_[size_t(activeTag_ - 1)]->condition;
+    return condition && condition->Normalized() == kNotDeleted;
+}
+
+long WorkArea::NextVisible(long from, bool forward) {
+    long size = OrderSize();
+    for (long p = from; p >= 0 && p < size; p += forward ? 1 : -1) {
+        if (Visible(RecnoAt(p)))
+            return p;
+    }
+    return -1;
+}
+
+void WorkArea::PlaceAt(long pos) {
+    recno_ = long(RecnoAt(pos));
+    bof_ = eof_ = false;
+    pos_ = pos;
+    posValid_ = activeTag_ != 0;
+    if (activeTag_)
+        posVersion_ = tags_[size_t(activeTag_ - 1)]->keys.Version();
+}
+
+void WorkArea::PlaceAtEnd() {
+    recno_ = RecCount() + 1;
+    eof_ = true;
+    bof_ = false;
+    posValid_ = false;
+}
+
+void WorkArea::GoTop() {
+    long p = NextVisible(0, true);
+    if (p < 0) {
+        PlaceAtEnd();
+        bof_ = true;
+        return;
+    }
+    PlaceAt(p);
+}
+
+void WorkArea::GoBottom() {
+    long p = NextVisible(OrderSize() - 1, false);
+    if (p < 0) {
+        PlaceAtEnd();
+        bof_ = true;
+        return;
+    }
+    PlaceAt(p);
+}
+
+void WorkArea::Skip(long count) {
+    if (count == 0)
+        return;
+    Anchor anchor = CurrentAnchor();
+    long p = anchor.pos;
+    bool forward = count > 0;
+    long steps = forward ? count : -count;
+    if (forward && anchor.exact)
+        ++p;
+    if (!forward)
+        --p;
+    long found = -1;
+    for (long step = 0; step < steps; ++step) {
+        found = NextVisible(p, forward);
+        if (found < 0)
+            break;
+        p = found + (forward ? 1 : -1);
+    }
+    if (found >= 0) {
+        PlaceAt(found);
+        return;
+    }
+    if (forward) {
+        PlaceAtEnd();
+    } else {
+        GoTop();
+        bof_ = true;
+    }
+}
+
+const std::string& WorkArea::Record() {
+    if (!HasRecord())
+        Fail(tbeNoRecord, "no current record");
+    if (recordRecno_ != recno_) {
+        dbf_->ReadRecord(recno_, record_);
+        recordRecno_ = recno_;
+    }
+    return record_;
+}
+
+void WorkArea::AppendBlank() {
+    std::string blank = dbf_->BlankRecord();
+    long recno = dbf_->AppendRecord(blank);
+    deletedMarks_.push_back(0);
+    record_ = blank;
+    recordRecno_ = recno;
+    for (auto& tag : tags_) {
+        if (IsMember(*tag, blank)) {
+            std::string key = MakeKey(*tag, blank);
+            if (!(tag->header.unique && tag->keys.ContainsKey(key)))
+                tag->keys.Insert(key, uint32_t(recno));
+            indexDirty_ = true;
+        }
+    }
+    Go(recno);
+}
+
+void WorkArea::PutRecord(const std::string& record) {
+    std::string before = Record();
+    if (record.size() != before.size())
+        Fail(tbeBadArgument, "record of " + std::to_string(record.size()) +
+                                 " bytes given, the table needs " + std::to_string(before.size()));
+    if (record[0] != ' ' && record[0] != '*')
+        Fail(tbeBadArgument, "the record's first byte must be ' ' or '*'");
+    StoreRecord(recno_, record);
+    UpdateTags(uint32_t(recno_), before, record);
+}
+
+void WorkArea::SetDeleted(bool deleted) {
+    std::string record = Record();
+    record[0] = deleted ? '*' : ' ';
+    PutRecord(record);
+}
+
+void WorkArea::Commit() {
+    if (!dbf_)
+        return;
+    if (indexDirty_)
+        WriteIndex();
+    dbf_->Flush();
+    if (memo_)
+        memo_->Flush();
+}
+
+// ---- Fields -----------------------------------------------------------------------
+
+const std::vector<FieldInfo>& WorkArea::Fields() const {
+    return dbf_->Fields();
+}
+
+int WorkArea::FieldNumber(const std::string& name) const {
+    std::string wanted = Upper(name);
+    const auto& fields = Fields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].name == wanted)
+            return int(i) + 1;
+    }
+    return 0;
+}
+
+const FieldInfo& WorkArea::Field(int field) const {
+    if (field < 1 || field > int(Fields().size()))
+        Fail(tbeBadArgument, "there is no field " + std::to_string(field));
+    return Fields()[size_t(field - 1)];
+}
+
+std::string WorkArea::FieldBytes(int field) {
+    const FieldInfo& f = Field(field);
+    return Record().substr(size_t(f.offset), size_t(f.width));
+}
+
+void WorkArea::PutFieldBytes(int field, const std::string& bytes) {
+    const FieldInfo& f = Field(field);
+    std::string record = Record();
+    std::string value = bytes;
+    value.resize(size_t(f.width), ' ');
+    record.replace(size_t(f.offset), size_t(f.width), value);
+    PutRecord(record);
+}
+
+uint32_t WorkArea::MemoBlock(const std::string& record, const FieldInfo& field) const {
+    std::string text = record.substr(size_t(field.offset), size_t(field.width));
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return 0;
+    size_t last = text.find_last_not_of(' ');
+    uint64_t block = 0;
+    for (size_t i = first; i <= last; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i])))
+            Fail(tbeCorrupt,
+                 "the memo pointer of field " + field.name + " is damaged (\"" + text + "\")");
+        block = block * 10 + uint64_t(text[i] - '0');
+        if (block > 0xFFFFFFFFu)
+            Fail(tbeCorrupt, "the memo pointer of field " + field.name + " is out of range");
+    }
+    return uint32_t(block);
+}
+
+std::string WorkArea::Memo(int field) {
+    const FieldInfo& f = Field(field);
+    if (f.type != 'M')
+        Fail(tbeBadArgument, "field " + f.name + " is not a memo field");
+    uint32_t block = MemoBlock(Record(), f);
+    if (block == 0)
+        return {};
+    try {
+        return memo_->Read(block);
+    } catch (const TableFault& fault) {
+        throw TableFault(fault.Code(), std::string(fault.what()) + " (record " +
+                                           std::to_string(recno_) + ", field " + f.name + ")");
+    }
+}
+
+void WorkArea::PutMemo(int field, const std::string& bytes) {
+    const FieldInfo& f = Field(field);
+    if (f.type != 'M')
+        Fail(tbeBadArgument, "field " + f.name + " is not a memo field");
+    std::string record = Record();
+    uint32_t oldBlock = 0;
+    try {
+        oldBlock = MemoBlock(record, f);
+        if (oldBlock != 0)
+            memo_->BlocksUsed(oldBlock);
+    } catch (const TableFault&) {
+        oldBlock = 0; // a damaged old pointer is simply replaced
+    }
+    uint32_t block = bytes.empty() ? 0 : memo_->Write(oldBlock, bytes);
+    char pointer[16];
+    if (block == 0)
+        std::snprintf(pointer, sizeof pointer, "%10s", "");
+    else
+        std::snprintf(pointer, sizeof pointer, "%10u", block);
+    record.replace(size_t(f.offset), 10, pointer, 10);
+    PutRecord(record);
+}
+
+// ---- Index tags ---------------------------------------------------------------------
+
+void WorkArea::IndexTag(const std::string& name, const std::string& forExpr, bool descending,
+                        bool unique, const std::string& key) {
+    std::string tagName = Upper(name);
+    if (tagName.empty() || tagName.size() > 10 ||
+        !std::all_of(tagName.begin(), tagName.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+        }))
+        Fail(tbeBadArgument, "tag name \"" + name + "\" must be 1 to 10 letters, digits or '_'");
+    CdxTagHeader header;
+    header.name = tagName;
+    header.keyExpr = key;
+    header.forExpr = forExpr;
+    header.descending = descending;
+    header.unique = unique;
+    if (key.size() + forExpr.size() + 2 > 512)
+        Fail(tbeBadExpression, "key and condition of tag " + tagName + " are too long");
+    auto tag = MakeTag(header);
+    BuildKeys(*tag);
+    int number = TagArea(tagName);
+    if (number > 0) {
+        tags_[size_t(number - 1)] = std::move(tag);
+    } else {
+        tags_.push_back(std::move(tag));
+        number = int(tags_.size());
+    }
+    WriteIndex();
+    activeTag_ = number;
+    posValid_ = false;
+    GoTop();
+}
+
+TagInfo WorkArea::Tag(int tag) const {
+    if (tag < 1 || tag > TagCount())
+        Fail(tbeNoTag, "there is no tag " + std::to_string(tag));
+    const auto& t = *tags_[size_t(tag - 1)];
+    TagInfo info;
+    info.name = t.header.name;
+    info.keyExpr = t.header.keyExpr;
+    info.forExpr = t.header.forExpr;
+    info.descending = t.header.descending;
+    info.unique = t.header.unique;
+    info.keyLength = t.header.keyLength;
+    char type = t.key->ResultType();
+    info.keyType = type == 'D' ? 'N' : type;
+    return info;
+}
+
+long WorkArea::TagKeyCount(int tag) const {
+    if (tag < 1 || tag > TagCount())
+        Fail(tbeNoTag, "there is no tag " + std::to_string(tag));
+    return tags_[size_t(tag - 1)]->keys.Size();
+}
+
+int WorkArea::TagArea(const std::string& name) const {
+    std::string wanted = Upper(name);
+    for (size_t i = 0; i < tags_.size(); ++i) {
+        if (tags_[i]->header.name == wanted)
+            return int(i) + 1;
+    }
+    return 0;
+}
+
+void WorkArea::SetOrder(int tag) {
+    if (tag < 0 || tag > TagCount())
+        Fail(tbeNoTag, "there is no tag " + std::to_string(tag));
+    activeTag_ = tag;
+    posValid_ = false;
+}
+
+void WorkArea::CloseIndexes() {
+    if (indexDirty_)
+        WriteIndex();
+    tags_.clear();
+    activeTag_ = 0;
+    posValid_ = false;
+}
+
+void WorkArea::Reindex() {
+    if (tags_.empty()) {
+        // A damaged file that could not be read at open: nothing to rebuild from.
+        return;
+    }
+    for (auto& tag : tags_)
+        BuildKeys(*tag);
+    WriteIndex();
+}
+
+// ---- Queries and positions ----------------------------------------------------------
+
+void WorkArea::Query(const std::string& condition) {
+    std::string trimmed = condition;
+    trimmed.erase(0, trimmed.find_first_not_of(" \t"));
+    if (trimmed.empty()) {
+        query_.reset();
+        queryIsNotDeleted_ = false;
+    } else {
+        auto query = Expression::Compile(condition, Fields());
+        if (query->ResultType() != 'L')
+            Fail(tbeBadExpression, "query \"" + condition + "\" is not a logical expression");
+        queryIsNotDeleted_ = query->Normalized() == kNotDeleted;
+        query_ = std::move(query);
+    }
+    GoTop();
+}
+
+long WorkArea::QueryRecCount() {
+    if (FiltersImplied())
+        return OrderSize();
+    long count = 0;
+    for (long p = 0, size = OrderSize(); p < size; ++p)
+        count += Visible(RecnoAt(p)) ? 1 : 0;
+    return count;
+}
+
+long WorkArea::KeyNo() {
+    if (!HasRecord())
+        return 0;
+    Anchor anchor = CurrentAnchor();
+    if (!anchor.exact || !Visible(uint32_t(recno_)))
+        return 0;
+    if (FiltersImplied())
+        return anchor.pos + 1;
+    long count = 0;
+    for (long p = 0; p < anchor.pos; ++p)
+        count += Visible(RecnoAt(p)) ? 1 : 0;
+    return count + 1;
+}
+
+void WorkArea::GoKey(long position) {
+    if (position < 1) {
+        PlaceAtEnd();
+        Fail(tbeNoRecord, "there is no position " + std::to_string(position));
+    }
+    if (FiltersImplied()) {
+        if (position > OrderSize()) {
+            PlaceAtEnd();
+            Fail(tbeNoRecord, "there is no position " + std::to_string(position));
+        }
+        PlaceAt(position - 1);
+        return;
+    }
+    long seen = 0;
+    for (long p = 0, size = OrderSize(); p < size; ++p) {
+        if (Visible(RecnoAt(p)) && ++seen == position) {
+            PlaceAt(p);
+            return;
+        }
+    }
+    PlaceAtEnd();
+    Fail(tbeNoRecord, "there is no position " + std::to_string(position));
+}
+
+// ---- Maintenance ----------------------------------------------------------------------
+
+void WorkArea::Pack() {
+    const auto& fields = Fields();
+    std::string memoTemp = MemoPath() + ".pack";
+    std::string tableTemp = path_ + ".pack";
+    std::unique_ptr<MemoFile> newMemo;
+    if (memo_) {
+        MemoFile::Create(memoTemp, memo_->BlockSize());
+        newMemo = std::make_unique<MemoFile>(memoTemp);
+    }
+    std::string records;
+    long kept = 0;
+    try {
+        for (long r = 1; r <= RecCount(); ++r) {
+            if (deletedMarks_[size_t(r)])
+                continue;
+            dbf_->ReadRecord(r, scratch_);
+            for (const auto& f : fields) {
+                if (f.type != 'M')
+                    continue;
+                uint32_t block = MemoBlock(scratch_, f);
+                std::string text = block ? memo_->Read(block) : std::string();
+                uint32_t newBlock = text.empty() ? 0 : newMemo->Write(0, text);
+                char pointer[16];
+                if (newBlock == 0)
+                    std::snprintf(pointer, sizeof pointer, "%10s", "");
+                else
+                    std::snprintf(pointer, sizeof pointer, "%10u", newBlock);
+                scratch_.replace(size_t(f.offset), 10, pointer, 10);
+            }
+            records += scratch_;
+            ++kept;
+        }
+        if (newMemo)
+            newMemo->Flush();
+        DbfFile::WriteCopy(tableTemp, dbf_->HeaderBytes(), records, kept);
+    } catch (...) {
+        newMemo.reset();
+        std::remove(memoTemp.c_str());
+        std::remove(tableTemp.c_str());
+        throw;
+    }
+    newMemo.reset();
+    std::string memoPath = memo_ ? MemoPath() : std::string();
+    memo_.reset();
+    dbf_.reset();
+    if (!memoPath.empty() && std::rename(memoTemp.c_str(), memoPath.c_str()) != 0)
+        Fail(tbeIo, "cannot replace the memo file");
+    if (std::rename(tableTemp.c_str(), path_.c_str()) != 0)
+        Fail(tbeIo, "cannot replace the table file");
+    OpenFiles();
+    for (auto& tag : tags_)
+        BuildKeys(*tag);
+    WriteIndex();
+    GoTop();
+}
+
+bool WorkArea::Check(std::vector<std::string>& problems) {
+    size_t before = problems.size();
+    for (long r = 1; r <= RecCount(); ++r) {
+        dbf_->ReadRecord(r, scratch_);
+        if (scratch_[0] != ' ' && scratch_[0] != '*')
+            problems.push_back("Table " + path_ + ": record " + std::to_string(r) +
+                               " has a bad deleted mark");
+    }
+    if (memo_)
+        CheckMemos(problems);
+    CheckIndex(problems);
+    return problems.size() == before;
+}
+
+void WorkArea::CheckMemos(std::vector<std::string>& problems) {
+    struct Extent {
+        uint32_t start, blocks;
+        long recno;
+    };
+    std::vector<Extent> extents;
+    for (long r = 1; r <= RecCount(); ++r) {
+        dbf_->ReadRecord(r, scratch_);
+        for (const auto& f : Fields()) {
+            if (f.type != 'M')
+                continue;
+            try {
+                uint32_t block = MemoBlock(scratch_, f);
+                if (block == 0)
+                    continue;
+                uint32_t blocks = memo_->BlocksUsed(block);
+                if (uint64_t(block) + blocks > memo_->NextFreeBlock())
+                    problems.push_back("Memo file " + memo_->Path() + ": the memo of record " +
+                                       std::to_string(r) + " lies beyond the next free block");
+                extents.push_back({block, blocks, r});
+            } catch (const TableFault& fault) {
+                problems.push_back(std::string(fault.what()) + " (record " + std::to_string(r) +
+                                   ", field " + f.name + ")");
+            }
+        }
+    }
+    std::sort(extents.begin(), extents.end(),
+              [](const Extent& a, const Extent& b) { return a.start < b.start; });
+    for (size_t i = 1; i < extents.size(); ++i) {
+        if (uint64_t(extents[i - 1].start) + extents[i - 1].blocks > extents[i].start)
+            problems.push_back("Memo file " + memo_->Path() + ": memos of records " +
+                               std::to_string(extents[i - 1].recno) + " and " +
+                               std::to_string(extents[i].recno) + " overlap");
+    }
+}
+
+void WorkArea::CheckIndex(std::vector<std::string>& problems) {
+    std::string cdxPath = IndexPath();
+    std::error_code ec;
+    if (!fs::exists(cdxPath, ec)) {
+        if (dbf_->HasIndexFlag())
+            problems.push_back("Table " + path_ + ": marked as having the index " + cdxPath +
+                               ", which is missing");
+        return;
+    }
+    try {
+        CdxReader reader(cdxPath);
+        for (const auto& header : reader.Tags()) {
+            auto expected = MakeTag(header);
+            BuildKeys(*expected);
+            if (expected->header.keyLength != header.keyLength) {
+                problems.push_back("Index " + cdxPath + ": tag " + header.name +
+                                   " has the wrong key length");
+                continue;
+            }
+            KeyList stored(header.keyLength);
+            reader.ReadKeys(header, expected->pad, stored);
+            if (stored.Size() != expected->keys.Size()) {
+                problems.push_back("Index " + cdxPath + ": tag " + header.name + " holds " +
+                                   std::to_string(stored.Size()) + " keys, the table gives " +
+                                   std::to_string(expected->keys.Size()));
+                continue;
+            }
+            for (long i = 0; i < stored.Size(); ++i) {
+                if (stored.RecnoAt(i) != expected->keys.RecnoAt(i) ||
+                    stored.KeyAt(i) != expected->keys.KeyAt(i)) {
+                    problems.push_back("Index " + cdxPath + ": tag " + header.name +
+                                       " differs from the table at key " + std::to_string(i + 1) +
+                                       " (record " + std::to_string(stored.RecnoAt(i)) + ")");
+                    break;
+                }
+            }
+        }
+    } catch (const TableFault& fault) {
+        problems.push_back(fault.what());
+    }
+}
+
+} // namespace qp::tables

@@ -1,0 +1,172 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tables/CdxReader.h"
+#include "tables/Expression.h"
+#include "tables/KeyList.h"
+#include "tables/TableEngine.h"
+
+namespace qp::tables {
+
+class DbfFile;
+class MemoFile;
+
+// One open table with its memo file and production index: the records, the tags kept
+// current in memory as records change, the active order, the query and the position.
+// Failures throw TableFault; TableEngine turns them into result codes.
+//
+// Index changes are written to the .CDX file on Commit, Close, tag creation, Reindex and
+// Pack. A process killed in between leaves an older index, which the next open notices
+// for appended records (and rebuilds in memory) and `Check` reports; Reindex repairs it.
+class WorkArea {
+public:
+    // Settings shared by every work area of an engine.
+    struct Environment {
+        bool deleted = false; // navigation skips records with the deleted mark
+    };
+
+    enum class IndexMode {
+        kStrict, // a damaged index file fails the open
+        kRepair  // a damaged index file is rebuilt from the table (tags it still names)
+    };
+
+    WorkArea(const std::string& path, const Environment& env, IndexMode mode = IndexMode::kStrict);
+    ~WorkArea();
+    WorkArea(const WorkArea&) = delete;
+    WorkArea& operator=(const WorkArea&) = delete;
+
+    // The companion file of a table (extension ".FPT" or ".CDX") in the case of the
+    // table's own extension; an existing file in the other case is preferred.
+    static std::string CompanionPath(const std::string& tablePath, const std::string& ext);
+
+    const std::string& Path() const { return path_; }
+    std::string MemoPath() const;
+    std::string IndexPath() const;
+    const DbfFile& Table() const { return *dbf_; }
+    const MemoFile* Memos() const { return memo_.get(); }
+    // Number of keys tag `tag` holds.
+    long TagKeyCount(int tag) const;
+    // Messages about repairs made while opening (kRepair).
+    const std::vector<std::string>& Notes() const { return notes_; }
+
+    // ---- Records and navigation
+    long RecCount() const;
+    long RecNo() const { return recno_; }
+    void Go(long recno);
+    void GoTop();
+    void GoBottom();
+    void Skip(long count);
+    bool Bof() const { return bof_; }
+    bool Eof() const { return eof_; }
+    bool HasRecord() const;
+    bool Deleted() const;
+
+    void AppendBlank();
+    // Raw bytes of the current record; throws tbeNoRecord at end of table.
+    const std::string& Record();
+    void PutRecord(const std::string& record);
+    void SetDeleted(bool deleted);
+    void Commit();
+
+    // ---- Fields (1-based numbers)
+    const std::vector<FieldInfo>& Fields() const;
+    int FieldNumber(const std::string& name) const;
+    const FieldInfo& Field(int field) const;
+    // Raw field bytes of the current record (code page, padded).
+    std::string FieldBytes(int field);
+    void PutFieldBytes(int field, const std::string& bytes);
+    // Raw memo bytes of the current record.
+    std::string Memo(int field);
+    void PutMemo(int field, const std::string& bytes);
+
+    // ---- Index tags
+    void IndexTag(const std::string& name, const std::string& forExpr, bool descending, bool unique,
+                  const std::string& key);
+    int TagCount() const { return int(tags_.size()); }
+    TagInfo Tag(int tag) const;
+    int TagArea(const std::string& name) const;
+    void SetOrder(int tag);
+    int IndexOrd() const { return activeTag_; }
+    void CloseIndexes();
+    void Reindex();
+
+    // ---- Queries and positions
+    void Query(const std::string& condition);
+    long QueryRecCount();
+    long KeyNo();
+    void GoKey(long position);
+
+    // ---- Maintenance
+    void Pack();
+    // Appends the problems found to `problems`; returns true when there were none.
+    bool Check(std::vector<std::string>& problems);
+
+private:
+    struct IndexTagState {
+        CdxTagHeader header;
+        std::unique_ptr<Expression> key;
+        std::unique_ptr<Expression> condition;
+        char pad = ' ';
+        KeyList keys{1};
+    };
+    struct Anchor {
+        long pos;   // position in the active order
+        bool exact; // the current record itself is at `pos`
+    };
+
+    void OpenFiles();
+    void LoadDeletedMarks();
+    void OpenIndex(IndexMode mode);
+    std::unique_ptr<IndexTagState> MakeTag(const CdxTagHeader& header) const;
+    void BuildKeys(IndexTagState& tag);
+    bool IsMember(const IndexTagState& tag, const std::string& record) const;
+    std::string MakeKey(const IndexTagState& tag, const std::string& record) const;
+    void UpdateTags(uint32_t recno, const std::string& before, const std::string& after);
+    void WriteIndex();
+    void ReadRecordInto(long recno, std::string& out);
+    void StoreRecord(long recno, const std::string& record);
+    uint32_t MemoBlock(const std::string& record, const FieldInfo& field) const;
+
+    long OrderSize() const;
+    uint32_t RecnoAt(long pos) const;
+    Anchor CurrentAnchor();
+    bool Visible(uint32_t recno);
+    bool FiltersImplied() const;
+    // First visible position at or after `from` (forward) or at or before it (backward);
+    // -1 when none.
+    long NextVisible(long from, bool forward);
+    void PlaceAt(long pos);
+    void PlaceAtEnd();
+    void CheckMemos(std::vector<std::string>& problems);
+    void CheckIndex(std::vector<std::string>& problems);
+    [[noreturn]] void Fail(TableError code, const std::string& what) const;
+
+    std::string path_;
+    const Environment& env_;
+    std::unique_ptr<DbfFile> dbf_;
+    std::unique_ptr<MemoFile> memo_;
+    std::vector<std::unique_ptr<IndexTagState>> tags_;
+    std::vector<char> deletedMarks_; // index = record number
+    long deletedCount_ = 0;
+    bool indexDirty_ = false;
+    int activeTag_ = 0;
+    std::unique_ptr<Expression> query_;
+    bool queryIsNotDeleted_ = false;
+    std::vector<std::string> notes_;
+
+    long recno_ = 1;
+    bool bof_ = false;
+    bool eof_ = true;
+    long pos_ = 0;
+    uint64_t posVersion_ = 0;
+    bool posValid_ = false;
+    std::string record_;
+    long recordRecno_ = 0; // record_ holds this record (0: nothing)
+    std::string scratch_;
+};
+
+} // namespace qp::tables
