@@ -1,6 +1,7 @@
 #pragma once
 
 #include "faximage/viewer/FaxPrintLayout.h"
+#include "faximage/viewer/TQpAbstractFaxPrinterStatus.h"
 #include "faximage/viewer/TQpFaxPrinterLog.h"
 #include "faximage/viewer/TQpFaxPrinterMargin.h"
 
@@ -13,7 +14,6 @@
 
 class QPainter;
 class QPrinter;
-class TQpAbstractFaxPrinterStatus;
 class TQpFaxUnpacker;
 
 // Progress of a print job as reported by OnFaxPrintStatus.
