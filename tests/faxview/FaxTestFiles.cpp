@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -108,6 +109,26 @@ bool WriteApf(const QString& fileName, const QList<QImage>& pages, bool fine) {
     engine->SetWidth(width);
     engine->SetStationId("TEST");
     return engine->ConvertFile("pages", QFile::encodeName(fileName).toStdString()) == 0;
+}
+
+QImage TextLikePage(int seed, int height) {
+    QImage page = FramedPage(1, height);
+    unsigned state = static_cast<unsigned>(seed) * 2654435761u + 1;
+    auto next = [&state](unsigned range) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) % range;
+    };
+    for (int top = 120; top + 24 < height - 100; top += 36) {
+        for (int x = 100; x < 1600;) {
+            const int word = 20 + static_cast<int>(next(90));
+            for (int letter = x; letter < std::min(x + word, 1620); letter += 12) {
+                FillBlack(page, QRect(letter, top + static_cast<int>(next(6)), 2 + next(7),
+                                      16 + static_cast<int>(next(8))));
+            }
+            x += word + 12;
+        }
+    }
+    return page;
 }
 
 bool WriteFramedFax(const QString& fileName, int count, int height, bool fine) {

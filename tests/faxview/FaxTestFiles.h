@@ -23,6 +23,10 @@ bool WriteApf(const QString& fileName, const QList<QImage>& pages, bool fine = t
 // A file of `count` framed pages.
 bool WriteFramedFax(const QString& fileName, int count, int height = 2200, bool fine = true);
 
+// A page that looks like a typed letter: `lines` rows of word-like black blocks (fixed
+// pattern from `seed`), so that it codes to as many runs as real text.
+QImage TextLikePage(int seed, int height = 2200);
+
 // Black pixels of a picture whose 1 bits (or 0 bits when `inverted`) are black.
 int CountBlack(const QImage& picture, bool inverted);
 
