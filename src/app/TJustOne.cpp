@@ -2,6 +2,7 @@
 
 #include "app/TPreviousInstance.h"
 
+#include <QDebug>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QWidget>
@@ -78,5 +79,6 @@ void TJustOne::BringToFront() {
         mainWindow_->raise();
     }
     mainWindow_->activateWindow();
+    qInfo("Quillpost: another copy was started; this window was brought to the front");
     emit BroughtToFront();
 }

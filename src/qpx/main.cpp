@@ -15,7 +15,13 @@ struct QpxCommand {
     const char* summary;
 };
 
+} // namespace
+
+// The registered subcommands' functions are defined in their subsystems' libraries, so
+// their declarations must stay outside the anonymous namespace.
 #include "qpx/QpxCommands.inc"
+
+namespace {
 
 const QpxCommand kBuiltinCommands[] = {
     {"error", &QpxError, "print the text of error codes: qpx error CODE..."},
