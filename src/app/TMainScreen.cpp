@@ -249,6 +249,7 @@ void TMainScreen::BuildMenus() {
 QTableView* TMainScreen::BuildGrid(const QString& objectName, TTableModel* model) {
     auto* grid = new QTableView;
     grid->setObjectName(objectName);
+    grid->setFont(font());
     grid->setModel(model);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -261,9 +262,16 @@ QTableView* TMainScreen::BuildGrid(const QString& objectName, TTableModel* model
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
     grid->verticalHeader()->setFixedWidth(14);
     grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    const int charWidth = grid->fontMetrics().averageCharWidth();
+    // Widths in characters of the window's font; a column is never narrower than its
+    // title.
+    grid->horizontalHeader()->setFont(font());
+    grid->verticalHeader()->setFont(font());
+    const QFontMetrics metrics(font());
     for (int column = 0; column < model->columnCount(); ++column) {
-        grid->setColumnWidth(column, model->ColumnWidthChars(column) * charWidth + 8);
+        const QString title = model->headerData(column, Qt::Horizontal).toString();
+        const int width = std::max(model->ColumnWidthChars(column) * metrics.averageCharWidth(),
+                                   metrics.horizontalAdvance(title));
+        grid->setColumnWidth(column, width + 10);
     }
 
     // The grid's current row is the table's current record, both ways.
@@ -309,6 +317,7 @@ QWidget* TMainScreen::BuildBrowsePanel() {
     tabSet1_->addTab(QStringLiteral("Sent"));
     tabSet1_->addTab(QStringLiteral("Received"));
     tabSet1_->setDrawBase(false);
+    tabSet1_->setExpanding(false);
     layout->addWidget(tabSet1_);
     connect(tabSet1_, &QTabBar::currentChanged, this, &TMainScreen::TabSet1Change);
     return browsePanel;

@@ -219,16 +219,18 @@ private slots:
         QCOMPARE(saved.ReadString("User", "Name", ""), std::string("Zoe Young"));
         QCOMPARE(saved.ReadInteger("Receive", "AnswerOnRing", 0), 3);
 
-        OnNextModal([](QWidget* modal) {
+        QFont chosen;
+        OnNextModal([&chosen](QWidget* modal) {
             auto* dialog = qobject_cast<TPreferences*>(modal);
             QVERIFY(dialog);
             dialog->findChild<QLineEdit*>("Name")->setText("Not Kept");
-            OnNextModal([dialog](QWidget* fontModal) {
+            OnNextModal([dialog, &chosen](QWidget* fontModal) {
                 auto* fonts = qobject_cast<QFontDialog*>(fontModal);
                 QVERIFY(fonts);
                 QFont font(QStringLiteral("Courier New"), 14);
                 font.setBold(true);
                 fonts->setCurrentFont(font);
+                chosen = fonts->currentFont();
                 fonts->accept();
                 QTimer::singleShot(50, dialog, [dialog] {
                     dialog->findChild<QPushButton*>("Cancelbutton")->click();
@@ -240,8 +242,9 @@ private slots:
         IniFile after(SettingsFileName());
         QCOMPARE(after.ReadString("User", "Name", ""), std::string("Zoe Young"));
         QCOMPARE(after.ReadInteger("Default Font", "Size", 0), 14);
-        QVERIFY(after.ReadBool("Default Font", "Bold", false));
-        QVERIFY(!after.ReadString("Default Font", "Name", "").empty());
+        QCOMPARE(after.ReadBool("Default Font", "Bold", !chosen.bold()), chosen.bold());
+        QCOMPARE(QString::fromStdString(after.ReadString("Default Font", "Name", "")),
+                 chosen.family());
         QCOMPARE(Settings().userName, std::string("Zoe Young"));
     }
 };

@@ -45,8 +45,8 @@ bool TFaxStore::MakeTable(TTableAdapter& adapter, const store::TableLayout& layo
     }
 }
 
-bool TFaxStore::OpenTable(TTableAdapter& adapter, const store::TableLayout& layout,
-                          bool closeFirst, AfterOpen afterOpen) {
+bool TFaxStore::OpenTable(TTableAdapter& adapter, const store::TableLayout& layout, bool closeFirst,
+                          AfterOpen afterOpen) {
     adapter.SetDatabaseName(DataFolder());
     adapter.SetTableName(layout.fileName);
     if (!FileExists(TableFilePath(layout)) && !MakeTable(adapter, layout)) {
@@ -66,8 +66,7 @@ bool TFaxStore::OpenTable(TTableAdapter& adapter, const store::TableLayout& layo
     // The table is open: what follows only prepares it and never fails the open.
     try {
         if (!FileExists(IndexFilePath(layout))) {
-            adapter.IndexTag(layout.tag, store::NotDeleted, layout.option, false,
-                             layout.keyAtOpen);
+            adapter.IndexTag(layout.tag, store::NotDeleted, layout.option, false, layout.keyAtOpen);
         }
         if (afterOpen == AfterOpen::GoFirst) {
             adapter.First();

@@ -44,7 +44,8 @@ void TTableModel::ReadLayout() {
             });
             if (def != defs.end()) {
                 fieldTypes_[i] = def->type;
-                fieldWidths_[i] = def->type == 'D' ? 10 : def->width;
+                // A date in the short format takes up to about a dozen characters.
+                fieldWidths_[i] = def->type == 'D' ? 12 : def->width;
             }
         }
     } catch (const std::exception&) {
