@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
@@ -139,7 +140,7 @@ TRtfDocument TQpRichText::Model() const {
 }
 
 void TQpRichText::SetModel(const TRtfDocument& model) {
-    TRichDocumentBridge::ToQt(model, document(), PixelsPerTwip());
+    TRichDocumentBridge::ToQt(model, document(), ViewPixelsPerTwip());
     if (model.pageGiven) {
         page_ = model.page;
     }
@@ -260,6 +261,10 @@ qreal TQpRichText::PixelsPerTwip() const {
     return ScreenDpi() * zoom_ / 100.0 / 1440.0;
 }
 
+qreal TQpRichText::ViewPixelsPerTwip() const {
+    return TRichDocumentBridge::PixelsPerTwip(document());
+}
+
 void TQpRichText::SetZoom(int percent) {
     percent = qBound(10, percent, 1000);
     if (percent == zoom_) {
@@ -270,6 +275,14 @@ void TQpRichText::SetZoom(int percent) {
 }
 
 void TQpRichText::ApplyZoom() {
+    // A hidden editor (such as those that only lay out fax pages) takes its new scale when
+    // it is shown; its text and twips do not depend on it.
+    if (!isVisible()) {
+        zoomPending_ = true;
+        ApplyWordWrap();
+        return;
+    }
+    zoomPending_ = false;
     const int dotsPerMeter = qRound(ScreenDpi() * zoom_ / 100.0 / 0.0254);
     layoutDevice_.setDotsPerMeterX(dotsPerMeter);
     layoutDevice_.setDotsPerMeterY(dotsPerMeter);
@@ -277,6 +290,13 @@ void TQpRichText::ApplyZoom() {
     TRichDocumentBridge::ApplyPixelsPerTwip(document(), PixelsPerTwip());
     ApplyWordWrap();
     Reformat();
+}
+
+void TQpRichText::showEvent(QShowEvent* event) {
+    if (zoomPending_) {
+        ApplyZoom();
+    }
+    QTextEdit::showEvent(event);
 }
 
 void TQpRichText::SetWordWrap(bool on) {
@@ -288,7 +308,7 @@ void TQpRichText::ApplyWordWrap() {
     if (wordWrap_) {
         setLineWrapMode(QTextEdit::FixedPixelWidth);
         setLineWrapColumnOrWidth(
-            qRound(TextWidthTwips() * PixelsPerTwip() + 2 * document()->documentMargin()));
+            qRound(TextWidthTwips() * ViewPixelsPerTwip() + 2 * document()->documentMargin()));
     } else {
         setLineWrapMode(QTextEdit::NoWrap);
     }
@@ -501,7 +521,7 @@ void TQpRichText::RemoveHighlight() {
 }
 
 TRtfParagraphFormat TQpRichText::CurrentParagraph() const {
-    return TRichDocumentBridge::ParagraphFormat(textCursor().blockFormat(), PixelsPerTwip());
+    return TRichDocumentBridge::ParagraphFormat(textCursor().blockFormat(), ViewPixelsPerTwip());
 }
 
 int TQpRichText::FirstIndent() const {
@@ -551,7 +571,7 @@ void TQpRichText::ChangeSelectedParagraphs(
     const QTextBlock last = document()->findBlock(selection.selectionEnd());
     QTextCursor cursor(document());
     cursor.beginEditBlock();
-    const qreal pixelsPerTwip = PixelsPerTwip();
+    const qreal pixelsPerTwip = ViewPixelsPerTwip();
     for (; block.isValid(); block = block.next()) {
         QTextBlockFormat format = block.blockFormat();
         TRtfParagraphFormat paragraph = TRichDocumentBridge::ParagraphFormat(format, pixelsPerTwip);

@@ -127,10 +127,12 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     qreal ScreenDpi() const;
-    qreal PixelsPerTwip() const;
+    qreal PixelsPerTwip() const;     // for the editor's zoom
+    qreal ViewPixelsPerTwip() const; // the scale the document is laid out with now
     void ApplyZoom();
     void ApplyWordWrap();
     int TextWidthTwips() const;
@@ -153,4 +155,5 @@ private:
     int scanPosition_ = 0;
     QTextCursor scanWord_;
     int nextInsertPointId_ = 1;
+    bool zoomPending_ = false;
 };

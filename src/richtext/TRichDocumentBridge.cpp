@@ -181,15 +181,23 @@ void TRichDocumentBridge::ApplyPixelsPerTwip(QTextDocument* document, qreal pixe
     const bool modified = document->isModified();
     document->setUndoRedoEnabled(false);
     QTextCursor cursor(document);
+    cursor.beginEditBlock();
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        QTextBlockFormat format = block.blockFormat();
-        SetParagraphFormat(format, ParagraphFormat(format, previous), pixelsPerTwip);
+        const QTextBlockFormat current = block.blockFormat();
+        QTextBlockFormat format = current;
+        SetParagraphFormat(format, ParagraphFormat(current, previous), pixelsPerTwip);
+        if (format == current) {
+            continue; // paragraphs without lengths look the same at every scale
+        }
         cursor.setPosition(block.position());
         cursor.setBlockFormat(format);
     }
+    cursor.endEditBlock();
     QTextOption option = document->defaultTextOption();
-    option.setTabStopDistance(720 * pixelsPerTwip);
-    document->setDefaultTextOption(option);
+    if (option.tabStopDistance() != 720 * pixelsPerTwip) {
+        option.setTabStopDistance(720 * pixelsPerTwip);
+        document->setDefaultTextOption(option);
+    }
     document->setProperty(kPixelsPerTwipProperty, pixelsPerTwip);
     document->setUndoRedoEnabled(undo);
     document->setModified(modified);

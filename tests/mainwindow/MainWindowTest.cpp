@@ -131,6 +131,18 @@ private slots:
         QVERIFY(window->StatusLine() == HintTarget());
     }
 
+    // Started minimised (the shortcut's show state) the window stays minimised, with its
+    // tables open.
+    void startsMinimized() {
+        WriteConfiguredSettings();
+        TMainScreen window(true);
+        window.showMinimized();
+        QTRY_VERIFY(!window.FirstActivation());
+        QVERIFY(window.isMinimized());
+        QVERIFY(window.Store().FaxAdapter().Active());
+        QVERIFY(window.Store().RecAdapter().Active());
+    }
+
     // Command enabling on both pages, empty and filled tables, receive mode off and on.
     void setButtonsFollowsTablesPageAndReceiveMode() {
         WriteConfiguredSettings();

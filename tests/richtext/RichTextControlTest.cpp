@@ -1,6 +1,6 @@
-// The rich text editor control: what the rest of the program relies on (Part of the
-// editor's contract): RTF it writes reads back unchanged, contents queries, attributes
-// for new text, insert points, the spell-check word scan and paragraph values.
+// The rich text editor control: what the rest of the program relies on. RTF it writes
+// reads back unchanged, contents queries, attributes for new text, insert points, the
+// spell-check word scan and paragraph values.
 #include "richtext/TQpRichText.h"
 #include "richtext/TQpRichToolBar.h"
 

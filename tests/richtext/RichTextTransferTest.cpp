@@ -12,7 +12,9 @@
 
 namespace {
 
-bool TransferFileExists() { return std::filesystem::exists(DataFolder() + "Eraseme.rtf"); }
+bool TransferFileExists() {
+    return std::filesystem::exists(DataFolder() + "Eraseme.rtf");
+}
 
 } // namespace
 

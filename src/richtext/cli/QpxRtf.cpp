@@ -94,6 +94,29 @@ int Render(const std::string& fileName, const std::string& prefix, bool png) {
 
 } // namespace
 
+QImage ToMonochrome(const QImage& page) {
+    const QImage source =
+        page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
+    QImage mono(source.size(), QImage::Format_Mono);
+    mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    for (int y = 0; y < source.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        uchar* out = mono.scanLine(y);
+        const int width = source.width();
+        for (int byte = 0; byte * 8 < width; ++byte) {
+            uchar bits = 0;
+            for (int bit = 0; bit < 8; ++bit) {
+                const int x = byte * 8 + bit;
+                if (x < width && qGray(in[x]) < 128) {
+                    bits |= 0x80 >> bit;
+                }
+            }
+            out[byte] = bits;
+        }
+    }
+    return mono;
+}
+
 QList<QImage> RenderFaxPages(TQpRichText& editor) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const int dpi = screen ? qRound(screen->logicalDotsPerInchY()) : 96;
@@ -113,7 +136,7 @@ QList<QImage> RenderFaxPages(TQpRichText& editor) {
             next = editor.RenderPage(painter, position, rect);
         }
         page.setPixel(kFaxPageWidth - 1, kFaxPageHeight - 1, qRgb(0, 0, 0));
-        pages << page.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither | Qt::MonoOnly);
+        pages << ToMonochrome(page);
         if (next <= position) {
             break; // finished (or no progress, which would never end)
         }

@@ -23,6 +23,10 @@ constexpr int kFaxPageWidth = 1664;
 constexpr int kFaxPageHeight = 2156;
 constexpr int kFaxPageMargin = 49;
 
+// A page in black and white: pixels darker than middle grey become black (bit 1, most
+// significant bit leftmost).
+QImage ToMonochrome(const QImage& page);
+
 // Lays the editor's text out into fax pages the way the fax build does (zoom for about
 // 200 dots per inch, rendering option 32) and returns the monochrome pages.
 QList<QImage> RenderFaxPages(TQpRichText& editor);
