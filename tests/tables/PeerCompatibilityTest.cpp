@@ -118,9 +118,7 @@ protected:
     // the program creates at open.
     void MakeStore() {
         const char* names[] = {"J\xC3\xBCrgen M\xC3\xBCller", "Zo\xC3\xAB \xC3\x85ngstr\xC3\xB6m",
-                               "\xC3\x98re \xE2\x82\xAC"
-                               "uro",
-                               "Ana", "Bj\xC3\xB6rk"};
+                               "\xC3\x98re \xE2\x82\xACuro", "Ana", "Bj\xC3\xB6rk"};
         std::mt19937 random(11);
         MakeTable(engine, sent, SentFields());
         ASSERT_GT(engine.Use(sent), 0);

@@ -149,6 +149,20 @@ TEST_F(TableEngineTest, DateAndNameKeysSortLikeTheirValues) {
     EXPECT_EQ(Walk(engine), (std::vector<long>{3, 2, 4, 1, 5}));
 }
 
+TEST_F(TableEngineTest, UniqueTagsListTheFirstLiveRecordOfEachKey) {
+    OpenAndFillSent(engine, path, {{"A", "", ""}, {"B", "", ""}, {"A", "", ""}});
+    ASSERT_EQ(engine.IndexTag("", "SUBJECT", kNotDeleted, 0, true, "SUBJECT"), 0);
+    EXPECT_EQ(Walk(engine), (std::vector<long>{1, 2}));
+    ASSERT_EQ(engine.Go(1), 0);
+    ASSERT_EQ(engine.Delete(), 0); // the next record with the key takes its place
+    EXPECT_EQ(Walk(engine), (std::vector<long>{3, 2}));
+    ASSERT_EQ(engine.Go(1), 0);
+    ASSERT_EQ(engine.Recall(), 0);
+    EXPECT_EQ(Walk(engine), (std::vector<long>{1, 2}));
+    std::vector<std::string> problems;
+    EXPECT_EQ(engine.Check(problems), 0) << (problems.empty() ? "" : problems.front());
+}
+
 TEST_F(TableEngineTest, RefusesExpressionsItDoesNotUnderstand) {
     FillFive();
     const char* bad[] = {"STR(PAGES)", "NOSUCHFIELD",   "DTOS(SUBJECT)", "SUBJECT+",

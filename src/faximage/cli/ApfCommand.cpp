@@ -1,4 +1,5 @@
 #include "faximage/cli/ApfCommand.h"
+#include "faximage/viewer/cli/ApfPrint.h"
 
 #include <iostream>
 
@@ -15,6 +16,9 @@ const std::vector<ApfSubcommand>& ApfSubcommands() {
          "render FILE.APF --page N -o OUT.pbm|OUT.png [--autoscale none|double-height|half-width]\n"
          "        [--scale HM/HD,VM/VD] [--whitespace FROM:TO]"},
         {"totiff", &ApfToTiff, "totiff FILE.APF -o OUT.TIF"},
+        {"print", &ApfPrint,
+         "print FILE.APF -o OUT.pdf [--pages A-B] [--multipage] [--landscape] [--header TEXT] "
+         "[--footer TEXT]"},
     };
     return table;
 }
@@ -40,7 +44,7 @@ int QpxApf(const std::vector<std::string>& args) {
     char name[] = "qpx";
     char* argv[] = {name, nullptr};
     std::unique_ptr<QCoreApplication> app;
-    if (!QCoreApplication::instance()) {
+    if (!QCoreApplication::instance() && args[0] != "print") { // print makes a GUI application
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     for (const ApfSubcommand& command : ApfSubcommands()) {
