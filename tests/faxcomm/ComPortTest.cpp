@@ -176,7 +176,7 @@ void ComPortTest::waitForStringWithEchoAndLowerCaseAnswers() {
     timer.start();
     QVERIFY(!port.WaitForString("OK", 9, false, true));
     QVERIFY(timer.elapsed() >= 9 * 55 - 5);
-    QVERIFY(timer.elapsed() < 9 * 55 + 1000);
+    QVERIFY(timer.elapsed() < 9 * 55 + 3000);
     QVERIFY(port.WaitForString("", 0, false, false));
 }
 

@@ -288,7 +288,7 @@ TEST(DispatcherTest, TimerTriggerFiresOnceInTicks) {
     ASSERT_EQ(Dispatcher().SetTimerTrigger(slot, timer, SecondsToTicks(1), true), 0);
     ASSERT_TRUE(WaitUntil([&] { return recorder.Count(msgTriggerTimer) == 1; }));
     EXPECT_GE(firedAfter.load(), 18 * 55);
-    EXPECT_LT(firedAfter.load(), 18 * 55 + 500);
+    EXPECT_LT(firedAfter.load(), 18 * 55 + 2000); // generous: the machine may be busy
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(recorder.Count(msgTriggerTimer), 1u);
     EXPECT_EQ(recorder.Messages()[0].wParam, timer);
@@ -408,10 +408,10 @@ TEST(DispatcherTest, WindowHandlerRunsOnItsThreadWithBoundedWait) {
     Dispatcher().SetTimerTrigger(slot, t2, 1, true);
     const auto start = std::chrono::steady_clock::now();
     // Nobody empties the mailbox: the second timer reaches the procedure after ~1 s.
-    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(msgTriggerTimer) == 2; }, 5000ms));
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(msgTriggerTimer) == 2; }, 8000ms));
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, 1900ms);
-    EXPECT_LT(waited, 3500ms);
+    EXPECT_LT(waited, 7000ms);
     std::vector<std::function<void()>> calls;
     {
         std::lock_guard guard(mutex);

@@ -207,24 +207,21 @@ void ComDispatcher::StopAndJoin(const std::shared_ptr<PortRecord>& port) {
 // requested has ended.
 void ComDispatcher::FinishDeferredClose(const std::shared_ptr<PortRecord>& port) {
     {
-        std::lock_guard tableGuard(tableLock_);
         std::lock_guard guard(port->lock);
-        if (ports_[port->slot - 1] == port) {
-            ports_[port->slot - 1].reset();
-        }
         port->stopping = true;
     }
     WakeAll(*port);
     JoinIfRunning(port->eventThread);
     JoinIfRunning(port->outputThread);
     ReleaseDevice(*port);
-    std::thread self;
-    {
-        std::lock_guard guard(port->lock);
-        self = std::move(port->dispatcherThread);
-    }
+    // The slot is freed only now that the device is released, so that it can be opened
+    // again as soon as the slot is seen free.
     std::lock_guard tableGuard(tableLock_);
-    finishedThreads_.push_back(std::move(self));
+    if (ports_[port->slot - 1] == port) {
+        ports_[port->slot - 1].reset();
+    }
+    std::lock_guard guard(port->lock);
+    finishedThreads_.push_back(std::move(port->dispatcherThread));
 }
 
 bool ComDispatcher::IsOpen(int slot) const {
