@@ -470,14 +470,14 @@ void TQpFaxPrinterTest::qpxPrintCommand() {
     std::string output;
     QCOMPARE(qptest::RunCommand(qpx + " apf print '" + sevenPages_.toStdString() + "' -o '" +
                                     pdf.toStdString() +
-                                    "' --pages 2-6 --header 'To Smith $P' --footer 'p$P/$N'",
+                                    "' --pages 2-6 --header 'To Smith $P' --footer 'p$P of $N'",
                                 &output),
              0);
     QCOMPARE(PdfPages(pdf), 5);
     const QString text = PdfText(pdf);
     QVERIFY2(text.contains(QStringLiteral("To Smith 6")), qPrintable(text));
-    QVERIFY2(text.contains(QStringLiteral("p2/7")), qPrintable(text));
-    QVERIFY(!text.contains(QStringLiteral("p1/7")));
+    QVERIFY2(text.contains(QStringLiteral("p2 of 7")), qPrintable(text));
+    QVERIFY(!text.contains(QStringLiteral("p1 of 7")));
 
     QCOMPARE(qptest::RunCommand(qpx + " apf print '" + fivePages_.toStdString() + "' -o '" +
                                     pdf.toStdString() + "' --pages 2-5 --multipage --header ''",
