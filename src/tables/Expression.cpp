@@ -14,7 +14,7 @@ struct Expression::Node {
     char type = 'C';
     int width = 0;
     ExprValue literal;
-    const FieldInfo* field = nullptr;
+    FieldInfo field; // a copy: the expression outlives any one opening of the table
     int function = -1;
     std::vector<std::unique_ptr<Node>> args;
 };
@@ -215,7 +215,7 @@ private:
                     Fail("memo field " + name + " cannot be used here");
                 auto node = std::make_unique<Node>();
                 node->kind = Node::kField;
-                node->field = &f;
+                node->field = f;
                 node->type = f.type;
                 node->width = f.width;
                 usesFields_ = true;
@@ -285,7 +285,7 @@ ExprValue EvaluateNode(const Node& n, const std::string& record) {
     case Node::kLiteral:
         return n.literal;
     case Node::kField:
-        return FieldValue(*n.field, record);
+        return FieldValue(n.field, record);
     case Node::kNot: {
         ExprValue v = EvaluateNode(*n.args[0], record);
         v.logical = !v.logical;

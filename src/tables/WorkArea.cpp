@@ -114,15 +114,8 @@ void WorkArea::OpenFiles() {
 }
 
 void WorkArea::LoadDeletedMarks() {
-    deletedMarks_.assign(size_t(dbf_->RecordCount()) + 1, 0);
-    deletedCount_ = 0;
-    for (long r = 1; r <= dbf_->RecordCount(); ++r) {
-        dbf_->ReadRecord(r, scratch_);
-        if (scratch_[0] == '*') {
-            deletedMarks_[size_t(r)] = 1;
-            ++deletedCount_;
-        }
-    }
+    dbf_->ReadDeletedMarks(deletedMarks_);
+    deletedCount_ = long(std::count(deletedMarks_.begin(), deletedMarks_.end(), 1));
 }
 
 std::unique_ptr<WorkArea::IndexTagState> WorkArea::MakeTag(const CdxTagHeader& header) const {
@@ -270,11 +263,37 @@ void WorkArea::UpdateTags(uint32_t recno, const std::string& before, const std::
         std::string newKey = isIn ? MakeKey(*tag, after) : std::string();
         if (wasIn == isIn && oldKey == newKey)
             continue;
-        if (wasIn)
-            tag->keys.Remove(oldKey, recno);
-        if (isIn && !(tag->header.unique && tag->keys.ContainsKey(newKey)))
-            tag->keys.Insert(newKey, recno);
+        if (wasIn && tag->keys.Remove(oldKey, recno) && tag->header.unique)
+            RelistUniqueKey(*tag, oldKey, recno);
+        if (isIn)
+            InsertKey(*tag, newKey, recno);
         indexDirty_ = true;
+    }
+}
+
+void WorkArea::InsertKey(IndexTagState& tag, const std::string& key, uint32_t recno) {
+    if (tag.header.unique) {
+        // A unique tag lists the lowest record number of each key.
+        long pos = tag.keys.LowerBound(key, 0);
+        if (pos < tag.keys.Size() && tag.keys.KeyAt(pos) == key) {
+            uint32_t listed = tag.keys.RecnoAt(pos);
+            if (listed < recno)
+                return;
+            tag.keys.Remove(key, listed);
+        }
+    }
+    tag.keys.Insert(key, recno);
+}
+
+void WorkArea::RelistUniqueKey(IndexTagState& tag, const std::string& key, uint32_t except) {
+    for (long r = 1; r <= RecCount(); ++r) {
+        if (uint32_t(r) == except)
+            continue;
+        dbf_->ReadRecord(r, scratch_);
+        if (IsMember(tag, scratch_) && MakeKey(tag, scratch_) == key) {
+            tag.keys.Insert(key, uint32_t(r));
+            return;
+        }
     }
 }
 
@@ -482,9 +501,7 @@ void WorkArea::AppendBlank() {
     recordRecno_ = recno;
     for (auto& tag : tags_) {
         if (IsMember(*tag, blank)) {
-            std::string key = MakeKey(*tag, blank);
-            if (!(tag->header.unique && tag->keys.ContainsKey(key)))
-                tag->keys.Insert(key, uint32_t(recno));
+            InsertKey(*tag, MakeKey(*tag, blank), uint32_t(recno));
             indexDirty_ = true;
         }
     }

@@ -126,6 +126,10 @@ private:
     bool IsMember(const IndexTagState& tag, const std::string& record) const;
     std::string MakeKey(const IndexTagState& tag, const std::string& record) const;
     void UpdateTags(uint32_t recno, const std::string& before, const std::string& after);
+    void InsertKey(IndexTagState& tag, const std::string& key, uint32_t recno);
+    // After the listed record of a unique key left the tag: lists the next record with
+    // that key, if any (a scan of the table).
+    void RelistUniqueKey(IndexTagState& tag, const std::string& key, uint32_t except);
     void WriteIndex();
     void ReadRecordInto(long recno, std::string& out);
     void StoreRecord(long recno, const std::string& record);

@@ -73,5 +73,17 @@ int PcxImageReader::ReadRow(BinaryInput& input, std::uint8_t* raster, int capaci
         --repeat_;
     }
     length = produced < capacity ? produced : capacity;
+    MaskBeyondImage(raster, length);
     return 0;
+}
+
+// Pixels past the image width (row padding, white in the file) stay white.
+void PcxImageReader::MaskBeyondImage(std::uint8_t* raster, int length) const {
+    const int imageBytes = (imageWidth_ + 7) / 8;
+    for (int index = imageBytes; index < length; ++index) {
+        raster[index] = 0;
+    }
+    if (imageBytes >= 1 && imageBytes <= length && imageWidth_ % 8 != 0) {
+        raster[imageBytes - 1] &= static_cast<std::uint8_t>(0xFF << (8 - imageWidth_ % 8));
+    }
 }

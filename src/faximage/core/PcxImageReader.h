@@ -22,6 +22,7 @@ public:
 
 private:
     int NextByte(BinaryInput& input, std::uint8_t& value);
+    void MaskBeyondImage(std::uint8_t* raster, int length) const;
 
     int imageWidth_ = 0;
     int bytesPerLine_ = 0;

@@ -96,8 +96,8 @@ std::string ThresholdDither::CreateTemporaryFile() {
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
     std::string pattern =
-        ((error ? std::filesystem::path("/tmp") : folder) / "~DITXXXXXX").string();
-    const int fd = mkstemp(pattern.data());
+        ((error ? std::filesystem::path("/tmp") : folder) / "~DITXXXXXX.BMP").string();
+    const int fd = mkstemps(pattern.data(), 4);
     if (fd < 0) {
         return {};
     }

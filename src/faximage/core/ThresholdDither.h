@@ -21,6 +21,6 @@ public:
     // Writes a 1-bit BMP (bottom-up, black at palette index 0). 0 or a negative code.
     static int WriteMonochromeBmp(const FaxRaster& raster, const std::string& fileName);
     // Creates an empty file named by the system in its temporary folder, with prefix
-    // "~DIT"; returns its name, or an empty string on failure.
+    // "~DIT" and extension ".BMP"; returns its name, or an empty string on failure.
     static std::string CreateTemporaryFile();
 };

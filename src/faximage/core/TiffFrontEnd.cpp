@@ -12,11 +12,19 @@ constexpr std::uint16_t kTagLength = 257;
 constexpr std::uint16_t kTagBitsPerSample = 258;
 constexpr std::uint16_t kTagCompression = 259;
 constexpr std::uint16_t kTagPhotometric = 262;
+constexpr std::uint16_t kTagFillOrder = 266;
 constexpr std::uint16_t kTagStripOffsets = 273;
 constexpr std::uint16_t kTagRowsPerStrip = 278;
 constexpr std::uint16_t kTypeShort = 3;
 constexpr std::uint32_t kPackBits = 32773;
 constexpr std::uint32_t kMaxStrips = 1u << 20;
+
+// Bits of a byte in the opposite order (for rows stored with the leftmost pixel in bit 0).
+std::uint8_t ReverseBits(std::uint8_t value) {
+    value = static_cast<std::uint8_t>((value & 0xF0) >> 4 | (value & 0x0F) << 4);
+    value = static_cast<std::uint8_t>((value & 0xCC) >> 2 | (value & 0x33) << 2);
+    return static_cast<std::uint8_t>((value & 0xAA) >> 1 | (value & 0x55) << 1);
+}
 
 } // namespace
 
@@ -65,6 +73,7 @@ int TiffFrontEnd::Open(FaxConverterEngine& engine, const std::string& fileName) 
     rowsRead_ = 0;
     rowsInStrip_ = 0;
     strip_ = 0;
+    pendingCount_ = 0;
     return stripOffsets_.empty() ? 0 : input_.Seek(stripOffsets_[0]);
 }
 
@@ -110,6 +119,9 @@ int TiffFrontEnd::ReadDirectory() {
             break;
         case kTagPhotometric:
             photometric_ = value;
+            break;
+        case kTagFillOrder:
+            lsbFirst_ = value == 2;
             break;
         case kTagStripOffsets:
             offsetsValue = value;
@@ -173,6 +185,7 @@ int TiffFrontEnd::ReadLine(FaxConverterEngine& engine, std::uint8_t* raster, int
     if (rowsInStrip_ >= rowsPerStrip_ && strip_ + 1 < stripOffsets_.size()) {
         ++strip_;
         rowsInStrip_ = 0;
+        pendingCount_ = 0;
         const int result = input_.Seek(stripOffsets_[strip_]);
         if (result != 0) {
             return result;
@@ -188,6 +201,11 @@ int TiffFrontEnd::ReadLine(FaxConverterEngine& engine, std::uint8_t* raster, int
     ++rowsInStrip_;
     const std::uint32_t stored =
         std::min<std::uint32_t>(bytesPerRow_, FaxConverterEngine::RasterBufferSize);
+    if (lsbFirst_) {
+        for (std::uint32_t index = 0; index < stored; ++index) {
+            raster[index] = ReverseBits(raster[index]);
+        }
+    }
     if (photometric_ != 0) {
         for (std::uint32_t index = 0; index < stored; ++index) {
             raster[index] = static_cast<std::uint8_t>(~raster[index]);
@@ -211,41 +229,40 @@ int TiffFrontEnd::ReadRow(std::uint8_t* raster) {
     return result;
 }
 
+// Decodes PackBits until the row is complete. A run reaching past the end of the row
+// (some writers pack a strip as one stream) carries on into the next row.
 int TiffFrontEnd::ReadPackBitsRow(std::uint8_t* raster) {
     std::uint32_t produced = 0;
-    auto store = [&](std::uint8_t value) {
-        if (produced < FaxConverterEngine::RasterBufferSize) {
-            raster[produced] = value;
-        }
-        ++produced;
-    };
     while (produced < bytesPerRow_) {
-        std::uint8_t control = 0;
-        int result = input_.ReadByte(control);
-        if (result != 0) {
-            return result;
-        }
-        if (control < 128) {
-            for (int count = 0; count <= control; ++count) {
-                std::uint8_t value = 0;
-                result = input_.ReadByte(value);
-                if (result != 0) {
-                    return result;
-                }
-                if (produced < bytesPerRow_) {
-                    store(value);
-                }
-            }
-        } else if (control > 128) {
-            std::uint8_t value = 0;
-            result = input_.ReadByte(value);
+        if (pendingCount_ == 0) {
+            std::uint8_t control = 0;
+            int result = input_.ReadByte(control);
             if (result != 0) {
                 return result;
             }
-            for (int count = 0; count < 257 - control && produced < bytesPerRow_; ++count) {
-                store(value);
+            if (control == 128) {
+                continue;
+            }
+            pendingLiteral_ = control < 128;
+            pendingCount_ = pendingLiteral_ ? control + 1u : 257u - control;
+            if (!pendingLiteral_) {
+                result = input_.ReadByte(pendingValue_);
+                if (result != 0) {
+                    return result;
+                }
             }
         }
+        if (pendingLiteral_) {
+            const int result = input_.ReadByte(pendingValue_);
+            if (result != 0) {
+                return result;
+            }
+        }
+        if (produced < FaxConverterEngine::RasterBufferSize) {
+            raster[produced] = pendingValue_;
+        }
+        ++produced;
+        --pendingCount_;
     }
     return 0;
 }

@@ -33,9 +33,13 @@ private:
     std::uint8_t lastByteMask_ = 0xFF;
     std::uint32_t compression_ = 1;
     std::uint32_t photometric_ = 0;
+    bool lsbFirst_ = false; // fill order 2: leftmost pixel in bit 0
     std::uint32_t rowsPerStrip_ = 0;
     std::vector<std::uint32_t> stripOffsets_;
     std::uint32_t rowsRead_ = 0;
     std::uint32_t rowsInStrip_ = 0;
     std::size_t strip_ = 0;
+    unsigned pendingCount_ = 0; // bytes left of the current PackBits run
+    bool pendingLiteral_ = false;
+    std::uint8_t pendingValue_ = 0;
 };

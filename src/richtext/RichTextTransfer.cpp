@@ -1,0 +1,5 @@
+#include "richtext/RichTextTransfer.h"
+
+std::string RichTextTransferFile() {
+    return DataFolder() + "Eraseme.rtf";
+}

@@ -1,0 +1,425 @@
+#include "richtext/TRichDocumentBridge.h"
+
+#include "richtext/TRichTextProperties.h"
+#include "richtext/core/CodePage1252.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
+
+namespace {
+
+using namespace richtext;
+
+QString ToQString(const std::u32string& text) {
+    return QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::u32string ToU32(const QString& text) {
+    const QList<uint> units = text.toUcs4();
+    return std::u32string(units.begin(), units.end());
+}
+
+// Line breaks inside a paragraph are U+2028 in Qt and '\n' in the model.
+QString RunText(const std::u32string& text) {
+    QString result = ToQString(text);
+    result.replace(QChar('\n'), QChar::LineSeparator);
+    return result;
+}
+
+int TwipsProperty(const QTextBlockFormat& block, int property, qreal pixels, qreal pixelsPerTwip) {
+    if (block.hasProperty(property)) {
+        return block.intProperty(property);
+    }
+    return qRound(pixels / pixelsPerTwip);
+}
+
+QTextOption::TabType QtTabType(TRtfTabKind kind) {
+    switch (kind) {
+    case TRtfTabKind::tkCenter:
+        return QTextOption::CenterTab;
+    case TRtfTabKind::tkRight:
+        return QTextOption::RightTab;
+    case TRtfTabKind::tkDecimal:
+        return QTextOption::DelimiterTab;
+    default:
+        return QTextOption::LeftTab;
+    }
+}
+
+TRtfColor ModelColor(const QColor& color) {
+    return {color.red(), color.green(), color.blue()};
+}
+
+QFont DocumentFont(const TRtfFont& font) {
+    QFont result(QString::fromStdString(font.name.empty() ? "Arial" : font.name));
+    result.setPointSizeF(10);
+    return result;
+}
+
+} // namespace
+
+qreal TRichDocumentBridge::PixelsPerTwip(const QTextDocument* document) {
+    const QVariant stored = document->property(kPixelsPerTwipProperty);
+    if (stored.isValid() && stored.toReal() > 0) {
+        return stored.toReal();
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal dpi = screen ? qRound(screen->logicalDotsPerInchY()) : 96;
+    return dpi / 1440.0;
+}
+
+void TRichDocumentBridge::ToQt(const TRtfDocument& model, QTextDocument* document,
+                               qreal pixelsPerTwip) {
+    document->setUndoRedoEnabled(false);
+    document->clear();
+    document->setProperty(kPixelsPerTwipProperty, pixelsPerTwip);
+    document->setDefaultFont(DocumentFont(model.defaultFont));
+    document->setProperty(kDefaultFontFamilyWordProperty,
+                          static_cast<int>(model.defaultFont.family));
+    document->setProperty(kDefaultFontCharsetProperty, model.defaultFont.charset);
+    document->setMetaInformation(QTextDocument::DocumentTitle, ToQString(model.title));
+    document->setProperty(kSubjectProperty, ToQString(model.subject));
+    document->setProperty(kCommentProperty, ToQString(model.comment));
+
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    bool first = true;
+    for (const TRtfParagraph& paragraph : model.paragraphs) {
+        const QTextBlockFormat block =
+            BlockFormat(paragraph.format, paragraph.pageBreakBefore, pixelsPerTwip);
+        const QTextCharFormat blockChars =
+            paragraph.runs.empty() ? QTextCharFormat() : CharFormat(paragraph.runs.front().format);
+        if (first) {
+            cursor.setBlockFormat(block);
+            cursor.setBlockCharFormat(blockChars);
+            first = false;
+        } else {
+            cursor.insertBlock(block, blockChars);
+        }
+        int lastInsertPoint = 0;
+        for (const TRtfRun& run : paragraph.runs) {
+            QTextCharFormat chars = CharFormat(run.format);
+            if (run.insertPointId > 0) {
+                chars.setProperty(ptInsertPointId, run.insertPointId);
+                if (run.insertPointId != lastInsertPoint) {
+                    QTextCharFormat marker = chars;
+                    marker.setObjectType(kInsertPointObjectType);
+                    cursor.insertText(QString(QChar::ObjectReplacementCharacter), marker);
+                }
+            }
+            lastInsertPoint = run.insertPointId;
+            cursor.insertText(RunText(run.text), chars);
+        }
+    }
+    cursor.endEditBlock();
+    document->setUndoRedoEnabled(true);
+    document->setModified(false);
+}
+
+TRtfDocument TRichDocumentBridge::FromQt(const QTextDocument* document) {
+    TRtfDocument model;
+    const qreal pixelsPerTwip = PixelsPerTwip(document);
+    const QVariant familyWord = document->property(kDefaultFontFamilyWordProperty);
+    model.defaultFont = ModelFont(document->defaultFont().family());
+    if (familyWord.isValid()) {
+        model.defaultFont.family = static_cast<TRtfFontFamily>(familyWord.toInt());
+        model.defaultFont.charset = document->property(kDefaultFontCharsetProperty).toInt();
+    }
+    model.title = ToU32(document->metaInformation(QTextDocument::DocumentTitle));
+    model.subject = ToU32(document->property(kSubjectProperty).toString());
+    model.comment = ToU32(document->property(kCommentProperty).toString());
+
+    int nextInsertPoint = 0;
+    int lastStoredId = 0;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        TRtfParagraph paragraph;
+        const QTextBlockFormat blockFormat = block.blockFormat();
+        paragraph.format = ParagraphFormat(blockFormat, pixelsPerTwip);
+        paragraph.pageBreakBefore =
+            blockFormat.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
+        int currentInsertPoint = 0;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat chars = fragment.charFormat();
+            const int tag = chars.intProperty(ptInsertPointTag);
+            const int storedId = chars.intProperty(ptInsertPointId);
+            if (chars.objectType() == kInsertPointObjectType) {
+                // Each marker starts a new insert point (copies may share a stored id).
+                currentInsertPoint = tag > 0 ? ++nextInsertPoint : 0;
+                lastStoredId = storedId;
+                continue;
+            }
+            if (tag <= 0) {
+                currentInsertPoint = 0;
+            } else if (currentInsertPoint == 0 || storedId != lastStoredId) {
+                currentInsertPoint = ++nextInsertPoint; // field text whose marker was deleted
+                lastStoredId = storedId;
+            }
+            QString text = fragment.text();
+            text.replace(QChar::LineSeparator, QChar('\n'));
+            text.remove(QChar::ObjectReplacementCharacter);
+            if (text.isEmpty()) {
+                continue;
+            }
+            TRtfRun run{ModelCharFormat(chars, model.defaultFont), ToU32(text), currentInsertPoint};
+            paragraph.runs.push_back(std::move(run));
+        }
+        model.paragraphs.push_back(std::move(paragraph));
+    }
+    return model;
+}
+
+void TRichDocumentBridge::ApplyPixelsPerTwip(QTextDocument* document, qreal pixelsPerTwip) {
+    const qreal previous = PixelsPerTwip(document);
+    const bool undo = document->isUndoRedoEnabled();
+    const bool modified = document->isModified();
+    document->setUndoRedoEnabled(false);
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const QTextBlockFormat current = block.blockFormat();
+        QTextBlockFormat format = current;
+        SetParagraphFormat(format, ParagraphFormat(current, previous), pixelsPerTwip);
+        if (format == current) {
+            continue; // paragraphs without lengths look the same at every scale
+        }
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+    }
+    cursor.endEditBlock();
+    QTextOption option = document->defaultTextOption();
+    if (option.tabStopDistance() != 720 * pixelsPerTwip) {
+        option.setTabStopDistance(720 * pixelsPerTwip);
+        document->setDefaultTextOption(option);
+    }
+    document->setProperty(kPixelsPerTwipProperty, pixelsPerTwip);
+    document->setUndoRedoEnabled(undo);
+    document->setModified(modified);
+}
+
+QTextBlockFormat TRichDocumentBridge::BlockFormat(const TRtfParagraphFormat& format,
+                                                  bool pageBreakBefore, qreal pixelsPerTwip) {
+    QTextBlockFormat block;
+    SetParagraphFormat(block, format, pixelsPerTwip);
+    if (pageBreakBefore) {
+        block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    }
+    return block;
+}
+
+void TRichDocumentBridge::SetParagraphFormat(QTextBlockFormat& block,
+                                             const TRtfParagraphFormat& format,
+                                             qreal pixelsPerTwip) {
+    switch (format.alignment) {
+    case TRtfAlignment::raCenter:
+        block.setAlignment(Qt::AlignHCenter);
+        break;
+    case TRtfAlignment::raRight:
+        block.setAlignment(Qt::AlignRight);
+        break;
+    case TRtfAlignment::raJustify:
+        block.setAlignment(Qt::AlignJustify);
+        break;
+    case TRtfAlignment::raLeft:
+        block.setAlignment(Qt::AlignLeft);
+        break;
+    }
+    block.setProperty(ptLeftIndentTwips, format.leftIndent);
+    block.setProperty(ptRightIndentTwips, format.rightIndent);
+    block.setProperty(ptFirstIndentTwips, format.firstIndent);
+    block.setProperty(ptSpaceBeforeTwips, format.spaceBefore);
+    block.setProperty(ptSpaceAfterTwips, format.spaceAfter);
+    block.setProperty(ptLineSpacingTwips, format.lineSpacing);
+    block.setProperty(ptLineMultiple, format.lineMultiple);
+    block.setLeftMargin(format.leftIndent * pixelsPerTwip);
+    block.setRightMargin(format.rightIndent * pixelsPerTwip);
+    block.setTextIndent(format.firstIndent * pixelsPerTwip);
+    block.setTopMargin(format.spaceBefore * pixelsPerTwip);
+    block.setBottomMargin(format.spaceAfter * pixelsPerTwip);
+    if (format.lineSpacing == 0) {
+        block.setLineHeight(0, QTextBlockFormat::SingleHeight);
+    } else if (format.lineMultiple) {
+        block.setLineHeight(qAbs(format.lineSpacing) * 100.0 / 240.0,
+                            QTextBlockFormat::ProportionalHeight);
+    } else if (format.lineSpacing > 0) {
+        block.setLineHeight(format.lineSpacing * pixelsPerTwip, QTextBlockFormat::MinimumHeight);
+    } else {
+        block.setLineHeight(-format.lineSpacing * pixelsPerTwip, QTextBlockFormat::FixedHeight);
+    }
+    QVariantList positions;
+    QVariantList kinds;
+    QList<QTextOption::Tab> tabs;
+    for (const TRtfTabStop& tab : format.tabs) {
+        positions << tab.position;
+        kinds << static_cast<int>(tab.kind);
+        tabs << QTextOption::Tab(tab.position * pixelsPerTwip, QtTabType(tab.kind),
+                                 tab.kind == TRtfTabKind::tkDecimal ? QChar('.') : QChar());
+    }
+    block.setProperty(ptTabPositionsTwips, positions);
+    block.setProperty(ptTabKinds, kinds);
+    block.setTabPositions(tabs);
+}
+
+TRtfParagraphFormat TRichDocumentBridge::ParagraphFormat(const QTextBlockFormat& block,
+                                                         qreal pixelsPerTwip) {
+    TRtfParagraphFormat format;
+    const Qt::Alignment alignment = block.alignment() & Qt::AlignHorizontal_Mask;
+    if (alignment & Qt::AlignHCenter) {
+        format.alignment = TRtfAlignment::raCenter;
+    } else if (alignment & Qt::AlignJustify) {
+        format.alignment = TRtfAlignment::raJustify;
+    } else if (alignment & Qt::AlignRight) {
+        format.alignment = TRtfAlignment::raRight;
+    }
+    format.leftIndent = TwipsProperty(block, ptLeftIndentTwips, block.leftMargin(), pixelsPerTwip);
+    format.rightIndent =
+        TwipsProperty(block, ptRightIndentTwips, block.rightMargin(), pixelsPerTwip);
+    format.firstIndent =
+        TwipsProperty(block, ptFirstIndentTwips, block.textIndent(), pixelsPerTwip);
+    format.spaceBefore = TwipsProperty(block, ptSpaceBeforeTwips, block.topMargin(), pixelsPerTwip);
+    format.spaceAfter =
+        TwipsProperty(block, ptSpaceAfterTwips, block.bottomMargin(), pixelsPerTwip);
+    if (block.hasProperty(ptLineSpacingTwips)) {
+        format.lineSpacing = block.intProperty(ptLineSpacingTwips);
+        format.lineMultiple = block.boolProperty(ptLineMultiple);
+    } else if (block.lineHeightType() == QTextBlockFormat::MinimumHeight) {
+        format.lineSpacing = qRound(block.lineHeight() / pixelsPerTwip);
+    } else if (block.lineHeightType() == QTextBlockFormat::FixedHeight) {
+        format.lineSpacing = -qRound(block.lineHeight() / pixelsPerTwip);
+    } else if (block.lineHeightType() == QTextBlockFormat::ProportionalHeight &&
+               block.lineHeight() != 100) {
+        format.lineSpacing = qRound(block.lineHeight() * 240 / 100);
+        format.lineMultiple = true;
+    }
+    if (block.hasProperty(ptTabPositionsTwips)) {
+        const QVariantList positions = block.property(ptTabPositionsTwips).toList();
+        const QVariantList kinds = block.property(ptTabKinds).toList();
+        for (qsizetype i = 0; i < positions.size(); ++i) {
+            format.tabs.push_back(
+                {positions[i].toInt(), static_cast<TRtfTabKind>(kinds.value(i).toInt())});
+        }
+    }
+    return format;
+}
+
+QTextCharFormat TRichDocumentBridge::CharFormat(const TRtfCharFormat& format) {
+    QTextCharFormat chars;
+    if (!format.font.name.empty()) {
+        chars.setFontFamilies(QStringList{QString::fromStdString(format.font.name)});
+    }
+    chars.setProperty(ptFontFamilyWord, static_cast<int>(format.font.family));
+    chars.setProperty(ptFontCharset, format.font.charset);
+    if (format.halfPoints > 0) {
+        chars.setFontPointSize(format.halfPoints / 2.0);
+    }
+    chars.setForeground(QColor(format.color.red, format.color.green, format.color.blue));
+    if (format.background) {
+        const TRtfColor& back = *format.background;
+        chars.setBackground(QColor(back.red, back.green, back.blue));
+    }
+    if (format.bold) {
+        chars.setFontWeight(QFont::Bold);
+    }
+    if (format.italic) {
+        chars.setFontItalic(true);
+    }
+    if (format.underline || format.doubleUnderline) {
+        chars.setFontUnderline(true);
+    }
+    if (format.doubleUnderline) {
+        chars.setProperty(ptDoubleUnderline, true);
+    }
+    if (format.strike) {
+        chars.setFontStrikeOut(true);
+    }
+    if (format.superscript) {
+        chars.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    } else if (format.subscript) {
+        chars.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    }
+    if (format.shadow) {
+        chars.setProperty(ptShadow, true);
+    }
+    if (format.hidden) {
+        chars.setProperty(ptHidden, true);
+        chars.setUnderlineStyle(QTextCharFormat::DotLine);
+    }
+    if (format.insertPointTag > 0) {
+        chars.setProperty(ptInsertPointTag, format.insertPointTag);
+    }
+    return chars;
+}
+
+TRtfCharFormat TRichDocumentBridge::ModelCharFormat(const QTextCharFormat& chars,
+                                                    const TRtfFont& defaultFont) {
+    TRtfCharFormat format;
+    const QStringList families = chars.fontFamilies().toStringList();
+    if (families.isEmpty() || families.front().isEmpty()) {
+        format.font = defaultFont;
+    } else {
+        format.font = ModelFont(families.front());
+        if (chars.hasProperty(ptFontFamilyWord)) {
+            format.font.family = static_cast<TRtfFontFamily>(chars.intProperty(ptFontFamilyWord));
+            format.font.charset = chars.intProperty(ptFontCharset);
+        }
+    }
+    if (chars.hasProperty(QTextFormat::FontPointSize)) {
+        format.halfPoints = qRound(chars.fontPointSize() * 2);
+    }
+    if (chars.hasProperty(QTextFormat::ForegroundBrush) &&
+        chars.foreground().style() != Qt::NoBrush) {
+        format.color = ModelColor(chars.foreground().color());
+    }
+    if (chars.hasProperty(QTextFormat::BackgroundBrush) &&
+        chars.background().style() != Qt::NoBrush) {
+        format.background = ModelColor(chars.background().color());
+    }
+    format.bold = chars.fontWeight() >= QFont::Bold;
+    format.italic = chars.fontItalic();
+    format.doubleUnderline = chars.boolProperty(ptDoubleUnderline);
+    format.hidden = chars.boolProperty(ptHidden);
+    format.underline = !format.doubleUnderline && !format.hidden && chars.fontUnderline();
+    format.strike = chars.fontStrikeOut();
+    format.superscript = chars.verticalAlignment() == QTextCharFormat::AlignSuperScript;
+    format.subscript = chars.verticalAlignment() == QTextCharFormat::AlignSubScript;
+    format.shadow = chars.boolProperty(ptShadow);
+    format.insertPointTag = qMax(0, chars.intProperty(ptInsertPointTag));
+    return format;
+}
+
+TRtfFontFamily TRichDocumentBridge::FamilyOf(const QString& face) {
+    const QString name = face.toLower();
+    if (QFontDatabase::isFixedPitch(face) || name.contains("mono") || name.contains("courier")) {
+        return TRtfFontFamily::ffModern;
+    }
+    if (name.contains("script") || name.contains("brush") || name.contains("hand")) {
+        return TRtfFontFamily::ffScript;
+    }
+    if (name.contains("symbol") || name.contains("dings")) {
+        return TRtfFontFamily::ffDecor;
+    }
+    static const char* const swiss[] = {"sans",   "arial",   "helvetica", "verdana",
+                                        "tahoma", "swiss",   "univers",   "frutiger",
+                                        "gothic", "calibri", "segoe"};
+    for (const char* word : swiss) {
+        if (name.contains(QLatin1String(word))) {
+            return TRtfFontFamily::ffSwiss;
+        }
+    }
+    return TRtfFontFamily::ffNil;
+}
+
+int TRichDocumentBridge::CharsetOf(const QString& face) {
+    const QString name = face.toLower();
+    return name.contains("symbol") || name.contains("dings") ? 2 : 0;
+}
+
+TRtfFont TRichDocumentBridge::ModelFont(const QString& face) {
+    return {face.toStdString(), FamilyOf(face), CharsetOf(face)};
+}

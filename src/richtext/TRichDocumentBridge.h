@@ -1,0 +1,43 @@
+#pragma once
+
+#include "richtext/core/TRtfDocument.h"
+
+#include <QFont>
+#include <QString>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+
+class QTextDocument;
+
+// Converts between the RTF document model and the editor's QTextDocument. Paragraph
+// lengths live in twips in the block formats; `pixelsPerTwip` gives the pixel values
+// Qt lays out with (screen dots per inch x zoom / 1440).
+class TRichDocumentBridge final {
+public:
+    // Replaces the contents of `document` with the model's paragraphs, title, subject,
+    // comment and default font. Undo history is cleared.
+    static void ToQt(const TRtfDocument& model, QTextDocument* document, qreal pixelsPerTwip);
+
+    // The model of the document's contents (the page layout is left at its default).
+    static TRtfDocument FromQt(const QTextDocument* document);
+
+    // Recomputes every paragraph's pixel lengths from its twips for a new scale, and
+    // remembers the scale in the document.
+    static void ApplyPixelsPerTwip(QTextDocument* document, qreal pixelsPerTwip);
+
+    static QTextBlockFormat BlockFormat(const TRtfParagraphFormat& format, bool pageBreakBefore,
+                                        qreal pixelsPerTwip);
+    // Stores the model's paragraph values into an existing block format (twips and pixels).
+    static void SetParagraphFormat(QTextBlockFormat& block, const TRtfParagraphFormat& format,
+                                   qreal pixelsPerTwip);
+    static TRtfParagraphFormat ParagraphFormat(const QTextBlockFormat& block, qreal pixelsPerTwip);
+    static QTextCharFormat CharFormat(const TRtfCharFormat& format);
+    static TRtfCharFormat ModelCharFormat(const QTextCharFormat& format,
+                                          const TRtfFont& defaultFont);
+
+    // The font table family of a face that did not come from a document.
+    static TRtfFontFamily FamilyOf(const QString& face);
+    static int CharsetOf(const QString& face);
+    static TRtfFont ModelFont(const QString& face);
+    static qreal PixelsPerTwip(const QTextDocument* document);
+};
