@@ -1,12 +1,14 @@
 #include "faximage/core/FaxLineCoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace {
 
 // The first pixel at or after x (below limit) whose colour differs from `colour`, else limit.
-int NextChange(const std::uint8_t* raster, int x, int limit, int colour) {
+inline __attribute__((always_inline)) int NextChange(const std::uint8_t* raster, int x, int limit,
+                                                     int colour) {
     const std::uint64_t flip = colour ? ~0ull : 0ull;
     while (x < limit) {
         std::uint64_t word;
@@ -37,29 +39,58 @@ bool IsBlank(const std::uint8_t* raster, int bytes) {
     return true;
 }
 
+constexpr int MaxRunCode = FaxLineCoder::MaxRunCode;
+
+// For every run length up to 2623, its make-up and terminating code words joined into one
+// mirrored code word of up to 25 bits.
+using RunCodeTable = FaxLineCoder::RunCodeTable;
+const RunCodeTable& RunCodes() {
+    static const RunCodeTable table = [] {
+        RunCodeTable codes{};
+        for (int colour = 0; colour < 2; ++colour) {
+            for (int length = 0; length <= MaxRunCode; ++length) {
+                const t4::Code term = t4::ReversedTerminating(colour, length % 64);
+                if (length < 64) {
+                    codes[colour][length] = {term.value, term.bits};
+                    continue;
+                }
+                const t4::Code makeUp = t4::ReversedMakeUp(colour, length / 64 - 1);
+                codes[colour][length] = {makeUp.value | (std::uint32_t{term.value} << makeUp.bits),
+                                         static_cast<unsigned>(makeUp.bits + term.bits)};
+            }
+        }
+        return codes;
+    }();
+    return table;
+}
+
 } // namespace
 
 FaxLineCoder::FaxLineCoder()
-    : eol_(t4::Reversed(t4::Eol)), lineStart_(t4::Reversed(t4::LineStart)) {
+    : runCodes_(&RunCodes()), eol_(t4::Reversed(t4::Eol)), lineStart_(t4::Reversed(t4::LineStart)) {
     std::memset(buffer_, 0, sizeof buffer_);
 }
 
 void FaxLineCoder::Clear() {
-    std::memset(buffer_, 0, std::min(usedBytes_ + 8, sizeof buffer_));
-    bytePosition_ = 0;
-    bitPosition_ = 0;
+    accumulator_ = 0;
+    accumulatorBits_ = 0;
+    storedBytes_ = 0;
 }
 
-void FaxLineCoder::PutRun(int colour, int length) {
-    while (length > 2560 + 63) {
-        Put(t4::ReversedMakeUp(colour, 2560 / 64 - 1));
-        Put(t4::ReversedTerminating(colour, 0));
-        length -= 2560;
+// The bytes after the last code bit come out zero: the accumulator's upper bits are.
+void FaxLineCoder::Finish() {
+    __builtin_memcpy(buffer_ + storedBytes_, &accumulator_, sizeof accumulator_);
+    const std::size_t bits = storedBytes_ * 8 + accumulatorBits_;
+    bytePosition_ = bits / 8;
+    bitPosition_ = static_cast<unsigned>(bits % 8);
+}
+
+void FaxLineCoder::PutLongRun(int colour, int length) {
+    while (length > MaxRunCode) {
+        Put((*runCodes_)[colour][MaxRunCode - 63]);
+        length -= MaxRunCode - 63;
     }
-    if (length >= 64) {
-        Put(t4::ReversedMakeUp(colour, length / 64 - 1));
-    }
-    Put(t4::ReversedTerminating(colour, length % 64));
+    Put((*runCodes_)[colour][length]);
 }
 
 std::size_t FaxLineCoder::CodeLine(const std::uint8_t* raster, int pageWidth, int leftMargin,
@@ -74,8 +105,8 @@ std::size_t FaxLineCoder::CodeLine(const std::uint8_t* raster, int pageWidth, in
     } else {
         CodeRuns(raster, pageWidth - margin, margin);
     }
-    usedBytes_ = bytePosition_ + 2;
-    return usedBytes_;
+    Finish();
+    return bytePosition_ + 2;
 }
 
 void FaxLineCoder::CodeRuns(const std::uint8_t* raster, int pixels, int leftMargin) {
@@ -121,8 +152,8 @@ std::size_t FaxLineCoder::CodeBlankMarginLine(int pageWidth) {
     Clear();
     Put(eol_);
     PutRun(0, pageWidth);
-    usedBytes_ = bytePosition_ + 1;
-    return usedBytes_;
+    Finish();
+    return bytePosition_ + 1;
 }
 
 std::size_t FaxLineCoder::CodeEndOfPage() {
@@ -131,6 +162,6 @@ std::size_t FaxLineCoder::CodeEndOfPage() {
     for (int count = 0; count < 7; ++count) {
         Put(eol_);
     }
-    usedBytes_ = bytePosition_;
-    return usedBytes_;
+    Finish();
+    return bytePosition_;
 }

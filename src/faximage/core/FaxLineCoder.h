@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -13,6 +14,9 @@ public:
     static constexpr std::size_t BufferSize = 4096;
     // A raster line handed to CodeLine must be readable this many bytes past the page width.
     static constexpr std::size_t RasterSlack = 8;
+
+    static constexpr int MaxRunCode = 2560 + 63;
+    using RunCodeTable = std::array<std::array<t4::Code32, MaxRunCode + 1>, 2>;
 
     FaxLineCoder();
 
@@ -32,22 +36,40 @@ public:
 
 private:
     void Clear();
-    void Put(t4::Code reversed) {
-        std::uint64_t word;
-        __builtin_memcpy(&word, buffer_ + bytePosition_, sizeof word);
-        word |= static_cast<std::uint64_t>(reversed.value) << bitPosition_;
-        __builtin_memcpy(buffer_ + bytePosition_, &word, sizeof word);
-        bitPosition_ += reversed.bits;
-        bytePosition_ += bitPosition_ >> 3;
-        bitPosition_ &= 7;
+    // Appends a code word (bits mirrored, first bit lowest) through a 64-bit accumulator
+    // that is stored 32 bits at a time.
+    void Put(std::uint32_t value, unsigned bits) {
+        accumulator_ |= static_cast<std::uint64_t>(value) << accumulatorBits_;
+        accumulatorBits_ += bits;
+        if (accumulatorBits_ >= 32) {
+            const auto low = static_cast<std::uint32_t>(accumulator_);
+            __builtin_memcpy(buffer_ + storedBytes_, &low, sizeof low);
+            storedBytes_ += 4;
+            accumulator_ >>= 32;
+            accumulatorBits_ -= 32;
+        }
     }
-    void PutRun(int colour, int length);
+    void Put(t4::Code reversed) { Put(reversed.value, reversed.bits); }
+    void Put(t4::Code32 reversed) { Put(reversed.value, reversed.bits); }
+    // Stores the accumulator's rest and sets the byte and bit position of the next free bit.
+    void Finish();
+    void PutRun(int colour, int length) {
+        if (length <= MaxRunCode) [[likely]] {
+            Put((*runCodes_)[colour][length]);
+        } else {
+            PutLongRun(colour, length);
+        }
+    }
+    void PutLongRun(int colour, int length);
     void CodeRuns(const std::uint8_t* raster, int pixels, int leftMargin);
     void CodeDoubledRuns(const std::uint8_t* raster, int pageWidth, int leftMargin);
 
+    const RunCodeTable* runCodes_;
+    std::uint64_t accumulator_ = 0;
+    unsigned accumulatorBits_ = 0;
+    std::size_t storedBytes_ = 0;
     std::size_t bytePosition_ = 0;
     unsigned bitPosition_ = 0;
-    std::size_t usedBytes_ = 0;
     t4::Code eol_;
     t4::Code lineStart_;
     std::uint8_t buffer_[BufferSize + 16];

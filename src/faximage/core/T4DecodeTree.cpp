@@ -69,17 +69,25 @@ void T4DecodeTree::LoopFillBits() {
 }
 
 void T4DecodeTree::BuildSteps() {
-    steps_.resize(1u << StepBits);
-    for (unsigned window = 0; window < steps_.size(); ++window) {
+    auto walk = [this](unsigned window, int maxBits) -> Step {
         int node = Root;
         int bits = 0;
-        while (bits < StepBits) {
+        while (bits < maxBits) {
             node = Child(node, (window >> bits) & 1);
             ++bits;
             if (IsLeaf(node)) {
-                break;
+                return {static_cast<std::uint8_t>(bits), At(node).kind, At(node).run};
             }
         }
-        steps_[window] = {static_cast<std::uint8_t>(bits), static_cast<std::int16_t>(node)};
+        // Only the fill node is reached without a leaf in 13 bits.
+        return {static_cast<std::uint8_t>(maxBits == StepBits ? bits : 0), Kind::Inner, 0};
+    };
+    steps_.resize(1u << StepBits);
+    for (unsigned window = 0; window < steps_.size(); ++window) {
+        steps_[window] = walk(window, StepBits);
+    }
+    shortSteps_.resize(1u << ShortStepBits);
+    for (unsigned window = 0; window < shortSteps_.size(); ++window) {
+        shortSteps_[window] = walk(window, ShortStepBits);
     }
 }

@@ -22,12 +22,14 @@ public:
     // 0) the walk consumes and the node it reaches (a leaf, or the fill node after 13
     // zeros).
     struct Step {
-        std::uint8_t bits;
-        std::int16_t node;
+        std::uint8_t bits; // 0 in the short table: the code word is longer
+        Kind kind;         // of the node reached (Inner only for the fill node)
+        std::uint16_t run; // its run length, for a run leaf
     };
 
     static constexpr int Root = 0;
     static constexpr int StepBits = 13;
+    static constexpr int ShortStepBits = 9; // most code words are this short or shorter
 
     static const T4DecodeTree& White();
     static const T4DecodeTree& Black();
@@ -37,6 +39,8 @@ public:
         return nodes_[static_cast<std::size_t>(index)].child[bit];
     }
     bool IsLeaf(int index) const { return At(index).kind != Kind::Inner; }
+    const Step* ShortSteps() const { return shortSteps_.data(); }
+    const Step* Steps() const { return steps_.data(); }
     int FillNode() const { return fillNode_; }
     int NodeCount() const { return static_cast<int>(nodes_.size()); }
     const Step& StepFromRoot(unsigned window) const {
@@ -52,5 +56,6 @@ private:
 
     std::vector<Node> nodes_;
     std::vector<Step> steps_;
+    std::vector<Step> shortSteps_;
     int fillNode_ = 0;
 };

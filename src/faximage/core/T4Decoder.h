@@ -33,6 +33,7 @@ public:
 
 private:
     void ClearLine();
+    int SlowStep(std::uint64_t& bits, unsigned& count);
     int OnLeaf(const T4DecodeTree::Node& node);
     int OnEol();
     void OnRun(unsigned length);
