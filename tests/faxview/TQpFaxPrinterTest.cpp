@@ -72,6 +72,7 @@ private slots:
     void progressLogAndStatusDisplay();
     void abortStopsBeforeNextPage();
     void decodingErrorIsLoggedAndThrown();
+    void qpxPrintCommand();
 
 private:
     QImage Render(const QString& pdf, int page, int dpi = 50);
@@ -459,6 +460,43 @@ void TQpFaxPrinterTest::decodingErrorIsLoggedAndThrown() {
     QCOMPARE(logs.at(1).first().value<TFaxPLCode>(), lcFailed);
     QVERIFY(!printer.Printing());
     QCOMPARE(printer.CurrentPage(), 0);
+}
+
+// "qpx apf print" prints through the same printer into a PDF file: the page range, the
+// MultiPage sheets and the header and footer texts arrive there; bad input fails cleanly.
+void TQpFaxPrinterTest::qpxPrintCommand() {
+    const std::string qpx = (qptest::BinaryDir() / "bin" / "qpx").string();
+    const QString pdf = QString::fromStdString(scratch_->file("qpx.pdf"));
+    std::string output;
+    QCOMPARE(qptest::RunCommand(qpx + " apf print '" + sevenPages_.toStdString() + "' -o '" +
+                                    pdf.toStdString() +
+                                    "' --pages 2-6 --header 'To Smith $P' --footer 'p$P of $N'",
+                                &output),
+             0);
+    QCOMPARE(PdfPages(pdf), 5);
+    const QString text = PdfText(pdf);
+    QVERIFY2(text.contains(QStringLiteral("To Smith 6")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("p2 of 7")), qPrintable(text));
+    QVERIFY(!text.contains(QStringLiteral("p1 of 7")));
+
+    QCOMPARE(qptest::RunCommand(qpx + " apf print '" + fivePages_.toStdString() + "' -o '" +
+                                    pdf.toStdString() + "' --pages 2-5 --multipage --header ''",
+                                &output),
+             0);
+    QCOMPARE(PdfPages(pdf), 1);
+    QVERIFY(!PdfText(pdf).contains(QStringLiteral("FILE:")));
+
+    const std::string missing = scratch_->file("NONE.APF");
+    QCOMPARE(qptest::RunCommand(qpx + " apf print '" + missing + "' -o '" + pdf.toStdString() + "'",
+                                &output),
+             1);
+    QVERIFY2(QString::fromStdString(output).contains(QStringLiteral("File not found")),
+             output.c_str());
+    QCOMPARE(qptest::RunCommand(qpx + " apf print '" + fivePages_.toStdString() + "' -o '" +
+                                    pdf.toStdString() + "' --pages 4-9",
+                                &output),
+             1);
+    QCOMPARE(qptest::RunCommand(qpx + " apf print --pages x"), 2);
 }
 
 QTEST_MAIN(TQpFaxPrinterTest)
