@@ -134,18 +134,18 @@ int TQpFaxConverter::BuildEngine(TFaxInputDocumentType type, FaxRaster picture) 
     engine_->SetWidth(width_ == fwWide ? FaxConverterEngine::WideWidth
                                        : FaxConverterEngine::NormalWidth);
     engine_->SetStationId(stationId_.toStdString());
-    engine_->SetStatusCallback([this](FaxConverterEngine::StatusCode code,
-                                      const FaxConverterEngine& engine) {
-        if (!OnStatus) {
-            return 0;
-        }
-        bool abort = false;
-        OnStatus(this, code == FaxConverterEngine::StatusCode::Starting,
-                 code == FaxConverterEngine::StatusCode::Ending,
-                 static_cast<int>(engine.PageNumber()), engine.LinesOnPage(), engine.BytesRead(),
-                 engine.BytesTotal(), abort);
-        return abort ? 1 : 0;
-    });
+    engine_->SetStatusCallback(
+        [this](FaxConverterEngine::StatusCode code, const FaxConverterEngine& engine) {
+            if (!OnStatus) {
+                return 0;
+            }
+            bool abort = false;
+            OnStatus(this, code == FaxConverterEngine::StatusCode::Starting,
+                     code == FaxConverterEngine::StatusCode::Ending,
+                     static_cast<int>(engine.PageNumber()), engine.LinesOnPage(),
+                     engine.BytesRead(), engine.BytesTotal(), abort);
+            return abort ? 1 : 0;
+        });
     engine_->SetYieldFunction([] {
         QCoreApplication::processEvents();
         return QCoreApplication::closingDown() ? faxresult::GotQuitMessage : 0;
@@ -173,8 +173,7 @@ void TQpFaxConverter::ConvertDocument() {
 // A BMP that is not monochrome is dithered into a temporary "~DIT" file first, which is
 // converted instead and deleted afterwards; when that fails the file itself is used.
 int TQpFaxConverter::ConvertBmp() {
-    const std::string input =
-        FaxConverterEngine::InputNameFor(documentFile_.toStdString(), "BMP");
+    const std::string input = FaxConverterEngine::InputNameFor(documentFile_.toStdString(), "BMP");
     const std::string output = FaxConverterEngine::OutputNameFor(input, outFileName_.toStdString());
     if (BmpFrontEnd::CheckMonochrome(input) == 0) {
         return Convert(input, output);

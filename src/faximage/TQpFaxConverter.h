@@ -37,14 +37,13 @@ public:
 
     // (Sender, Starting, Ending, PagesConverted, LinesConverted, BytesConverted,
     //  BytesToConvert, var Abort)
-    using TFaxStatusEvent =
-        std::function<void(TQpFaxConverter* sender, bool starting, bool ending, int pages,
-                           int lines, std::uint32_t bytesConverted, std::uint32_t bytesToConvert,
-                           bool& abort)>;
+    using TFaxStatusEvent = std::function<void(TQpFaxConverter* sender, bool starting, bool ending,
+                                               int pages, int lines, std::uint32_t bytesConverted,
+                                               std::uint32_t bytesToConvert, bool& abort)>;
     // (Sender, Data, Len, EndOfPage, MorePages); published, not raised by conversion.
-    using TFaxOutputLineEvent = std::function<void(TQpFaxConverter* sender,
-                                                   const std::uint8_t* data, int length,
-                                                   bool endOfPage, bool morePages)>;
+    using TFaxOutputLineEvent =
+        std::function<void(TQpFaxConverter* sender, const std::uint8_t* data, int length,
+                           bool endOfPage, bool morePages)>;
     using TFaxOpenFileEvent = std::function<void(TQpFaxConverter* sender, const QString& name)>;
     using TFaxCloseFileEvent = std::function<void(TQpFaxConverter* sender)>;
     // Fills data with one raster line (MSB first, 1 = black) and sets length, end of page

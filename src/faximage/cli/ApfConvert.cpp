@@ -34,16 +34,15 @@ bool InputTypeFor(const std::string& name, TQpFaxConverter::TFaxInputDocumentTyp
 int ApfConvert(const std::vector<std::string>& args) {
     CommandArgs options(args, {"--fine", "--wide"});
     if (!options.Ok() || options.Positional().size() != 1) {
-        std::cerr << "usage: qpx apf "
-                  << ApfSubcommands()[1].usage << "\n"
+        std::cerr << "usage: qpx apf " << ApfSubcommands()[1].usage << "\n"
                   << (options.Ok() ? "" : options.Error() + "\n");
         return 2;
     }
     const std::string input = options.Positional()[0];
     TQpFaxConverter converter;
     TQpFaxConverter::TFaxInputDocumentType type = TQpFaxConverter::idNone;
-    const std::string typeName =
-        options.Value("--type").value_or(QFileInfo(QString::fromStdString(input)).suffix().toStdString());
+    const std::string typeName = options.Value("--type").value_or(
+        QFileInfo(QString::fromStdString(input)).suffix().toStdString());
     if (!InputTypeFor(typeName, type)) {
         std::cerr << "qpx apf convert: unknown input type '" << typeName
                   << "' (use --type text|tiff|pcx|dcx|bmp)\n";

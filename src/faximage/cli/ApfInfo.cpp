@@ -10,8 +10,8 @@
 namespace {
 
 int Fail(const std::string& what, int code) {
-    std::cerr << "qpx apf " << what << ": " << qp::ErrorTextOr(code, "error " + std::to_string(code))
-              << " (" << code << ")\n";
+    std::cerr << "qpx apf " << what << ": "
+              << qp::ErrorTextOr(code, "error " + std::to_string(code)) << " (" << code << ")\n";
     return 1;
 }
 
@@ -57,11 +57,11 @@ int ApfInfo(const std::vector<std::string>& args) {
     engine.SetFlags(0);
     engine.SetAspectCorrection(false);
     unsigned lines = 0;
-    engine.SetOutputLine([&lines](FaxUnpackerEngine::LineKind kind, const std::uint8_t*, unsigned,
-                                  unsigned) {
-        lines += kind == FaxUnpackerEngine::LineKind::Line ? 1 : 0;
-        return 0;
-    });
+    engine.SetOutputLine(
+        [&lines](FaxUnpackerEngine::LineKind kind, const std::uint8_t*, unsigned, unsigned) {
+            lines += kind == FaxUnpackerEngine::LineKind::Line ? 1 : 0;
+            return 0;
+        });
     int status = 0;
     for (unsigned page = 1; page <= header.pageCount; ++page) {
         ApfPageHeader pageHeader;
@@ -74,8 +74,9 @@ int ApfInfo(const std::vector<std::string>& args) {
         }
         lines = 0;
         result = engine.UnpackPage(fileName, page);
-        std::cout << "page " << page << ": flags " << pageHeader.flags << " (" << FlagText(pageHeader)
-                  << "), image length " << pageHeader.imageLength << ", lines " << lines;
+        std::cout << "page " << page << ": flags " << pageHeader.flags << " ("
+                  << FlagText(pageHeader) << "), image length " << pageHeader.imageLength
+                  << ", lines " << lines;
         if (engine.InvalidCodes() != 0) {
             std::cout << ", invalid codes " << engine.InvalidCodes();
         }

@@ -76,15 +76,16 @@ int ApfToTiff(const std::vector<std::string>& args) {
     engine.SetAspectCorrection(false);
     std::vector<std::uint8_t> rows;
     unsigned rowBytes = 216;
-    engine.SetOutputLine([&](FaxUnpackerEngine::LineKind kind, const std::uint8_t* data,
-                             unsigned length, unsigned) {
-        if (kind == FaxUnpackerEngine::LineKind::Line) {
-            const std::size_t at = rows.size();
-            rows.resize(at + rowBytes, 0);
-            std::copy(data, data + std::min(length, rowBytes), rows.begin() + static_cast<long>(at));
-        }
-        return 0;
-    });
+    engine.SetOutputLine(
+        [&](FaxUnpackerEngine::LineKind kind, const std::uint8_t* data, unsigned length, unsigned) {
+            if (kind == FaxUnpackerEngine::LineKind::Line) {
+                const std::size_t at = rows.size();
+                rows.resize(at + rowBytes, 0);
+                std::copy(data, data + std::min(length, rowBytes),
+                          rows.begin() + static_cast<long>(at));
+            }
+            return 0;
+        });
     for (unsigned page = 1; page <= pages; ++page) {
         ApfPageHeader header;
         result = reader.FindPage(page, header);
@@ -103,8 +104,9 @@ int ApfToTiff(const std::vector<std::string>& args) {
         const std::uint32_t count = static_cast<std::uint32_t>(rows.size() / rowBytes);
         SetPageTags(output.get(), header, count, page, pages);
         for (std::uint32_t row = 0; row < count; ++row) {
-            if (TIFFWriteScanline(output.get(), rows.data() + static_cast<std::size_t>(row) * rowBytes,
-                                  row, 0) < 0) {
+            if (TIFFWriteScanline(output.get(),
+                                  rows.data() + static_cast<std::size_t>(row) * rowBytes, row,
+                                  0) < 0) {
                 std::cerr << "qpx apf totiff: cannot write " << *out << "\n";
                 return 1;
             }
