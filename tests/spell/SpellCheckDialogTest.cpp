@@ -173,6 +173,27 @@ private slots:
         QCOMPARE(MessageBoxScript::Shown().size(), 1);
     }
 
+    // The editors run the dialog modally: exec() returns once the check is complete.
+    void modalRunEndsWhenTheCheckCompletes() {
+        TQpRichText editor;
+        editor.setPlainText("Helo there.");
+        TSpellCheckDialog dialog(&editor);
+        auto* error = Child<QLineEdit>(dialog, "ErrorEdit");
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &dialog, [&] {
+            if (error->text() == "Helo") {
+                poll.stop();
+                Child<QPushButton>(dialog, "SkipButton")->click();
+            }
+        });
+        poll.start(10);
+        QTimer::singleShot(20000, &dialog, [&] { dialog.reject(); }); // never hang the test
+        dialog.exec();
+        QCOMPARE(MessageBoxScript::Shown().size(), 1);
+        QCOMPARE(MessageBoxScript::Shown().first().text, QString("Spell check complete"));
+        QVERIFY(!dialog.isVisible());
+    }
+
     // A user list that cannot be used leaves "&Add Word" disabled.
     void unusableUserListDisablesAddWord() {
         QFile bad(QString::fromStdString(SpellDictionaryFiles::UserListPath()));
