@@ -2,29 +2,133 @@
 
 #include <QMainWindow>
 
-class QLabel;
-class TJustOne;
+#include <memory>
 
-// The main window: button bar, the Sent and Received lists, tab strip and status line.
+class QAction;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+class QTabBar;
+class QTableView;
+class TFaxStore;
+class TJustOne;
+class TTableAdapter;
+class TTableModel;
+
+// The main window: button bar, the Sent and Received lists on a two-page notebook with
+// its tab strip, and the status line that shows hints. It owns the fax store (the four
+// tables) for the whole run, enables its commands by the state of the tables, the page
+// and receive mode (SetButtons), and runs the record commands.
 class TMainScreen : public QMainWindow {
     Q_OBJECT
 
 public:
+    enum Page { SentPage = 0, ReceivedPage = 1 };
+
     // `startMinimized` is the start-up show state (the --minimized option).
     explicit TMainScreen(bool startMinimized = false, QWidget* parent = nullptr);
     ~TMainScreen() override;
 
     QLabel* StatusLine() const { return status_; }
     TJustOne* JustOne() const { return justOne_; }
+    TFaxStore& Store() { return *store_; }
+    TTableModel* FaxModel() const { return faxModel_; }
+    TTableModel* RecModel() const { return recModel_; }
+
+    // Window state beside the components.
+    bool CloneRequested() const { return cloneRequested_; }
+    bool Receiving() const { return receiving_; }
+    // Receive mode is switched by the receive command; tests set the flag directly.
+    void SetReceiving(bool on) { receiving_ = on; }
+    bool FaxInProgress() const { return faxInProgress_; }
+    void SetFaxInProgress(bool on) { faxInProgress_ = on; }
+    bool FirstActivation() const { return firstActivation_; }
+    bool ShowPreferencesOnStart() const { return showPreferencesOnStart_; }
+    int CurrentPage() const;
+
+    // Enables the commands by the tables, the page and receive mode; switches a table
+    // to natural order while it has no current record and to its date tag once it has.
+    void SetButtons();
+
+    // Commands of the button bar and the menu.
+    void NewbuttonClick();
+    void EditButtonClick();
+    void EditSentFax();
+    void EditReceivedFax();
+    void CloneButtonClick();
+    void DeleteButtonClick();
+    void SendButtonClick();
+    void ReceiveButtonClick();
+    void ViewFaxButtonClick();
+    void Preferences();
+    void RebuildIndexes();
+    void CoverSheets();
+    void PhoneBook();
+    void HelpContents();
+    void TroubleshootingTips();
+    void About();
+    void ShowHintsClick();
+    void TabSet1Change(int tab);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void BuildButtonBar(class QVBoxLayout* layout);
+    void BuildMenus();
+    QWidget* BuildBrowsePanel();
+    QTableView* BuildGrid(const QString& objectName, TTableModel* model);
+    void FormCreate();
     void FormActivate();
+    bool FormCloseQuery();
+    void FormClose();
+    void PostCloseRequest();
+    QAction* AddMenuItem(class QMenu* menu, const QString& objectName, const QString& caption,
+                         const QString& hint, void (TMainScreen::*slot)(),
+                         const QKeySequence& shortcut = QKeySequence());
+    static void SwitchOrder(TTableAdapter& adapter, const char* tag);
+    static void SetCommand(QPushButton* button, QAction* action, bool enabled);
 
+    std::unique_ptr<TFaxStore> store_;
     TJustOne* justOne_ = nullptr;
     QLabel* status_ = nullptr;
+    QStackedWidget* noteBook_ = nullptr;
+    QTabBar* tabSet1_ = nullptr;
+    QTableView* faxGrid_ = nullptr;
+    QTableView* recFaxGrid_ = nullptr;
+    TTableModel* faxModel_ = nullptr;
+    TTableModel* recModel_ = nullptr;
+
+    QPushButton* newButton_ = nullptr;
+    QPushButton* editButton_ = nullptr;
+    QPushButton* cloneButton_ = nullptr;
+    QPushButton* deleteButton_ = nullptr;
+    QPushButton* sendButton_ = nullptr;
+    QPushButton* receiveButton_ = nullptr;
+    QPushButton* viewFaxButton_ = nullptr;
+    QPushButton* exitButton_ = nullptr;
+
+    QAction* newItem_ = nullptr;
+    QAction* editItem_ = nullptr;
+    QAction* cloneItem_ = nullptr;
+    QAction* deleteItem_ = nullptr;
+    QAction* sendItem_ = nullptr;
+    QAction* receiveItem_ = nullptr;
+    QAction* viewItem_ = nullptr;
+    QAction* rebuildItem_ = nullptr;
+    QAction* preferencesItem_ = nullptr;
+    QAction* showHintsItem_ = nullptr;
+
     bool startMinimized_ = false;
+    bool cloneRequested_ = false;
+    int pageCount_ = 0;
+    bool receiving_ = false;
+    int pagesReceived_ = 0;
+    bool faxInProgress_ = false;
+    int lastFaxError_ = 0;
     bool firstActivation_ = true;
+    bool showPreferencesOnStart_ = false;
+    bool activationScheduled_ = false;
+    bool tablesClosed_ = false;
 };

@@ -17,7 +17,6 @@ namespace {
 constexpr uint32_t kPage = 512;
 constexpr uint32_t kHeader = 1024;
 constexpr int kMaxDepth = 32;
-constexpr uint32_t kNone = 0xFFFFFFFF;
 } // namespace
 
 CdxReader::CdxReader(const std::string& path) : path_(path) {

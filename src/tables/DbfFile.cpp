@@ -20,9 +20,10 @@ using namespace bytes;
 
 namespace {
 
-constexpr int kPageShift = 16; // 64 KiB cache pages
+constexpr int kPageShift = 12; // 4 KiB cache pages: a miss costs one small read
 constexpr int64_t kPageSize = int64_t(1) << kPageShift;
-constexpr size_t kCachePages = 64; // 4 MiB at most
+constexpr size_t kCachePages = 2048; // 8 MiB at most
+constexpr size_t kScanChunk = 1 << 20;
 constexpr unsigned char kEndOfFile = 0x1A;
 constexpr unsigned char kCodePage1252 = 0x03;
 
@@ -342,6 +343,19 @@ long DbfFile::AppendRecord(const std::string& record) {
     ++recordCount_;
     WriteRecordCount();
     return recordCount_;
+}
+
+void DbfFile::ReadDeletedMarks(std::vector<char>& marks) {
+    marks.assign(size_t(recordCount_) + 1, 0);
+    const size_t perChunk = std::max<size_t>(1, kScanChunk / size_t(recordLength_));
+    std::vector<unsigned char> chunk(perChunk * size_t(recordLength_));
+    for (long first = 1; first <= recordCount_; first += long(perChunk)) {
+        long count = std::min<long>(long(perChunk), recordCount_ - first + 1);
+        ReadAt(headerLength_ + int64_t(first - 1) * recordLength_, chunk.data(),
+               size_t(count) * size_t(recordLength_));
+        for (long i = 0; i < count; ++i)
+            marks[size_t(first + i)] = chunk[size_t(i) * size_t(recordLength_)] == '*';
+    }
 }
 
 std::string DbfFile::BlankRecord() const {

@@ -44,6 +44,9 @@ public:
     void WriteRecord(long recno, const std::string& record);
     // Appends a record and returns its number.
     long AppendRecord(const std::string& record);
+    // marks[r] = 1 when record r has the deleted mark (marks[0] unused); one sequential
+    // pass that bypasses the cache.
+    void ReadDeletedMarks(std::vector<char>& marks);
     // A blank record: live mark and every field blank.
     std::string BlankRecord() const;
     // Sets or clears the structural index flag in the header.

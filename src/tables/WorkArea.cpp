@@ -114,15 +114,8 @@ void WorkArea::OpenFiles() {
 }
 
 void WorkArea::LoadDeletedMarks() {
-    deletedMarks_.assign(size_t(dbf_->RecordCount()) + 1, 0);
-    deletedCount_ = 0;
-    for (long r = 1; r <= dbf_->RecordCount(); ++r) {
-        dbf_->ReadRecord(r, scratch_);
-        if (scratch_[0] == '*') {
-            deletedMarks_[size_t(r)] = 1;
-            ++deletedCount_;
-        }
-    }
+    dbf_->ReadDeletedMarks(deletedMarks_);
+    deletedCount_ = long(std::count(deletedMarks_.begin(), deletedMarks_.end(), 1));
 }
 
 std::unique_ptr<WorkArea::IndexTagState> WorkArea::MakeTag(const CdxTagHeader& header) const {

@@ -1,0 +1,396 @@
+#include "dialogs/TPreferences.h"
+
+#include "common/DataFolder.h"
+#include "common/Settings.h"
+#include "dialogs/ChooseDefaultFont.h"
+#include "dialogs/TButtonBar.h"
+#include "dialogs/THelpBrowser.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSoundEffect>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int ClientWidth = 606;
+constexpr int ClientHeight = 423;
+constexpr int StatusHeight = 55;
+constexpr int MaxNameLength = 35;
+constexpr int MaxFaxNumberLength = 20;
+
+const QString ComPortHint = QStringLiteral("Select the communications port for your faxmodem here");
+const QString FaxClassHint = QStringLiteral(
+    "You should usually set this at the highest class supported by your modem, however if you "
+    "experience problems set it to auto detect (the default)");
+const QString ModemInitHint = QStringLiteral(
+    "(You should not need to do this). Enter extra modem init string here. If you use an init "
+    "string here, it will be sent just before the default init: ('ATE0Q0V1X4S0=0'). The init "
+    "string should not contain an 'AT' prefix.");
+const QString TransferRateHint = QStringLiteral(
+    "This is the maximum transfer rate or BPS of the fax session. We recommend leaving it at "
+    "9600.\nSetting it at a lower rate (7200,4800 or 2400) can increase reliability in some "
+    "cases, but \nwill also mean a longer time to send the fax.");
+const QString DialPrefixHint = QStringLiteral(
+    "Enter the dial prefix here. If your telephone system requires special numbers or codes "
+    "when dialing out, you can specify them once here rather than in every fax number. Do not "
+    "include 'ATD' or a 'T' or 'P' tone/pulse modifier in the dial prefix");
+const QString ToneOrPulseHint =
+    QStringLiteral("Select tone or pulse, depending on your phone system (normally tone)");
+const QString DialAttemptsHint =
+    QStringLiteral("Enter the number of dial attempts that should be made for each fax");
+const QString RetryWaitHint =
+    QStringLiteral("Enter the number of seconds between dial attempts here");
+const QString TimeOutHint = QStringLiteral("Enter the number of seconds that Quillpost should "
+                                           "wait after dialing before it aborts the call with "
+                                           "a timeout");
+const QString BlindDialHint = QStringLiteral(
+    "If the modem is not connected to a phone line which supplies a dial tone, check  Blind "
+    "Dial.\nThis is the same as sending the ATX3 modem command");
+const QString IgnoreBusyHint = QStringLiteral(
+    "Check this box to ignore busy signals. In certain countries, some modems falsely "
+    "interpret the phone ringing as a busy  signal. ONLY CHECK THIS BOX IF THIS SITUATION "
+    "APPLIES TO YOU! This is the same as sending the ATX2 modem command");
+
+// Reads a whole number from an edit; keeps `value` when the text is not one.
+void TakeWholeNumber(const QLineEdit* edit, int& value) {
+    bool ok = false;
+    const int number = edit->text().trimmed().toInt(&ok, 10);
+    if (ok) {
+        value = number;
+    }
+}
+
+} // namespace
+
+const char* const TPreferences::WelcomeText =
+    "Please enter information about yourself and your\nfaxmodem in the Preferences screen. "
+    "These values\nwill be saved for future use.\n\nBE SURE TO VERIFY THE PORT AND FAX "
+    "CLASS\nSETTINGS BEFORE CONTINUING";
+
+TPreferences::TPreferences(bool showWelcome, QWidget* parent)
+    : QDialog(parent), showWelcome_(showWelcome) {
+    setObjectName("Preferences");
+    setWindowTitle(QStringLiteral("Preferences"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setFixedSize(ClientWidth, ClientHeight);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    BuildButtonBar();
+
+    auto* body = new QWidget(this);
+    auto* columns = new QHBoxLayout(body);
+    columns->setContentsMargins(6, 4, 6, 4);
+    columns->addWidget(BuildPersonalAndModem(), 1);
+    columns->addWidget(BuildDialing(), 1);
+    layout->addWidget(body, 1);
+    layout->addWidget(BuildReceiving());
+
+    status_ = new QLabel(this);
+    status_->setObjectName("status");
+    status_->setFixedHeight(StatusHeight);
+    status_->setAlignment(Qt::AlignCenter);
+    status_->setWordWrap(true);
+    status_->setAutoFillBackground(true);
+    status_->setStyleSheet("QLabel#status { color: blue; background-color: silver; }");
+    layout->addWidget(status_);
+
+    hintGuard_ = std::make_unique<HintTargetGuard>(this, status_);
+    player_ = new QSoundEffect(this);
+}
+
+TPreferences::~TPreferences() = default;
+
+void TPreferences::BuildButtonBar() {
+    auto* bar = new TButtonBar(this);
+    auto* help = bar->AddButton("Helpbutton", "&Help", "Get Windows help for Preferences");
+    auto* font = bar->AddButton("ExplorerButton1", "Set Default Font",
+                                "Set the default font to use for new Faxes and Cover Sheets");
+    auto* findModem = bar->AddButton(
+        "FindModemButton", "Find Modem",
+        "Click here to have the program attempt to find which port your faxmodem is on");
+    auto* checkClass = bar->AddButton(
+        "CheckFaxClassButton", "Check Fax Class",
+        "Click here to have the program test the modem to see which fax classes it supports");
+    bar->AddStretch();
+    auto* accept = bar->AddButton("OkButton", "&Accept", "Save changes to preferences");
+    auto* cancel = bar->AddButton("Cancelbutton", "Cance&l", "Cancel changes to preferences");
+    // Modem detection is not available yet.
+    findModem->setEnabled(false);
+    checkClass->setEnabled(false);
+
+    connect(help, &QPushButton::clicked, this,
+            [] { THelpBrowser::ShowTopic(THelpBrowser::hcPreferences); });
+    connect(font, &QPushButton::clicked, this, [this] { ChooseDefaultFont(this); });
+    connect(accept, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    static_cast<QVBoxLayout*>(layout())->addWidget(bar);
+}
+
+QGroupBox* TPreferences::RadioGroup(const QString& objectName, const QString& title,
+                                    const QStringList& items, int columns, QButtonGroup*& group) {
+    auto* box = new QGroupBox(title, this);
+    box->setObjectName(objectName);
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(6, 2, 6, 2);
+    grid->setVerticalSpacing(0);
+    group = new QButtonGroup(box);
+    const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
+    for (int i = 0; i < items.size(); ++i) {
+        auto* radio = new QRadioButton(items[i], box);
+        radio->setObjectName(objectName + QString::number(i));
+        group->addButton(radio, i);
+        // Items run down the first column, then the next.
+        grid->addWidget(radio, i % rows, i / rows);
+    }
+    return box;
+}
+
+QLineEdit* TPreferences::LabelledEdit(const QString& objectName, const QString& label,
+                                      const QString& hint, QWidget* parent, QGridLayout* grid,
+                                      int row) {
+    auto* caption = new QLabel(label, parent);
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(objectName);
+    caption->setBuddy(edit);
+    TButtonBar::SetHint(edit, hint);
+    grid->addWidget(caption, row, 0);
+    grid->addWidget(edit, row, 1);
+    return edit;
+}
+
+QWidget* TPreferences::BuildPersonalAndModem() {
+    auto* panel = new QWidget(this);
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setVerticalSpacing(3);
+
+    name_ = LabelledEdit("Name", "Your &name", "Enter your name here", panel, grid, 0);
+    name_->setMaxLength(MaxNameLength);
+    faxNumber_ = LabelledEdit("FaxNumber", "Your &fax number (Station ID#)",
+                              "Enter your own fax number here", panel, grid, 1);
+    faxNumber_->setMaxLength(MaxFaxNumberLength);
+
+    auto* port = RadioGroup("ComPort", "Port", {"Com1", "Com2", "Com3", "Com4", "Com5", "Com6"}, 2,
+                            comPort_);
+    TButtonBar::SetHint(port, ComPortHint);
+    auto* faxClass = RadioGroup("FaxClass", "Fax &class",
+                                {"auto detect", "class 1", "class 2", "class 2.0"}, 1, faxClass_);
+    TButtonBar::SetHint(faxClass, FaxClassHint);
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(port);
+    groups->addWidget(faxClass);
+    grid->addLayout(groups, 2, 0, 1, 2);
+
+    auto* initLabel = new QLabel("&Modem initialization string:", panel);
+    modemInit_ = new QLineEdit(panel);
+    modemInit_->setObjectName("ModemInit");
+    initLabel->setBuddy(modemInit_);
+    TButtonBar::SetHint(modemInit_, ModemInitHint);
+    grid->addWidget(initLabel, 3, 0, 1, 2);
+    grid->addWidget(modemInit_, 4, 0, 1, 2);
+
+    auto* rateLabel = new QLabel("Transfer Rate (BPS)", panel);
+    transferRate_ = new QComboBox(panel);
+    transferRate_->setObjectName("TransferRate");
+    transferRate_->addItems({"2400", "4800", "7200", "9600", "12000", "14400"});
+    rateLabel->setBuddy(transferRate_);
+    TButtonBar::SetHint(transferRate_, TransferRateHint);
+    grid->addWidget(rateLabel, 5, 0);
+    grid->addWidget(transferRate_, 5, 1);
+    grid->setRowStretch(6, 1);
+    return panel;
+}
+
+QWidget* TPreferences::BuildDialing() {
+    auto* panel = new QWidget(this);
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setVerticalSpacing(3);
+
+    dialPrefix_ = LabelledEdit("DialPrefix", "&Dial prefix:", DialPrefixHint, panel, grid, 0);
+    auto* tone = RadioGroup("ToneOrPulse", "Tone or Pulse", {"Tone", "Pulse"}, 2, toneOrPulse_);
+    TButtonBar::SetHint(tone, ToneOrPulseHint);
+    grid->addWidget(tone, 1, 0, 1, 2);
+    dialAttempts_ =
+        LabelledEdit("DialAttempts", "Number of dial attempts", DialAttemptsHint, panel, grid, 2);
+    retryWait_ =
+        LabelledEdit("RetryWait", "Seconds to wait before retry", RetryWaitHint, panel, grid, 3);
+    timeOut_ =
+        LabelledEdit("TimeOut", "Seconds to wait before timeout", TimeOutHint, panel, grid, 4);
+    dialAttempts_->setText("3");
+    retryWait_->setText("60");
+    timeOut_->setText("60");
+    for (QLineEdit* edit : {dialAttempts_, retryWait_, timeOut_}) {
+        edit->setMaximumWidth(60);
+    }
+
+    blindDial_ = new QCheckBox("Blind Dial", panel);
+    blindDial_->setObjectName("CheckBlindDial");
+    TButtonBar::SetHint(blindDial_, BlindDialHint);
+    ignoreBusy_ = new QCheckBox("Ignore Busy Signal", panel);
+    ignoreBusy_->setObjectName("CheckIgnoreBusy");
+    TButtonBar::SetHint(ignoreBusy_, IgnoreBusyHint);
+    grid->addWidget(blindDial_, 5, 0, 1, 2);
+    grid->addWidget(ignoreBusy_, 6, 0, 1, 2);
+
+    auto* ring = RadioGroup("AnswerOnRing", "Answer on ring", {"1", "2", "3"}, 3, answerOnRing_);
+    TButtonBar::SetHint(ring, "Select which ring Quillpost should answer on, when in receive mode");
+    grid->addWidget(ring, 7, 0, 1, 2);
+    grid->setRowStretch(8, 1);
+    return panel;
+}
+
+QWidget* TPreferences::BuildReceiving() {
+    auto* panel = new QWidget(this);
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(6, 0, 6, 4);
+    grid->setVerticalSpacing(2);
+
+    receiveAtStartup_ = new QCheckBox("Start Receiving at program startup", panel);
+    receiveAtStartup_->setObjectName("ReceiveAtStartup");
+    TButtonBar::SetHint(receiveAtStartup_, "Check this box to have Quillpost start receiving "
+                                           "faxes \nas soon as it starts up");
+    grid->addWidget(receiveAtStartup_, 0, 0, 1, 4);
+
+    auto* wavLabel = new QLabel("Select &WAV File to play when receiving a fax:", panel);
+    waveFileEdit_ = new QLineEdit(panel);
+    waveFileEdit_->setObjectName("WaveFileEdit");
+    wavLabel->setBuddy(waveFileEdit_);
+    TButtonBar::SetHint(waveFileEdit_, "Type in the path and name of the .WAV file");
+    auto* choose = new QPushButton("&Choose", panel);
+    choose->setObjectName("SelectWavButton");
+    TButtonBar::SetHint(choose, "Select the .WAV file from a Windows\nFile Open dialog");
+    auto* play = new QPushButton("Play &Now", panel);
+    play->setObjectName("BitBtn2");
+    TButtonBar::SetHint(play, "Play the .WAV file you have selected");
+    auto* none = new QPushButton("None", panel);
+    none->setObjectName("BitBtn1");
+    for (QPushButton* button : {choose, play, none}) {
+        button->setAutoDefault(false);
+    }
+    grid->addWidget(wavLabel, 1, 0, 1, 4);
+    grid->addWidget(waveFileEdit_, 2, 0);
+    grid->addWidget(choose, 2, 1);
+    grid->addWidget(play, 2, 2);
+    grid->addWidget(none, 2, 3);
+    grid->setColumnStretch(0, 1);
+
+    connect(choose, &QPushButton::clicked, this, &TPreferences::SelectWavFile);
+    connect(play, &QPushButton::clicked, this, &TPreferences::PlayNow);
+    connect(none, &QPushButton::clicked, waveFileEdit_, &QLineEdit::clear);
+    return panel;
+}
+
+int TPreferences::ItemIndex(const QButtonGroup* group) {
+    return group->checkedId();
+}
+
+void TPreferences::SelectItem(QButtonGroup* group, int index) {
+    if (QAbstractButton* button = group->button(index)) {
+        button->setChecked(true);
+        return;
+    }
+    // No such item: nothing is selected.
+    const bool exclusive = group->exclusive();
+    group->setExclusive(false);
+    for (QAbstractButton* button : group->buttons()) {
+        button->setChecked(false);
+    }
+    group->setExclusive(exclusive);
+}
+
+void TPreferences::LoadFrom(const QpSettings& settings) {
+    transferRate_->setCurrentIndex(IndexFromBps(settings.maximumBps));
+    waveFileEdit_->setText(QString::fromStdString(settings.receiveWav));
+    faxNumber_->setText(QString::fromStdString(settings.userFax));
+    name_->setText(QString::fromStdString(settings.userName));
+    dialPrefix_->setText(QString::fromStdString(settings.dialPrefix));
+    modemInit_->setText(QString::fromStdString(settings.initString));
+    dialAttempts_->setText(QString::number(settings.dialAttempts));
+    retryWait_->setText(QString::number(settings.retryWait));
+    timeOut_->setText(QString::number(settings.dialTimeout));
+    SelectItem(comPort_, settings.comPort);
+    SelectItem(faxClass_, settings.faxClass);
+    receiveAtStartup_->setChecked(settings.receiveAtStartup);
+    SelectItem(answerOnRing_, settings.answerOnRing - 1);
+    blindDial_->setChecked(settings.blindDial);
+    ignoreBusy_->setChecked(settings.ignoreBusy);
+    SelectItem(toneOrPulse_, settings.toneOrPulse);
+}
+
+void TPreferences::StoreTo(QpSettings& settings) const {
+    settings.maximumBps = BpsFromIndex(transferRate_->currentIndex());
+    settings.receiveWav = waveFileEdit_->text().toStdString();
+    settings.userFax = faxNumber_->text().toStdString();
+    settings.userName = name_->text().toStdString();
+    settings.dialPrefix = dialPrefix_->text().toStdString();
+    settings.initString = modemInit_->text().toStdString();
+    TakeWholeNumber(dialAttempts_, settings.dialAttempts);
+    TakeWholeNumber(retryWait_, settings.retryWait);
+    TakeWholeNumber(timeOut_, settings.dialTimeout);
+    settings.comPort = ItemIndex(comPort_);
+    settings.faxClass = ItemIndex(faxClass_);
+    settings.receiveAtStartup = receiveAtStartup_->isChecked();
+    settings.answerOnRing = ItemIndex(answerOnRing_) + 1;
+    settings.blindDial = blindDial_->isChecked();
+    settings.ignoreBusy = ignoreBusy_->isChecked();
+    settings.toneOrPulse = ItemIndex(toneOrPulse_);
+}
+
+void TPreferences::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    SetHintTarget(status_);
+    if (showWelcome_) {
+        showWelcome_ = false;
+        // After the dialog is on screen, so that the box appears over it.
+        QTimer::singleShot(0, this, &TPreferences::ShowWelcome);
+    }
+}
+
+void TPreferences::ShowWelcome() {
+    InfoBox(QString::fromLatin1(WelcomeText));
+}
+
+void TPreferences::SelectWavFile() {
+    QFileDialog dialog(this, QString(), QString::fromStdString(DataFolder()),
+                       QStringLiteral("WAVE files (*.wav)"));
+    dialog.setObjectName("OpenDialog1");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QString current = waveFileEdit_->text();
+    if (!current.isEmpty() && QFileInfo(current).isFile()) {
+        dialog.selectFile(current);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const QString chosen = dialog.selectedFiles().constFirst();
+    if (chosen.toUpper().contains(".WAV")) {
+        waveFileEdit_->setText(chosen);
+    }
+}
+
+void TPreferences::PlayNow() {
+    const QString file = waveFileEdit_->text();
+    if (file.isEmpty() || !QFileInfo(file).isFile()) {
+        return;
+    }
+    player_->stop();
+    player_->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
+    player_->play();
+}

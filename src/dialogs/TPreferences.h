@@ -1,0 +1,83 @@
+#pragma once
+
+#include "app/WindowUtils.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSoundEffect;
+struct QpSettings;
+
+// The preferences dialog: personal, modem, dialing and receiving settings. The caller
+// fills it from the settings (LoadFrom), shows it and, when accepted, copies it back
+// (StoreTo) and saves the settings file. The default font is chosen and saved at once
+// through "Set Default Font", independently of Accept and Cancel.
+class TPreferences final : public QDialog {
+    Q_OBJECT
+
+public:
+    // `showWelcome`: the first start of the program; the welcome box is shown when the
+    // dialog is first activated.
+    explicit TPreferences(bool showWelcome, QWidget* parent = nullptr);
+    ~TPreferences() override;
+
+    void LoadFrom(const QpSettings& settings);
+    // Copies every control into `settings`. Dial attempts, retry wait and timeout texts
+    // that are not whole numbers leave their settings unchanged.
+    void StoreTo(QpSettings& settings) const;
+
+    static const char* const WelcomeText;
+
+    // The sound player used by "Play Now" (for tests: whether something is playing).
+    QSoundEffect* Player() const { return player_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildButtonBar();
+    QWidget* BuildPersonalAndModem();
+    QWidget* BuildDialing();
+    QWidget* BuildReceiving();
+    QGroupBox* RadioGroup(const QString& objectName, const QString& title, const QStringList& items,
+                          int columns, QButtonGroup*& group);
+    QLineEdit* LabelledEdit(const QString& objectName, const QString& label, const QString& hint,
+                            QWidget* parent, class QGridLayout* grid, int row);
+
+    void SelectWavFile();
+    void PlayNow();
+    void ShowWelcome();
+
+    static int ItemIndex(const QButtonGroup* group);
+    static void SelectItem(QButtonGroup* group, int index);
+
+    bool showWelcome_;
+    QLabel* status_ = nullptr;
+    std::unique_ptr<HintTargetGuard> hintGuard_;
+
+    QLineEdit* name_ = nullptr;
+    QLineEdit* faxNumber_ = nullptr;
+    QButtonGroup* comPort_ = nullptr;
+    QButtonGroup* faxClass_ = nullptr;
+    QLineEdit* modemInit_ = nullptr;
+    QComboBox* transferRate_ = nullptr;
+    QLineEdit* dialPrefix_ = nullptr;
+    QButtonGroup* toneOrPulse_ = nullptr;
+    QLineEdit* dialAttempts_ = nullptr;
+    QLineEdit* retryWait_ = nullptr;
+    QLineEdit* timeOut_ = nullptr;
+    QCheckBox* blindDial_ = nullptr;
+    QCheckBox* ignoreBusy_ = nullptr;
+    QButtonGroup* answerOnRing_ = nullptr;
+    QCheckBox* receiveAtStartup_ = nullptr;
+    QLineEdit* waveFileEdit_ = nullptr;
+    QSoundEffect* player_ = nullptr;
+};

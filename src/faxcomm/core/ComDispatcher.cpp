@@ -1,0 +1,1006 @@
+#include "faxcomm/core/ComDispatcher.h"
+
+#include <algorithm>
+#include <poll.h>
+#include <unistd.h>
+
+#include "faxcomm/core/PosixSerialDevice.h"
+
+namespace qpcomm {
+
+namespace {
+
+constexpr auto kDispatchInterval = std::chrono::milliseconds(50);
+constexpr auto kWindowHandlerLimit = std::chrono::milliseconds(1000);
+constexpr auto kModemLinePollMs = 20;
+constexpr auto kOutputRetryMs = 10;
+constexpr std::size_t kDeviceChunk = 4096;
+
+using Clock = std::chrono::steady_clock;
+
+void DrainPipe(int fd) {
+    char buffer[64];
+    while (::read(fd, buffer, sizeof buffer) > 0) {
+    }
+}
+
+std::size_t FlowFullLimit(std::size_t full) {
+    return full == 0 ? DispatchBufferSize : full;
+}
+
+} // namespace
+
+ComDispatcher& ComDispatcher::Instance() {
+    static ComDispatcher dispatcher;
+    return dispatcher;
+}
+
+ComDispatcher::~ComDispatcher() {
+    for (int slot = 1; slot <= MaxPorts; ++slot) {
+        ClosePort(slot);
+    }
+    // Ports whose close was deferred finish on their own dispatcher threads.
+    const auto giveUp = Clock::now() + std::chrono::seconds(3);
+    while (OpenCount() > 0 && Clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ReapThreads();
+}
+
+std::shared_ptr<PortRecord> ComDispatcher::Find(int slot) const {
+    if (slot < 1 || slot > MaxPorts) {
+        return nullptr;
+    }
+    std::lock_guard guard(tableLock_);
+    return ports_[slot - 1];
+}
+
+template <typename Operation>
+int ComDispatcher::WithPort(int slot, Operation operation) const {
+    const std::shared_ptr<PortRecord> port = Find(slot);
+    if (!port) {
+        return prBadHandle;
+    }
+    std::lock_guard guard(port->lock);
+    if (port->stopping) {
+        return prBadHandle;
+    }
+    return operation(*port);
+}
+
+void ComDispatcher::ReapThreads() {
+    std::vector<std::thread> finished;
+    {
+        std::lock_guard guard(tableLock_);
+        finished.swap(finishedThreads_);
+    }
+    for (std::thread& thread : finished) {
+        if (thread.get_id() == std::this_thread::get_id()) {
+            thread.detach(); // a port's own dispatcher thread cannot wait for itself
+        } else if (thread.joinable()) {
+            thread.join();
+        }
+    }
+}
+
+// ---- open and close -------------------------------------------------------------------
+
+int ComDispatcher::OpenPort(PortOpenRequest request) {
+    ReapThreads();
+    if (!request.device) {
+        request.device = std::make_unique<PosixSerialDevice>();
+    }
+    std::lock_guard tableGuard(tableLock_);
+    const auto free = std::find(ports_.begin(), ports_.end(), nullptr);
+    if (free == ports_.end()) {
+        return prNoHandles;
+    }
+    const int slot = static_cast<int>(free - ports_.begin()) + 1;
+    const int opened = request.device->Open(request.deviceName);
+    if (opened != prOK) {
+        return opened;
+    }
+    auto port = std::make_shared<PortRecord>(std::move(request.device),
+                                             std::max<std::size_t>(request.outSize, 1));
+    if (port->wakePipe[0] < 0) {
+        port->device->Close();
+        return prInternal;
+    }
+    port->slot = slot;
+    port->deviceName = request.deviceName;
+    port->inSize = std::max<std::size_t>(request.inSize, 1);
+    port->dtr = request.dtr;
+    port->rts = request.rts;
+    port->device->SetDTR(request.dtr);
+    port->device->SetRTS(request.rts);
+    if (port->device->SetLine(request.line) != prOK) {
+        port->device->Close();
+        return prNotSupported;
+    }
+    port->line = port->device->GetLine();
+    port->modemShadow = port->device->ModemLines();
+    port->lineErrors = port->device->LineErrorCounts();
+    *free = port;
+    StartThreads(port);
+    return slot;
+}
+
+void ComDispatcher::StartThreads(const std::shared_ptr<PortRecord>& port) {
+    // Each thread begins by taking the record's lock, so none runs before all are set.
+    std::lock_guard guard(port->lock);
+    port->eventThread = std::thread(&ComDispatcher::EventLoop, std::ref(*port));
+    port->outputThread = std::thread(&ComDispatcher::OutputLoop, std::ref(*port));
+    port->dispatcherThread = std::thread(&ComDispatcher::DispatcherLoop, this, port);
+    port->dispatcherThreadId = port->dispatcherThread.get_id();
+}
+
+int ComDispatcher::ClosePort(int slot) {
+    if (slot < 1 || slot > MaxPorts) {
+        return prBadHandle;
+    }
+    std::shared_ptr<PortRecord> port;
+    {
+        std::lock_guard tableGuard(tableLock_);
+        port = ports_[slot - 1];
+        if (!port) {
+            return prBadHandle;
+        }
+        std::lock_guard guard(port->lock);
+        if (port->stopping) {
+            return prBadHandle;
+        }
+        if (port->closeRequested) {
+            return prOK;
+        }
+        if (port->delivering || std::this_thread::get_id() == port->dispatcherThreadId) {
+            port->closeRequested = true;
+            port->Log(ltUser, lsClose, 1);
+            port->dispatchWake.notify_all();
+            return prOK;
+        }
+        ports_[slot - 1].reset();
+        port->stopping = true;
+    }
+    StopAndJoin(port);
+    ReapThreads();
+    return prOK;
+}
+
+namespace {
+
+void WakeAll(PortRecord& port) {
+    port.dispatchWake.notify_all();
+    port.eventAck.notify_all();
+    port.outputWake.notify_all();
+    port.dataArrived.notify_all();
+    port.WakeEventThread();
+}
+
+void ReleaseDevice(PortRecord& port) {
+    std::lock_guard guard(port.lock);
+    port.device->Close();
+    port.triggers.RemoveAll();
+    port.handlers.clear();
+    port.trace.reset();
+    port.log.reset();
+    port.received.Clear();
+    port.staged.clear();
+}
+
+void JoinIfRunning(std::thread& thread) {
+    if (thread.joinable() && thread.get_id() != std::this_thread::get_id()) {
+        thread.join();
+    }
+}
+
+} // namespace
+
+void ComDispatcher::StopAndJoin(const std::shared_ptr<PortRecord>& port) {
+    WakeAll(*port);
+    JoinIfRunning(port->eventThread);
+    JoinIfRunning(port->outputThread);
+    JoinIfRunning(port->dispatcherThread);
+    ReleaseDevice(*port);
+}
+
+// Runs on the port's dispatcher thread once the delivery during which a close was
+// requested has ended.
+void ComDispatcher::FinishDeferredClose(const std::shared_ptr<PortRecord>& port) {
+    {
+        std::lock_guard tableGuard(tableLock_);
+        std::lock_guard guard(port->lock);
+        if (ports_[port->slot - 1] == port) {
+            ports_[port->slot - 1].reset();
+        }
+        port->stopping = true;
+    }
+    WakeAll(*port);
+    JoinIfRunning(port->eventThread);
+    JoinIfRunning(port->outputThread);
+    ReleaseDevice(*port);
+    std::thread self;
+    {
+        std::lock_guard guard(port->lock);
+        self = std::move(port->dispatcherThread);
+    }
+    std::lock_guard tableGuard(tableLock_);
+    finishedThreads_.push_back(std::move(self));
+}
+
+bool ComDispatcher::IsOpen(int slot) const {
+    const auto port = Find(slot);
+    if (!port) {
+        return false;
+    }
+    std::lock_guard guard(port->lock);
+    return !port->stopping && !port->closeRequested;
+}
+
+int ComDispatcher::OpenCount() const {
+    std::lock_guard guard(tableLock_);
+    return static_cast<int>(std::count_if(ports_.begin(), ports_.end(),
+                                          [](const auto& port) { return port != nullptr; }));
+}
+
+std::string ComDispatcher::DeviceName(int slot) const {
+    const auto port = Find(slot);
+    return port ? port->deviceName : std::string();
+}
+
+// ---- threads --------------------------------------------------------------------------
+
+// Waits on the device and the wake-up pipe; each device event is handed to the dispatcher
+// thread, and the next wait starts once the dispatcher has acknowledged it.
+void ComDispatcher::EventLoop(PortRecord& port) {
+    const bool watchLines = port.device->HasModemLines();
+    const int deviceHandle = port.device->PollHandle();
+    std::uint8_t lastLines = port.device->ModemLines();
+    auto lastErrors = port.device->LineErrorCounts();
+    while (true) {
+        bool wantInput = false;
+        {
+            std::lock_guard guard(port.lock);
+            if (port.stopping) {
+                return;
+            }
+            wantInput = !port.deviceFailed && !port.receiveHeld && port.received.FreeSpace() > 0;
+        }
+        pollfd fds[2] = {{port.wakePipe[0], POLLIN, 0}, {wantInput ? deviceHandle : -1, POLLIN, 0}};
+        ::poll(fds, 2, watchLines ? kModemLinePollMs : -1);
+        if (fds[0].revents & POLLIN) {
+            DrainPipe(port.wakePipe[0]);
+        }
+        bool event = wantInput && (fds[1].revents & (POLLIN | POLLHUP | POLLERR));
+        if (watchLines) {
+            const std::uint8_t lines = port.device->ModemLines();
+            const auto errors = port.device->LineErrorCounts();
+            event = event || lines != lastLines || errors != lastErrors;
+            lastLines = lines;
+            lastErrors = errors;
+        }
+        if (event) {
+            std::unique_lock lock(port.lock);
+            if (port.stopping) {
+                return;
+            }
+            port.eventPending = true;
+            port.dispatchWake.notify_one();
+            port.eventAck.wait(lock, [&] { return !port.eventPending || port.stopping; });
+        }
+    }
+}
+
+void ComDispatcher::DispatcherLoop(std::shared_ptr<PortRecord> port) {
+    std::unique_lock lock(port->lock);
+    while (!port->stopping) {
+        auto deadline = Clock::now() + kDispatchInterval;
+        if (const auto timer = port->triggers.NextTimerDeadline()) {
+            deadline = std::min(deadline, *timer);
+        }
+        port->dispatchWake.wait_until(lock, deadline, [&] {
+            return port->stopping || port->eventPending || port->outputEvent ||
+                   port->closeRequested;
+        });
+        if (port->stopping) {
+            break;
+        }
+        const bool hadEvent = port->eventPending;
+        port->outputEvent = false;
+        ServiceDevice(*port);
+        RunTriggers(*port, lock);
+        if (hadEvent) {
+            port->eventPending = false;
+            port->eventAck.notify_all();
+        }
+        if (port->closeRequested && !port->stopping) {
+            lock.unlock();
+            FinishDeferredClose(port);
+            return;
+        }
+    }
+}
+
+// Writes the staging buffer to the device; a device that takes nothing is retried after a
+// short wait, a device failure discards what is staged and makes later puts fail.
+void ComDispatcher::OutputLoop(PortRecord& port) {
+    std::vector<std::uint8_t> chunk;
+    chunk.reserve(kDeviceChunk);
+    while (true) {
+        bool holdForDSR = false;
+        std::uint64_t generation = 0;
+        {
+            std::unique_lock lock(port.lock);
+            port.outputWake.wait(lock, [&] { return port.stopping || !port.staged.empty(); });
+            if (port.stopping) {
+                return;
+            }
+            const std::size_t count = std::min(port.staged.size(), kDeviceChunk);
+            chunk.assign(port.staged.begin(), port.staged.begin() + count);
+            generation = port.stagedGeneration;
+            holdForDSR = (port.hwOptions & hwfRequireDSR) && port.device->HasModemLines() &&
+                         !(port.modemShadow & mslDSR);
+        }
+        if (holdForDSR) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kOutputRetryMs));
+            continue;
+        }
+        const long written = port.device->Write(chunk.data(), chunk.size());
+        if (written == 0) {
+            pollfd fd{port.device->PollHandle(), POLLOUT, 0};
+            ::poll(&fd, 1, kOutputRetryMs);
+            continue;
+        }
+        std::lock_guard guard(port.lock);
+        if (written < 0) {
+            port.writeFailed = true;
+            port.staged.clear();
+            port.Log(ltDevice, lsWrite, 0, 1);
+        } else {
+            // A flush may have emptied the staging buffer while the device was written.
+            if (generation == port.stagedGeneration) {
+                port.staged.erase(port.staged.begin(), port.staged.begin() + written);
+            }
+            ++port.blocksWritten;
+            if (port.log) {
+                port.log->AddBlock(ltDevice, lsWrite, chunk.data(),
+                                   static_cast<std::size_t>(written));
+            }
+        }
+        port.outputEvent = true;
+        port.dispatchWake.notify_one();
+    }
+}
+
+// ---- dispatcher work (lock held) ------------------------------------------------------
+
+void ComDispatcher::ServiceDevice(PortRecord& port) {
+    std::uint8_t buffer[kDeviceChunk];
+    bool arrived = false;
+    while (!port.deviceFailed && !port.receiveHeld && port.received.FreeSpace() > 0) {
+        const long count =
+            port.device->Read(buffer, std::min(port.received.FreeSpace(), sizeof buffer));
+        if (count < 0) {
+            port.deviceFailed = true;
+            port.Log(ltDevice, lsRead, 0, 1);
+            break;
+        }
+        if (count == 0) {
+            break;
+        }
+        port.received.Append(buffer, static_cast<std::size_t>(count));
+        port.Log(ltDevice, lsRead, static_cast<std::uint32_t>(count));
+        arrived = true;
+        UpdateReceiveFlow(port);
+    }
+    if (arrived) {
+        port.dataArrived.notify_all();
+    }
+    UpdateModemStatus(port);
+}
+
+void ComDispatcher::UpdateModemStatus(PortRecord& port) {
+    const std::uint8_t lines = port.device->ModemLines() & 0xF0;
+    const std::uint8_t changes = ((port.modemShadow & 0xF0) ^ lines) >> 4;
+    if (changes) {
+        port.modemShadow = lines | (port.modemShadow & 0x0F) | changes;
+        port.Log(ltStatus, lsModem, port.modemShadow);
+    }
+    static const std::uint16_t flags[4] = {lfeOverrun, lfeParity, lfeFraming, lfeBreak};
+    const auto errors = port.device->LineErrorCounts();
+    for (int i = 0; i < 4; ++i) {
+        if (errors[i] > port.lineErrors[i]) {
+            port.lineStatus |= flags[i];
+            port.Log(ltStatus, lsLineError, flags[i]);
+        }
+    }
+    port.lineErrors = errors;
+}
+
+// Flow control on receive: the intake stops once `full` bytes wait (the device then
+// throttles the sender by RTS or XOFF; with hwfUseDTR the dispatcher drops DTR itself)
+// and resumes when no more than `resume` bytes wait.
+void ComDispatcher::UpdateReceiveFlow(PortRecord& port) {
+    const bool flow = (port.hwOptions & (hwfUseDTR | hwfUseRTS)) || (port.swOptions & swfReceive);
+    const std::size_t waiting = port.received.Count();
+    if (!flow) {
+        if (port.receiveHeld) {
+            port.receiveHeld = false;
+            port.WakeEventThread();
+        }
+        return;
+    }
+    if (!port.receiveHeld && waiting >= FlowFullLimit(port.flowFull)) {
+        port.receiveHeld = true;
+        if (port.hwOptions & hwfUseDTR) {
+            port.device->SetDTR(false);
+        }
+        port.Log(ltUser, lsFlow, static_cast<std::uint32_t>(waiting), 1);
+    } else if (port.receiveHeld && waiting <= port.flowResume) {
+        port.receiveHeld = false;
+        if (port.hwOptions & hwfUseDTR) {
+            port.device->SetDTR(port.dtr);
+        }
+        port.Log(ltUser, lsFlow, static_cast<std::uint32_t>(waiting), 0);
+        port.WakeEventThread();
+    }
+}
+
+// One pass after another, each delivering the one trigger that fires, until none does.
+// The lock is released while handlers run.
+void ComDispatcher::RunTriggers(PortRecord& port, std::unique_lock<std::mutex>& lock) {
+    while (!port.deliverySuspended && !port.stopping && !port.closeRequested) {
+        const auto message =
+            port.triggers.NextFiring(Clock::now(), port.Conditions(), port.received);
+        if (!message) {
+            return;
+        }
+        port.Log(ltTrigger, static_cast<std::uint16_t>(message->message - 0x7E00), message->wParam,
+                 message->Data());
+        const std::vector<TriggerHandler> handlers = port.handlers;
+        port.delivering = true;
+        lock.unlock();
+        Deliver(port, handlers, *message);
+        lock.lock();
+        port.delivering = false;
+    }
+}
+
+void ComDispatcher::Deliver(PortRecord& port, const std::vector<TriggerHandler>& handlers,
+                            const TriggerMessage& message) {
+    for (const TriggerHandler& handler : handlers) {
+        TriggerMessage addressed = message;
+        addressed.lParam =
+            (static_cast<std::uint32_t>(handler.componentIndex) << 16) | (message.lParam & 0xFFFF);
+        const int slot = port.slot;
+        if (!handler.post) {
+            try {
+                handler.proc(slot, addressed);
+            } catch (...) {
+                // A failing handler does not stop dispatching.
+            }
+            continue;
+        }
+        auto completion = std::make_shared<DeliveryCompletion>();
+        handler.post([proc = handler.proc, slot, addressed, completion] {
+            try {
+                proc(slot, addressed);
+            } catch (...) {
+            }
+            completion->Finish();
+        });
+        completion->WaitFor(kWindowHandlerLimit);
+    }
+}
+
+void ComDispatcher::TakeBytes(PortRecord& port, std::size_t count, bool wasFull) {
+    port.triggers.BytesTaken(count);
+    UpdateReceiveFlow(port);
+    if (wasFull) {
+        port.WakeEventThread();
+    }
+}
+
+// ---- line settings ----------------------------------------------------------------------
+
+int ComDispatcher::SetLine(int slot, int baud, int parity, int dataBits, int stopBits) {
+    return WithPort(slot, [&](PortRecord& port) {
+        LineSettings line = port.line;
+        if (baud != BaudUnchanged) {
+            line.baud = baud;
+        }
+        if (parity != ParityUnchanged) {
+            line.parity = parity;
+        }
+        if (dataBits != DataBitsUnchanged) {
+            line.dataBits = dataBits;
+        }
+        if (stopBits != StopBitsUnchanged) {
+            line.stopBits = stopBits;
+        }
+        if (port.device->SetLine(line) != prOK) {
+            return static_cast<int>(prNotSupported);
+        }
+        port.line = port.device->GetLine();
+        port.Log(ltDevice, lsLine, static_cast<std::uint32_t>(port.line.baud),
+                 static_cast<std::uint32_t>(port.line.dataBits * 100 + port.line.parity * 10 +
+                                            port.line.stopBits));
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::GetLine(int slot, LineSettings& line) const {
+    return WithPort(slot, [&](PortRecord& port) {
+        line = port.line;
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::SetQueueSizes(int slot, std::size_t inSize, std::size_t outSize) {
+    if (inSize == 0 || outSize == 0) {
+        return prBadArgument;
+    }
+    return WithPort(slot, [&](PortRecord& port) {
+        port.inSize = inSize;
+        port.outSize = outSize;
+        return static_cast<int>(prOK);
+    });
+}
+
+// ---- output -------------------------------------------------------------------------------
+
+int ComDispatcher::PutChar(int slot, std::uint8_t byte) {
+    return PutBlock(slot, &byte, 1);
+}
+
+int ComDispatcher::PutString(int slot, const std::string& text) {
+    return PutBlock(slot, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+int ComDispatcher::PutBlock(int slot, const std::uint8_t* data, std::size_t length) {
+    return WithPort(slot, [&](PortRecord& port) {
+        if (port.writeFailed) {
+            return static_cast<int>(prPutBlockFail);
+        }
+        if (length > port.OutputFree()) {
+            return static_cast<int>(prOutputBufferTooSmall);
+        }
+        port.staged.insert(port.staged.end(), data, data + length);
+        port.TraceBytes('T', data, length);
+        port.outputWake.notify_one();
+        return static_cast<int>(prOK);
+    });
+}
+
+long ComDispatcher::OutBuffUsed(int slot) const {
+    return WithPort(slot, [](PortRecord& port) { return static_cast<int>(port.OutputUsed()); });
+}
+
+long ComDispatcher::OutBuffFree(int slot) const {
+    return WithPort(slot, [](PortRecord& port) { return static_cast<int>(port.OutputFree()); });
+}
+
+// ---- input --------------------------------------------------------------------------------
+
+int ComDispatcher::GetChar(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        const bool wasFull = port.received.IsFull();
+        std::uint8_t byte = 0;
+        if (!port.received.Take(byte)) {
+            return static_cast<int>(prBufferIsEmpty);
+        }
+        port.TraceBytes('R', &byte, 1);
+        TakeBytes(port, 1, wasFull);
+        return static_cast<int>(byte);
+    });
+}
+
+int ComDispatcher::PeekChar(int slot, std::size_t offset) const {
+    return WithPort(slot, [offset](PortRecord& port) {
+        std::uint8_t byte = 0;
+        return port.received.PeekAt(offset, byte) ? static_cast<int>(byte)
+                                                  : static_cast<int>(prBufferIsEmpty);
+    });
+}
+
+long ComDispatcher::GetBlock(int slot, std::uint8_t* buffer, std::size_t size) {
+    return WithPort(slot, [&](PortRecord& port) {
+        const bool wasFull = port.received.IsFull();
+        std::size_t taken = 0;
+        while (taken < size && port.received.Take(buffer[taken])) {
+            ++taken;
+        }
+        if (taken == 0 && size > 0) {
+            return static_cast<int>(prBufferIsEmpty);
+        }
+        port.TraceBytes('R', buffer, taken);
+        TakeBytes(port, taken, wasFull);
+        return static_cast<int>(taken);
+    });
+}
+
+bool ComDispatcher::CharReady(int slot) const {
+    return WithPort(slot, [](PortRecord& port) { return port.received.IsEmpty() ? 0 : 1; }) == 1;
+}
+
+long ComDispatcher::InBuffUsed(int slot) const {
+    return WithPort(slot, [](PortRecord& port) { return static_cast<int>(port.received.Count()); });
+}
+
+bool ComDispatcher::WaitForData(int slot, std::chrono::milliseconds limit) {
+    const auto port = Find(slot);
+    if (!port) {
+        return false;
+    }
+    std::unique_lock lock(port->lock);
+    port->dataArrived.wait_for(lock, limit,
+                               [&] { return port->stopping || !port->received.IsEmpty(); });
+    return !port->stopping && !port->received.IsEmpty();
+}
+
+int ComDispatcher::FlushInBuffer(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        const int result = port.device->FlushInput();
+        port.received.Clear();
+        port.triggers.ResetDataScan();
+        UpdateReceiveFlow(port);
+        port.WakeEventThread();
+        port.Log(ltDevice, lsFlush, 1);
+        return result;
+    });
+}
+
+int ComDispatcher::FlushOutBuffer(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        port.staged.clear();
+        ++port.stagedGeneration;
+        port.writeFailed = false;
+        port.Log(ltDevice, lsFlush, 2);
+        return port.device->FlushOutput();
+    });
+}
+
+// ---- lines and flow -------------------------------------------------------------------------
+
+int ComDispatcher::SetDTR(int slot, bool on) {
+    return WithPort(slot, [on](PortRecord& port) {
+        port.dtr = on;
+        port.Log(ltUser, lsDTR, on ? 1 : 0);
+        if (port.receiveHeld && (port.hwOptions & hwfUseDTR)) {
+            return static_cast<int>(prOK); // the flow control holds DTR down for now
+        }
+        return port.device->SetDTR(on);
+    });
+}
+
+int ComDispatcher::SetRTS(int slot, bool on) {
+    return WithPort(slot, [on](PortRecord& port) {
+        port.rts = on;
+        port.Log(ltUser, lsRTS, on ? 1 : 0);
+        return port.device->SetRTS(on);
+    });
+}
+
+int ComDispatcher::GetModemStatus(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        UpdateModemStatus(port);
+        const int status = port.modemShadow;
+        port.modemShadow &= 0xF0;
+        return status;
+    });
+}
+
+int ComDispatcher::GetLineStatus(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        UpdateModemStatus(port);
+        const int status = port.lineStatus;
+        port.lineStatus = 0;
+        return status;
+    });
+}
+
+int ComDispatcher::HWFlowOptions(int slot, std::size_t full, std::size_t resume, int options) {
+    return WithPort(slot, [&](PortRecord& port) {
+        if (full < resume || full > port.inSize) {
+            return static_cast<int>(prBadArgument);
+        }
+        if (port.device->SetFlow(options, port.swOptions, port.xonChar, port.xoffChar) != prOK) {
+            return static_cast<int>(prNotSupported);
+        }
+        port.hwOptions = options;
+        port.flowFull = full;
+        port.flowResume = resume;
+        port.Log(ltUser, lsFlow, static_cast<std::uint32_t>(options), 2);
+        UpdateReceiveFlow(port);
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::SWFlowOptions(int slot, std::size_t full, std::size_t resume, int options,
+                                 std::uint8_t xonChar, std::uint8_t xoffChar) {
+    return WithPort(slot, [&](PortRecord& port) {
+        if (full < resume || full > port.inSize || options < swfNone || options > swfBoth) {
+            return static_cast<int>(prBadArgument);
+        }
+        if (port.device->SetFlow(port.hwOptions, options, xonChar, xoffChar) != prOK) {
+            return static_cast<int>(prNotSupported);
+        }
+        port.swOptions = options;
+        port.xonChar = xonChar;
+        port.xoffChar = xoffChar;
+        port.flowFull = full;
+        port.flowResume = resume;
+        port.Log(ltUser, lsFlow, static_cast<std::uint32_t>(options), 3);
+        UpdateReceiveFlow(port);
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::HWFlowDisable(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        port.hwOptions = 0;
+        if (port.receiveHeld) {
+            port.device->SetDTR(port.dtr);
+        }
+        UpdateReceiveFlow(port);
+        return port.device->SetFlow(0, port.swOptions, port.xonChar, port.xoffChar);
+    });
+}
+
+int ComDispatcher::SWFlowDisable(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        port.swOptions = swfNone;
+        UpdateReceiveFlow(port);
+        return port.device->SetFlow(port.hwOptions, swfNone, port.xonChar, port.xoffChar);
+    });
+}
+
+// ---- triggers -------------------------------------------------------------------------------
+
+int ComDispatcher::AddTimerTrigger(int slot) {
+    return WithPort(slot, [](PortRecord& port) { return port.triggers.AddTimer(); });
+}
+
+int ComDispatcher::AddDataTrigger(int slot, const std::string& text, bool ignoreCase) {
+    return WithPort(slot,
+                    [&](PortRecord& port) { return port.triggers.AddData(text, ignoreCase); });
+}
+
+int ComDispatcher::AddStatusTrigger(int slot, int kind) {
+    return WithPort(slot, [kind](PortRecord& port) { return port.triggers.AddStatus(kind); });
+}
+
+int ComDispatcher::RemoveTrigger(int slot, int handle) {
+    return WithPort(slot, [handle](PortRecord& port) { return port.triggers.Remove(handle); });
+}
+
+int ComDispatcher::SetTimerTrigger(int slot, int handle, long ticks, bool active) {
+    return WithPort(slot, [&](PortRecord& port) {
+        const int result = port.triggers.SetTimer(handle, ticks, active, Clock::now());
+        port.dispatchWake.notify_one();
+        return result;
+    });
+}
+
+int ComDispatcher::SetStatusTrigger(int slot, int handle, std::uint32_t value, bool active) {
+    return WithPort(slot, [&](PortRecord& port) {
+        const int result = port.triggers.ActivateStatus(handle, active, value, port.Conditions());
+        port.dispatchWake.notify_one();
+        return result;
+    });
+}
+
+int ComDispatcher::SetTriggerLength(int slot, std::size_t bytes) {
+    return WithPort(slot, [bytes](PortRecord& port) {
+        port.triggers.SetAvailThreshold(bytes);
+        port.dispatchWake.notify_one();
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::StatusTriggerKind(int slot, int handle) const {
+    return WithPort(slot, [handle](PortRecord& port) { return port.triggers.StatusKind(handle); });
+}
+
+int ComDispatcher::SaveTriggers(int slot, TriggerTable& saved) const {
+    return WithPort(slot, [&](PortRecord& port) {
+        saved = port.triggers;
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::RestoreTriggers(int slot, const TriggerTable& saved) {
+    return WithPort(slot, [&](PortRecord& port) {
+        port.triggers = saved;
+        port.triggers.ResetDataScan();
+        port.dispatchWake.notify_one();
+        return static_cast<int>(prOK);
+    });
+}
+
+// ---- handlers and client slots -------------------------------------------------------------
+
+int ComDispatcher::AddTriggerProcedure(int slot, TriggerProc proc, std::uint16_t componentIndex) {
+    return AddTriggerWindow(slot, std::move(proc), PostProc{}, componentIndex);
+}
+
+int ComDispatcher::AddTriggerWindow(int slot, TriggerProc proc, PostProc post,
+                                    std::uint16_t componentIndex) {
+    if (!proc) {
+        return prBadArgument;
+    }
+    return WithPort(slot, [&](PortRecord& port) {
+        const int id = port.nextHandlerId++;
+        port.handlers.push_back(
+            TriggerHandler{id, std::move(proc), std::move(post), componentIndex});
+        return id;
+    });
+}
+
+int ComDispatcher::RemoveTriggerHandler(int slot, int handlerId) {
+    return WithPort(slot, [handlerId](PortRecord& port) {
+        const auto removed = std::erase_if(
+            port.handlers, [handlerId](const TriggerHandler& h) { return h.id == handlerId; });
+        return removed ? static_cast<int>(prOK) : static_cast<int>(prBadHandle);
+    });
+}
+
+int ComDispatcher::SuspendDelivery(int slot, bool suspend) {
+    return WithPort(slot, [suspend](PortRecord& port) {
+        const bool before = port.deliverySuspended;
+        port.deliverySuspended = suspend;
+        port.dispatchWake.notify_one();
+        return before ? 1 : 0;
+    });
+}
+
+int ComDispatcher::StoreClientSlot(int slot, int clientSlot, void* value) {
+    return WithPort(slot, [&](PortRecord& port) {
+        if (clientSlot < 1 || clientSlot > ClientSlotCount) {
+            return static_cast<int>(BadClientSlot);
+        }
+        port.clientSlots[clientSlot - 1] = value;
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::FetchClientSlot(int slot, int clientSlot, void*& value) const {
+    return WithPort(slot, [&](PortRecord& port) {
+        if (clientSlot < 1 || clientSlot > ClientSlotCount) {
+            return static_cast<int>(BadClientSlot);
+        }
+        value = port.clientSlots[clientSlot - 1];
+        return static_cast<int>(prOK);
+    });
+}
+
+// ---- trace and log --------------------------------------------------------------------------
+
+int ComDispatcher::TraceOn(int slot, std::size_t size) {
+    return WithPort(slot, [size](PortRecord& port) {
+        if (port.trace) {
+            port.trace->SetPaused(false);
+        } else {
+            port.trace = std::make_unique<PortTrace>(size);
+        }
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::TraceOff(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        port.trace.reset();
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::TraceDump(int slot, const std::string& path, bool append, bool hex) {
+    return WithPort(slot, [&](PortRecord& port) {
+        if (!port.trace) {
+            return static_cast<int>(prTracingNotEnabled);
+        }
+        const bool written = port.trace->DumpToFile(path, append, hex);
+        port.trace.reset();
+        return written ? static_cast<int>(prOK) : static_cast<int>(prAccessDenied);
+    });
+}
+
+int ComDispatcher::TraceClear(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        if (!port.trace) {
+            return static_cast<int>(prTracingNotEnabled);
+        }
+        port.trace->Clear();
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::TracePause(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        if (!port.trace) {
+            return static_cast<int>(prTracingNotEnabled);
+        }
+        port.trace->SetPaused(true);
+        return static_cast<int>(prOK);
+    });
+}
+
+bool ComDispatcher::TraceEnabled(int slot) const {
+    return WithPort(slot, [](PortRecord& port) { return port.trace ? 1 : 0; }) == 1;
+}
+
+std::string ComDispatcher::TraceText(int slot, bool hex) const {
+    std::string text;
+    WithPort(slot, [&](PortRecord& port) {
+        if (port.trace) {
+            text = port.trace->DumpText(hex);
+        }
+        return static_cast<int>(prOK);
+    });
+    return text;
+}
+
+int ComDispatcher::LogOn(int slot, std::size_t size) {
+    return WithPort(slot, [size](PortRecord& port) {
+        if (port.log) {
+            port.log->SetPaused(false);
+        } else {
+            port.log = std::make_unique<PortLog>(size);
+        }
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::LogOff(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        port.log.reset();
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::LogDump(int slot, const std::string& path, bool append, bool hex) {
+    return WithPort(slot, [&](PortRecord& port) {
+        if (!port.log) {
+            return static_cast<int>(prLoggingNotEnabled);
+        }
+        const bool written = port.log->DumpToFile(path, append, hex);
+        port.log.reset();
+        return written ? static_cast<int>(prOK) : static_cast<int>(prAccessDenied);
+    });
+}
+
+int ComDispatcher::LogClear(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        if (!port.log) {
+            return static_cast<int>(prLoggingNotEnabled);
+        }
+        port.log->Clear();
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::LogPause(int slot) {
+    return WithPort(slot, [](PortRecord& port) {
+        if (!port.log) {
+            return static_cast<int>(prLoggingNotEnabled);
+        }
+        port.log->SetPaused(true);
+        return static_cast<int>(prOK);
+    });
+}
+
+bool ComDispatcher::LogEnabled(int slot) const {
+    return WithPort(slot, [](PortRecord& port) { return port.log ? 1 : 0; }) == 1;
+}
+
+std::string ComDispatcher::LogText(int slot, bool hex) const {
+    std::string text;
+    WithPort(slot, [&](PortRecord& port) {
+        if (port.log) {
+            text = port.log->DumpText(hex);
+        }
+        return static_cast<int>(prOK);
+    });
+    return text;
+}
+
+} // namespace qpcomm

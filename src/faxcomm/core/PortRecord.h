@@ -1,0 +1,127 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "faxcomm/core/PortConstants.h"
+#include "faxcomm/core/PortLog.h"
+#include "faxcomm/core/PortTrace.h"
+#include "faxcomm/core/ReceiveBuffer.h"
+#include "faxcomm/core/SerialDevice.h"
+#include "faxcomm/core/TriggerTable.h"
+
+namespace qpcomm {
+
+// A trigger handler: called with the port slot and the fired trigger.
+using TriggerProc = std::function<void(int slot, const TriggerMessage& message)>;
+// Runs a call on the thread that owns a window-style handler (the user-interface thread).
+using PostProc = std::function<void(std::function<void()> call)>;
+
+// One registered trigger handler. A procedure handler is called on the port's dispatcher
+// thread; a window handler is posted to its own thread with `post`, and the dispatcher
+// waits for it at most 1000 ms.
+struct TriggerHandler {
+    int id = 0;
+    TriggerProc proc;
+    PostProc post; // empty for a procedure handler
+    std::uint16_t componentIndex = 0;
+};
+
+// Completion of one window-handler delivery, waited for with a time limit.
+class DeliveryCompletion {
+public:
+    void Finish();
+    // True when finished within `limit`.
+    bool WaitFor(std::chrono::milliseconds limit);
+
+private:
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    bool done_ = false;
+};
+
+// The dispatcher's record of one open port. Every field below `lock` is guarded by it;
+// the threads and the wake-up pipe are set up at open and only joined at close.
+struct PortRecord {
+    explicit PortRecord(std::unique_ptr<SerialDevice> device, std::size_t outSize);
+    ~PortRecord();
+    PortRecord(const PortRecord&) = delete;
+    PortRecord& operator=(const PortRecord&) = delete;
+
+    std::size_t OutputUsed() const { return staged.size() + device->OutputQueued(); }
+    std::size_t OutputFree() const;
+    PortConditions Conditions() const;
+    void TraceBytes(char kind, const std::uint8_t* data, std::size_t length);
+    void Log(std::uint16_t type, std::uint16_t subType, std::uint32_t data,
+             std::uint32_t otherData = 0);
+    // Wakes the event thread out of its wait on the device.
+    void WakeEventThread() const;
+
+    std::mutex lock;
+    std::condition_variable dispatchWake; // to the dispatcher thread: event, output, stop
+    std::condition_variable eventAck;     // to the event thread: its event was handled
+    std::condition_variable outputWake;   // to the output thread: data staged, stop
+    std::condition_variable dataArrived;  // to readers waiting for received bytes
+
+    int slot = 0;
+    std::string deviceName;
+    std::size_t inSize = 4096;
+    std::size_t outSize = 4096;
+    std::unique_ptr<SerialDevice> device;
+    LineSettings line;
+
+    // Flow control.
+    int hwOptions = 0;
+    int swOptions = swfNone;
+    std::size_t flowFull = 0;
+    std::size_t flowResume = 0;
+    std::uint8_t xonChar = 17;
+    std::uint8_t xoffChar = 19;
+    bool receiveHeld = false; // flow stopped the intake until the buffer drains
+    bool dtr = true;
+    bool rts = true;
+
+    ReceiveBuffer received;
+    std::deque<std::uint8_t> staged;    // output staging buffer, at most outSize bytes
+    std::uint64_t stagedGeneration = 0; // counts flushes of the staging buffer
+    bool writeFailed = false;
+    bool deviceFailed = false;
+    std::uint64_t blocksWritten = 0;
+
+    std::uint8_t modemShadow = 0; // lines in the high nibble, change bits in the low one
+    std::uint16_t lineStatus = 0; // line errors seen since last read
+    std::array<std::uint32_t, 4> lineErrors{};
+
+    TriggerTable triggers;
+    std::vector<TriggerHandler> handlers;
+    int nextHandlerId = 1;
+    std::array<void*, ClientSlotCount> clientSlots{};
+
+    std::unique_ptr<PortTrace> trace;
+    std::unique_ptr<PortLog> log;
+
+    bool deliverySuspended = false;
+    bool delivering = false;
+    bool closeRequested = false;
+    bool stopping = false;
+    bool eventPending = false;
+    bool outputEvent = false;
+
+    int wakePipe[2] = {-1, -1};
+    std::thread eventThread;
+    std::thread dispatcherThread;
+    std::thread outputThread;
+    std::thread::id dispatcherThreadId;
+};
+
+} // namespace qpcomm

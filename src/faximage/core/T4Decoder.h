@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "faximage/core/T4DecodeTree.h"
+
+// Decodes a one-dimensional T.4 (modified Huffman) bit stream, packed least significant
+// bit first, fed in blocks of any size. Lines are kept only when their runs end in byte
+// 216 or 256 (1728..1735 or 2048..2055 pixels); data before the first EOL is skipped;
+// invalid codes are counted and skipped up to the next 0 bit; three EOLs in a row end the
+// page. The result equals a walk of the decoding trees one bit at a time.
+class T4Decoder {
+public:
+    static constexpr unsigned LineBufferSize = 512;
+
+    // Called with each kept line (MSB first, 1 = black) and its length in bytes (216 or
+    // 256). A nonzero return stops decoding.
+    using LineSink = std::function<int(const std::uint8_t* line, unsigned length)>;
+
+    T4Decoder();
+
+    void SetLineSink(LineSink sink) { sink_ = std::move(sink); }
+    // Starts a new page: white, no EOL seen, empty line, counters cleared.
+    void Restart();
+    // Decodes a block. Returns the sink's nonzero result, or 0.
+    int Feed(const std::uint8_t* data, std::size_t size);
+
+    bool PageEnded() const { return pageEnded_; }
+    unsigned InvalidCodes() const { return invalidCodes_; }
+    unsigned EolCount() const { return eolCount_; }
+
+private:
+    void ClearLine();
+    int OnLeaf(const T4DecodeTree::Node& node);
+    int OnEol();
+    void OnRun(unsigned length);
+    void SetBlackBits(unsigned from, unsigned count);
+
+    const T4DecodeTree* trees_[2];
+    int colour_ = 0; // 0 white, 1 black
+    int node_ = 0;
+    bool ignoring_ = false;
+    bool eolSeen_ = false;
+    bool pageEnded_ = false;
+    unsigned eolCount_ = 0;
+    unsigned invalidCodes_ = 0;
+    unsigned position_ = 0; // pixels in the line so far
+    LineSink sink_;
+    std::uint8_t line_[LineBufferSize + 8];
+};

@@ -1,0 +1,253 @@
+// The preferences dialog: filling from and copying back to the settings, the sound file
+// controls, the welcome box and the default font.
+#include "StoreFixtures.h"
+
+#include "app/MessageBoxScript.h"
+#include "app/TMainScreen.h"
+#include "common/IniFile.h"
+#include "common/Settings.h"
+#include "dialogs/TPreferences.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSoundEffect>
+#include <QtTest>
+
+using namespace fixtures;
+
+namespace {
+
+QLineEdit* Edit(TPreferences& dialog, const char* name) {
+    return dialog.findChild<QLineEdit*>(name);
+}
+
+QRadioButton* Item(TPreferences& dialog, const char* group, int index) {
+    return dialog.findChild<QRadioButton*>(QString::fromLatin1(group) + QString::number(index));
+}
+
+} // namespace
+
+class PreferencesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        MessageBoxScript::Reset();
+        ClearDataFolder();
+        LoadSettings();
+    }
+
+    // Every control shows its setting, and Accept copies each one back.
+    void roundTripsEverySetting() {
+        QpSettings settings;
+        settings.userName = "Ann Baker";
+        settings.userFax = "+1 555 0100";
+        settings.comPort = 2;
+        settings.faxClass = 3;
+        settings.initString = "S7=60";
+        settings.maximumBps = 14400;
+        settings.dialPrefix = "9,";
+        settings.toneOrPulse = 1;
+        settings.dialAttempts = 5;
+        settings.retryWait = 90;
+        settings.dialTimeout = 45;
+        settings.blindDial = true;
+        settings.ignoreBusy = true;
+        settings.answerOnRing = 3;
+        settings.receiveAtStartup = true;
+        settings.receiveWav = "/nowhere/ring.wav"; // kept as typed though missing
+
+        TPreferences dialog(false);
+        dialog.LoadFrom(settings);
+        QCOMPARE(Edit(dialog, "Name")->text(), QStringLiteral("Ann Baker"));
+        QVERIFY(Item(dialog, "ComPort", 2)->isChecked());
+        QVERIFY(Item(dialog, "FaxClass", 3)->isChecked());
+        QVERIFY(Item(dialog, "AnswerOnRing", 2)->isChecked());
+        QCOMPARE(dialog.findChild<QComboBox*>("TransferRate")->currentText(),
+                 QStringLiteral("14400"));
+        QCOMPARE(Edit(dialog, "TimeOut")->text(), QStringLiteral("45"));
+
+        QpSettings back;
+        dialog.StoreTo(back);
+        QCOMPARE(back.userName, settings.userName);
+        QCOMPARE(back.userFax, settings.userFax);
+        QCOMPARE(back.comPort, 2);
+        QCOMPARE(back.faxClass, 3);
+        QCOMPARE(back.initString, settings.initString);
+        QCOMPARE(back.maximumBps, 14400);
+        QCOMPARE(back.dialPrefix, settings.dialPrefix);
+        QCOMPARE(back.toneOrPulse, 1);
+        QCOMPARE(back.dialAttempts, 5);
+        QCOMPARE(back.retryWait, 90);
+        QCOMPARE(back.dialTimeout, 45);
+        QVERIFY(back.blindDial);
+        QVERIFY(back.ignoreBusy);
+        QCOMPARE(back.answerOnRing, 3);
+        QVERIFY(back.receiveAtStartup);
+        QCOMPARE(back.receiveWav, settings.receiveWav);
+    }
+
+    // Rates outside the list show the 9600 entry and are written back as 9600.
+    void unknownRateBecomes9600_data() {
+        QTest::addColumn<int>("stored");
+        QTest::newRow("9601") << 9601;
+        QTest::newRow("19200") << 19200;
+        QTest::newRow("0") << 0;
+    }
+    void unknownRateBecomes9600() {
+        QFETCH(int, stored);
+        QpSettings settings;
+        settings.maximumBps = stored;
+        TPreferences dialog(false);
+        dialog.LoadFrom(settings);
+        QCOMPARE(dialog.findChild<QComboBox*>("TransferRate")->currentText(),
+                 QStringLiteral("9600"));
+        dialog.StoreTo(settings);
+        QCOMPARE(settings.maximumBps, 9600);
+    }
+
+    // A number field that is not a whole number keeps its setting; the others are taken.
+    void badNumbersKeepTheirSettings() {
+        QpSettings settings;
+        settings.dialAttempts = 4;
+        settings.retryWait = 30;
+        settings.dialTimeout = 50;
+        TPreferences dialog(false);
+        dialog.LoadFrom(settings);
+        Edit(dialog, "DialAttempts")->setText("three");
+        Edit(dialog, "RetryWait")->setText("12.5");
+        Edit(dialog, "TimeOut")->setText(" 75 ");
+        Edit(dialog, "Name")->setText("Changed");
+        dialog.StoreTo(settings);
+        QCOMPARE(settings.dialAttempts, 4);
+        QCOMPARE(settings.retryWait, 30);
+        QCOMPARE(settings.dialTimeout, 75);
+        QCOMPARE(settings.userName, std::string("Changed"));
+    }
+
+    // Field limits: a name of 35 characters, a fax number of 20.
+    void editLimits() {
+        TPreferences dialog(false);
+        QLineEdit* name = Edit(dialog, "Name");
+        QTest::keyClicks(name, QString(40, QChar('a')));
+        QCOMPARE(name->text().size(), 35);
+        QLineEdit* fax = Edit(dialog, "FaxNumber");
+        QTest::keyClicks(fax, QString(25, QChar('1')));
+        QCOMPARE(fax->text().size(), 20);
+    }
+
+    // "None" clears the sound file; "Play Now" with a missing file does nothing.
+    void soundFileControls() {
+        TPreferences dialog(false);
+        QLineEdit* wav = Edit(dialog, "WaveFileEdit");
+        wav->setText("/nowhere/ring.wav");
+        dialog.findChild<QPushButton*>("BitBtn2")->click();
+        QVERIFY(dialog.Player()->source().isEmpty());
+        dialog.findChild<QPushButton*>("BitBtn1")->click();
+        QVERIFY(wav->text().isEmpty());
+    }
+
+    // The WAV chooser takes a .wav file and ignores any other choice.
+    void chooserTakesOnlyWavFiles() {
+        for (const char* name : {"ring.wav", "notes.txt"}) {
+            QFile file(DataPath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("RIFF");
+        }
+        TPreferences dialog(false);
+        QLineEdit* wav = Edit(dialog, "WaveFileEdit");
+        auto choose = [&](const QString& file) {
+            OnNextModal([file](QWidget* modal) {
+                auto* chooser = qobject_cast<QFileDialog*>(modal);
+                QVERIFY(chooser);
+                QVERIFY(chooser->nameFilters().constFirst().contains("*.wav"));
+                chooser->selectFile(file);
+                static_cast<QDialog*>(chooser)->accept();
+            });
+            dialog.findChild<QPushButton*>("SelectWavButton")->click();
+        };
+        choose(DataPath("ring.wav"));
+        QCOMPARE(wav->text(), DataPath("ring.wav"));
+        choose(DataPath("notes.txt"));
+        QCOMPARE(wav->text(), DataPath("ring.wav"));
+    }
+
+    // The welcome box appears once, when the dialog first shows on the first start.
+    void welcomeBoxOnFirstStart() {
+        MessageBoxScript::AnswerAll(true);
+        TPreferences dialog(true);
+        dialog.show();
+        QTRY_COMPARE(MessageBoxScript::Shown().size(), 1);
+        QCOMPARE(MessageBoxScript::Shown().constFirst().caption, QStringLiteral("Information"));
+        QVERIFY(MessageBoxScript::Shown().constFirst().text.startsWith(
+            "Please enter information about yourself"));
+        dialog.hide();
+        dialog.show();
+        QTest::qWait(50);
+        QCOMPARE(MessageBoxScript::Shown().size(), 1);
+        QCOMPARE(dialog.findChild<QLabel*>("status")->height(), 55);
+        QVERIFY(!dialog.findChild<QPushButton*>("FindModemButton")->isEnabled());
+        QVERIFY(!dialog.findChild<QPushButton*>("CheckFaxClassButton")->isEnabled());
+    }
+
+    // Through the main window: Accept stores and saves; Cancel after choosing a default
+    // font keeps only the font.
+    void acceptSavesCancelKeepsOnlyTheFont() {
+        WriteConfiguredSettings();
+        TMainScreen window;
+        window.show();
+        QTRY_VERIFY(!window.FirstActivation());
+
+        OnNextModal([](QWidget* modal) {
+            auto* dialog = qobject_cast<TPreferences*>(modal);
+            QVERIFY(dialog);
+            dialog->findChild<QLineEdit*>("Name")->setText("Zoe Young");
+            dialog->findChild<QRadioButton*>("AnswerOnRing2")->setChecked(true);
+            dialog->findChild<QPushButton*>("OkButton")->click();
+        });
+        window.Preferences();
+        IniFile saved(SettingsFileName());
+        QCOMPARE(saved.ReadString("User", "Name", ""), std::string("Zoe Young"));
+        QCOMPARE(saved.ReadInteger("Receive", "AnswerOnRing", 0), 3);
+
+        QFont chosen;
+        OnNextModal([&chosen](QWidget* modal) {
+            auto* dialog = qobject_cast<TPreferences*>(modal);
+            QVERIFY(dialog);
+            dialog->findChild<QLineEdit*>("Name")->setText("Not Kept");
+            OnNextModal([dialog, &chosen](QWidget* fontModal) {
+                auto* fonts = qobject_cast<QFontDialog*>(fontModal);
+                QVERIFY(fonts);
+                QFont font(QStringLiteral("Courier New"), 14);
+                font.setBold(true);
+                fonts->setCurrentFont(font);
+                chosen = fonts->currentFont();
+                fonts->accept();
+                QTimer::singleShot(50, dialog, [dialog] {
+                    dialog->findChild<QPushButton*>("Cancelbutton")->click();
+                });
+            });
+            dialog->findChild<QPushButton*>("ExplorerButton1")->click();
+        });
+        window.Preferences();
+        IniFile after(SettingsFileName());
+        QCOMPARE(after.ReadString("User", "Name", ""), std::string("Zoe Young"));
+        QCOMPARE(after.ReadInteger("Default Font", "Size", 0), 14);
+        QCOMPARE(after.ReadBool("Default Font", "Bold", !chosen.bold()), chosen.bold());
+        QCOMPARE(QString::fromStdString(after.ReadString("Default Font", "Name", "")),
+                 chosen.family());
+        QCOMPARE(Settings().userName, std::string("Zoe Young"));
+    }
+};
+
+QTEST_MAIN(PreferencesTest)
+#include "PreferencesTest.moc"

@@ -1,0 +1,79 @@
+#include "StoreFixtures.h"
+
+#include "app/store/TTableAdapter.h"
+#include "common/DataFolder.h"
+#include "common/IniFile.h"
+#include "common/Settings.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <filesystem>
+#include <memory>
+
+namespace fixtures {
+
+void ClearDataFolder() {
+    namespace fs = std::filesystem;
+    for (const auto& entry : fs::directory_iterator(DataFolder())) {
+        // The runtime folder and the single-instance lock belong to the test process.
+        const std::string name = entry.path().filename().string();
+        if (name == "runtime" || name.ends_with(".lock")) {
+            continue;
+        }
+        fs::remove_all(entry.path());
+    }
+}
+
+void WriteConfiguredSettings() {
+    IniFile ini(SettingsFileName());
+    ini.WriteInteger("Modem", "ComPort", 0);
+    ini.Save();
+}
+
+void AddSentFax(TTableAdapter& table, const SentFax& fax) {
+    table.Append();
+    table.SetFieldString("SUBJECT", fax.subject);
+    table.SetFieldLogical("SENT", fax.sent);
+    table.SetFieldDate("DATESENT", fax.date);
+    table.SetFieldString("TIMESENT", fax.time);
+    table.SetFieldString("RECIPIENT", fax.recipient);
+    table.SetFieldString("PHONE", fax.phone);
+    table.SetFieldNumber("PAGES", fax.pages);
+    table.SetFieldString("LASTRESULT", fax.result);
+    table.Post();
+}
+
+void AddReceivedFax(TTableAdapter& table, const ReceivedFax& fax) {
+    table.Append();
+    table.SetFieldDate("DATEREC", fax.date);
+    table.SetFieldString("TIMEREC", fax.time);
+    table.SetFieldString("FROM", fax.from);
+    table.SetFieldNumber("PAGES", fax.pages);
+    table.SetFieldString("FAXFILE", fax.faxFile);
+    table.SetFieldString("NOTES", fax.notes);
+    table.Post();
+}
+
+void OnNextModal(std::function<void(QWidget*)> action) {
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(10);
+    auto shared = std::make_shared<std::function<void(QWidget*)>>(std::move(action));
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, shared] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) {
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        (*shared)(modal);
+    });
+    timer->start();
+}
+
+QString DataPath(const QString& name) {
+    return QString::fromStdString(DataFolder()) + name;
+}
+
+} // namespace fixtures
