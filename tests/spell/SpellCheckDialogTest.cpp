@@ -1,5 +1,11 @@
-#include "spell/TSpellCheckDialog.h"
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
 
+#include "spell/TSpellCheckDialog.h"
 #include "TestPaths.h"
 #include "app/MessageBoxScript.h"
 #include "app/WindowUtils.h"
@@ -7,13 +13,6 @@
 #include "richtext/TQpRichText.h"
 #include "spell/core/SpellDictionaryFiles.h"
 #include "spell/core/TZizadSpell.h"
-
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QtTest>
 
 // Drives the real spell check dialog over a real rich text control, with the shipped
 // main list copied into the test's fresh data folder.
