@@ -2,14 +2,6 @@
 // second, and suggestions for common misspellings (median time, and how often the
 // intended word comes first or among the first five). The same misspellings go through
 // Debian's hunspell (en_US) in the same run for comparison.
-#include "spell/core/SpellDictionaryFiles.h"
-#include "spell/core/SpellAlphabet.h"
-#include "spell/core/TZizadSpell.h"
-#include "spell/core/Windows1252.h"
-
-#include <benchmark/benchmark.h>
-#include <hunspell.hxx>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +11,14 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <benchmark/benchmark.h>
+#include <hunspell.hxx>
+
+#include "spell/core/SpellDictionaryFiles.h"
+#include "spell/core/SpellAlphabet.h"
+#include "spell/core/TZizadSpell.h"
+#include "spell/core/Windows1252.h"
 
 namespace {
 

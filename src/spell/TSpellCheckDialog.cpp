@@ -1,9 +1,5 @@
 #include "spell/TSpellCheckDialog.h"
 
-#include "richtext/TQpRichText.h"
-#include "spell/core/SpellDictionaryFiles.h"
-#include "spell/core/Windows1252.h"
-
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -13,6 +9,10 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+#include "richtext/TQpRichText.h"
+#include "spell/core/SpellDictionaryFiles.h"
+#include "spell/core/Windows1252.h"
 
 namespace {
 

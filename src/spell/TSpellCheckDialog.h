@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/WindowUtils.h"
-#include "spell/core/TZizadSpell.h"
+#include <memory>
 
 #include <QDialog>
 #include <QPointer>
 #include <QString>
 
-#include <memory>
+#include "app/WindowUtils.h"
+#include "spell/core/TZizadSpell.h"
 
 class QLabel;
 class QLineEdit;

@@ -1,10 +1,11 @@
+#include <random>
+
+#include <gtest/gtest.h>
+
 #include "SpellTestLists.h"
 #include "TestPaths.h"
 #include "spell/core/DictionaryFormat.h"
 #include "spell/core/TZizadSpell.h"
-
-#include <gtest/gtest.h>
-#include <random>
 
 namespace {
 

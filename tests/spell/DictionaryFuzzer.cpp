@@ -1,12 +1,12 @@
 // Feeds arbitrary bytes to the engine as a main list and as a user list: opening,
 // checking, suggesting and adding must never crash or hang.
-#include "spell/core/TZizadSpell.h"
-
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+
+#include "spell/core/TZizadSpell.h"
 
 namespace {
 

@@ -1,3 +1,10 @@
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include <set>
+
+#include <gtest/gtest.h>
+
 #include "SpellTestLists.h"
 #include "TestPaths.h"
 #include "spell/core/DictionaryBuilder.h"
@@ -5,12 +12,6 @@
 #include "spell/core/SpellAlphabet.h"
 #include "spell/core/TZizadSpell.h"
 #include "spell/core/Windows1252.h"
-
-#include <algorithm>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <random>
-#include <set>
 
 namespace {
 

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include "spell/core/SpellAlphabet.h"
 #include "spell/core/Windows1252.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 

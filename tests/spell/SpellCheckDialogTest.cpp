@@ -1,5 +1,11 @@
-#include "spell/TSpellCheckDialog.h"
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
 
+#include "spell/TSpellCheckDialog.h"
 #include "TestPaths.h"
 #include "app/MessageBoxScript.h"
 #include "app/WindowUtils.h"
@@ -7,13 +13,6 @@
 #include "richtext/TQpRichText.h"
 #include "spell/core/SpellDictionaryFiles.h"
 #include "spell/core/TZizadSpell.h"
-
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QtTest>
 
 // Drives the real spell check dialog over a real rich text control, with the shipped
 // main list copied into the test's fresh data folder.
@@ -171,6 +170,27 @@ private slots:
         Click(Child<QPushButton>(dialog, "AddButton")); // cannot be stored; the check goes on
         QTRY_VERIFY(!dialog.isVisible());
         QCOMPARE(MessageBoxScript::Shown().size(), 1);
+    }
+
+    // The editors run the dialog modally: exec() returns once the check is complete.
+    void modalRunEndsWhenTheCheckCompletes() {
+        TQpRichText editor;
+        editor.setPlainText("Helo there.");
+        TSpellCheckDialog dialog(&editor);
+        auto* error = Child<QLineEdit>(dialog, "ErrorEdit");
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &dialog, [&] {
+            if (error->text() == "Helo") {
+                poll.stop();
+                Child<QPushButton>(dialog, "SkipButton")->click();
+            }
+        });
+        poll.start(10);
+        QTimer::singleShot(20000, &dialog, [&] { dialog.reject(); }); // never hang the test
+        dialog.exec();
+        QCOMPARE(MessageBoxScript::Shown().size(), 1);
+        QCOMPARE(MessageBoxScript::Shown().first().text, QString("Spell check complete"));
+        QVERIFY(!dialog.isVisible());
     }
 
     // A user list that cannot be used leaves "&Add Word" disabled.

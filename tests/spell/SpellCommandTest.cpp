@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include "SpellTestLists.h"
 #include "TestPaths.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,12 +1,13 @@
 #include "SpellTestLists.h"
 
+#include <fstream>
+#include <iterator>
+
+#include <gtest/gtest.h>
+
 #include "TestPaths.h"
 #include "spell/core/DictionaryBuilder.h"
 #include "spell/core/Windows1252.h"
-
-#include <fstream>
-#include <gtest/gtest.h>
-#include <iterator>
 
 namespace spelltest {
 

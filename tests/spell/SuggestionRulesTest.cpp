@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include "spell/core/PhoneticKey.h"
 #include "spell/core/SimilarityScore.h"
 #include "spell/core/SuggestionTable.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 

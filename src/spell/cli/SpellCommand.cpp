@@ -1,14 +1,14 @@
 #include "spell/cli/SpellCommand.h"
 
-#include "spell/core/DictionaryBuilder.h"
-#include "spell/core/SpellDictionaryFiles.h"
-#include "spell/core/TZizadSpell.h"
-#include "spell/core/Windows1252.h"
-
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
+
+#include "spell/core/DictionaryBuilder.h"
+#include "spell/core/SpellDictionaryFiles.h"
+#include "spell/core/TZizadSpell.h"
+#include "spell/core/Windows1252.h"
 
 namespace {
 

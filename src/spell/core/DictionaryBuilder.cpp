@@ -1,11 +1,11 @@
 #include "spell/core/DictionaryBuilder.h"
 
-#include "spell/core/DictionaryFormat.h"
-#include "spell/core/SpellAlphabet.h"
-
 #include <algorithm>
 #include <deque>
 #include <fstream>
+
+#include "spell/core/DictionaryFormat.h"
+#include "spell/core/SpellAlphabet.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "spell/core/DictionarySection.h"
 
-#include "spell/core/DictionaryFile.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "spell/core/DictionaryFile.h"
 
 namespace {
 

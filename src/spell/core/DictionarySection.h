@@ -1,12 +1,12 @@
 #pragma once
 
-#include "spell/core/DictionaryFormat.h"
-
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "spell/core/DictionaryFormat.h"
 
 class DictionaryFile;
 

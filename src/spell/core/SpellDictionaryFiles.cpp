@@ -1,9 +1,9 @@
 #include "spell/core/SpellDictionaryFiles.h"
 
-#include "common/DataFolder.h"
-
 #include <filesystem>
 #include <system_error>
+
+#include "common/DataFolder.h"
 
 namespace SpellDictionaryFiles {
 

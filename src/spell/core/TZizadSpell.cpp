@@ -1,5 +1,8 @@
 #include "spell/core/TZizadSpell.h"
 
+#include <algorithm>
+#include <array>
+
 #include "spell/core/DictionaryFile.h"
 #include "spell/core/DictionaryFormat.h"
 #include "spell/core/DictionarySection.h"
@@ -8,9 +11,6 @@
 #include "spell/core/SpellAlphabet.h"
 #include "spell/core/SuggestionTable.h"
 #include "spell/core/UserListInserter.h"
-
-#include <algorithm>
-#include <array>
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "spell/core/UserListInserter.h"
 
-#include "spell/core/DictionarySection.h"
-
 #include <algorithm>
+
+#include "spell/core/DictionarySection.h"
 
 using DictionaryFormat::LastSiblingBit;
 using DictionaryFormat::WordEndBit;
