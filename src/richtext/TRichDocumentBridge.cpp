@@ -1,7 +1,7 @@
 #include "richtext/TRichDocumentBridge.h"
 
 #include "richtext/TRichTextProperties.h"
-#include "richtext/core/CodePage1252.h"
+#include "common/CodePage1252.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontDatabase>

@@ -1,39 +1,12 @@
 #include "tables/CodePage.h"
 
+#include "common/CodePage1252.h"
+
 #include <cstdint>
 
 namespace qp::tables {
 
 namespace {
-
-// Unicode code points of bytes 0x80-0x9F in Windows-1252 (0 = unassigned).
-constexpr uint16_t kHighControls[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
-char ByteForCodePoint(uint32_t cp) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
-        return char(cp);
-    for (int i = 0; i < 32; ++i) {
-        if (kHighControls[i] == cp)
-            return char(0x80 + i);
-    }
-    return '?';
-}
 
 // Decodes one UTF-8 sequence at `i`; returns its length, 0 when malformed.
 int DecodeUtf8(const std::string& s, size_t i, uint32_t& cp) {
@@ -60,10 +33,10 @@ std::string CodePage::ToUtf8(const std::string& cp1252) {
         auto c = static_cast<unsigned char>(ch);
         if (c < 0x80)
             out += ch;
-        else if (c < 0xA0)
-            AppendUtf8(out, kHighControls[c - 0x80] ? kHighControls[c - 0x80] : 0xFFFD);
+        else if (const char32_t unicode = DecodeCp1252(c); unicode != c || c >= 0xA0)
+            AppendUtf8(out, unicode);
         else
-            AppendUtf8(out, c);
+            AppendUtf8(out, 0xFFFD); // one of the bytes the code page leaves undefined
     }
     return out;
 }
@@ -79,7 +52,11 @@ std::string CodePage::FromUtf8(const std::string& utf8) {
             out += utf8[i];
             ++i;
         } else {
-            out += ByteForCodePoint(cp);
+            const int byte = EncodeCp1252(cp);
+            // Only characters of the code page are stored; the undefined bytes 0x81, 0x8D,
+            // 0x8F, 0x90 and 0x9D have no character to come from.
+            const bool c1Control = cp >= 0x80 && cp <= 0x9F;
+            out += byte >= 0 && !c1Control ? char(byte) : '?';
             i += length;
         }
     }

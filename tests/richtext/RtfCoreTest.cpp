@@ -1,5 +1,5 @@
 // The RTF reader and writer of the rich text control, without Qt.
-#include "richtext/core/CodePage1252.h"
+#include "common/CodePage1252.h"
 #include "richtext/core/TRtfReader.h"
 #include "richtext/core/TRtfWriter.h"
 

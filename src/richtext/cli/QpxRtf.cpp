@@ -1,7 +1,7 @@
 #include "richtext/cli/QpxRtf.h"
 
 #include "richtext/TQpRichText.h"
-#include "richtext/core/CodePage1252.h"
+#include "common/CodePage1252.h"
 #include "richtext/core/TRtfReader.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "richtext/core/TRtfReader.h"
 
-#include "richtext/core/CodePage1252.h"
+#include "common/CodePage1252.h"
 
 #include <algorithm>
 #include <set>

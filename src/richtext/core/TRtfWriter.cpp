@@ -1,6 +1,6 @@
 #include "richtext/core/TRtfWriter.h"
 
-#include "richtext/core/CodePage1252.h"
+#include "common/CodePage1252.h"
 #include "richtext/core/TRtfPalette.h"
 
 #include <cstdio>

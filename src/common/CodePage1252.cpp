@@ -1,4 +1,4 @@
-#include "richtext/core/CodePage1252.h"
+#include "common/CodePage1252.h"
 
 namespace {
 
@@ -7,6 +7,8 @@ constexpr char32_t kHighControls[32] = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+} // namespace
 
 void AppendUtf8(std::string& out, char32_t ch) {
     if (ch < 0x80) {
@@ -25,8 +27,6 @@ void AppendUtf8(std::string& out, char32_t ch) {
         out += static_cast<char>(0x80 | (ch & 0x3F));
     }
 }
-
-} // namespace
 
 char32_t DecodeCp1252(unsigned char byte) {
     if (byte >= 0x80 && byte <= 0x9F && kHighControls[byte - 0x80] != 0) {
