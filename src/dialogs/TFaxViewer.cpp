@@ -2,6 +2,7 @@
 
 #include "app/MessageBoxScript.h"
 #include "app/WindowUtils.h"
+#include "dialogs/THelpBrowser.h"
 #include "faximage/viewer/TQpFaxPrinter.h"
 #include "faximage/viewer/TQpFaxPrinterStatus.h"
 #include "faximage/viewer/TQpFaxViewer.h"
@@ -24,8 +25,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr int HelpContext = 1021;
 
 // A message box with the error icon and an OK button only.
 void ErrorBox(const QString& text) {
@@ -433,7 +432,7 @@ void TFaxViewer::PrinterSetup() {
 }
 
 void TFaxViewer::ShowHelp() {
-    InfoBox(QStringLiteral("Help topic %1: Fax Viewer").arg(HelpContext));
+    THelpBrowser::ShowTopic(THelpBrowser::hcFaxViewer);
 }
 
 void TFaxViewer::SavePlacement() {

@@ -6,6 +6,7 @@
 #include "app/MessageBoxScript.h"
 #include "common/IniFile.h"
 #include "common/Settings.h"
+#include "dialogs/THelpBrowser.h"
 #include "dialogs/TFaxViewer.h"
 #include "faximage/viewer/TQpFaxPrinter.h"
 #include "faximage/viewer/TQpFaxViewer.h"
@@ -37,6 +38,7 @@ private slots:
     void viewerErrorWhilePaging();
     void printCurrentPageWithHeaderAndFooter();
     void placementSavedOnClose();
+    void helpShowsFaxViewerTopic();
 
 private:
     // Shows the window for `file` with the viewer `viewerWidth` pixels wide and waits for
@@ -278,6 +280,22 @@ void TFaxViewerTest::placementSavedOnClose() {
              700);
     TFaxViewer again;
     QCOMPARE(again.width(), 700);
+}
+
+// The Help button opens help context 1021.
+void TFaxViewerTest::helpShowsFaxViewerTopic() {
+    TFaxViewer window;
+    ShowWindow(window, onePage_);
+    window.findChild<QPushButton*>(QStringLiteral("Helpbutton"))->click();
+    THelpBrowser* help = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* browser = qobject_cast<THelpBrowser*>(widget)) {
+            help = browser;
+        }
+    }
+    QVERIFY(help);
+    QCOMPARE(help->Topic(), 1021);
+    help->close();
 }
 
 QTEST_MAIN(TFaxViewerTest)
