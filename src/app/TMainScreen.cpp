@@ -12,6 +12,7 @@
 #include "dialogs/TButtonBar.h"
 #include "dialogs/TEditReceiveNotes.h"
 #include "dialogs/THelpBrowser.h"
+#include "dialogs/TPhoneBook.h"
 #include "dialogs/TPreferences.h"
 #include "dialogs/TRebuildInd.h"
 
@@ -607,7 +608,12 @@ void TMainScreen::CoverSheets() {
 }
 
 void TMainScreen::PhoneBook() {
-    // The phone book window is not part of the program yet.
+    TPhoneBook phoneBook(this);
+    if (!phoneBook.OpenTable()) {
+        return;
+    }
+    CenterForm(&phoneBook);
+    phoneBook.exec();
 }
 
 void TMainScreen::HelpContents() {

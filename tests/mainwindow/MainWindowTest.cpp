@@ -12,6 +12,7 @@
 #include "common/Settings.h"
 #include "dialogs/TEditReceiveNotes.h"
 #include "dialogs/THelpBrowser.h"
+#include "dialogs/TPhoneBook.h"
 #include "dialogs/TPreferences.h"
 #include "tables/TableEngine.h"
 
@@ -496,6 +497,23 @@ private slots:
         });
         MenuItem(*window, "About1")->trigger();
         QCOMPARE(caption, QStringLiteral("About Quillpost"));
+    }
+
+    // "&Phone Book" opens the phone book window modally on its own table, created on
+    // first use, and the table is closed again when the window goes.
+    void phoneBookMenuOpensThePhoneBook() {
+        WriteConfiguredSettings();
+        auto window = StartWindow();
+        QVERIFY(!QFile::exists(DataPath("QPXPB.DBF")));
+        bool phoneBookShown = false;
+        OnNextModal([&](QWidget* modal) {
+            phoneBookShown = qobject_cast<TPhoneBook*>(modal) != nullptr;
+            QTimer::singleShot(50, modal, [modal] { modal->close(); });
+        });
+        MenuItem(*window, "PhoneBook1")->trigger();
+        QVERIFY(phoneBookShown);
+        QVERIFY(QFile::exists(DataPath("QPXPB.DBF")));
+        QVERIFY(!window->findChild<TPhoneBook*>());
     }
 
     // Buttons and menu items carry their hints; the status line shows them.
