@@ -1,5 +1,7 @@
 #include "tables/DbfFile.h"
 
+#include "tables/PositionalIo.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -236,33 +238,22 @@ std::string DbfFile::LastUpdate() const {
 }
 
 void DbfFile::ReadAt(int64_t offset, void* data, size_t length) {
-    auto* out = static_cast<unsigned char*>(data);
-    while (length > 0) {
-        ssize_t n = ::pread(fd_, out, length, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            Fail(n == 0 ? tbeCorrupt : tbeIo,
-                 n == 0 ? "unexpected end of file" : std::string(std::strerror(errno)));
-        out += n;
-        offset += n;
-        length -= size_t(n);
+    switch (PositionalIo::ReadAll(fd_, offset, data, length)) {
+    case PositionalIo::ioOk:
+        return;
+    case PositionalIo::ioEndOfFile:
+        Fail(tbeCorrupt, "unexpected end of file");
+        break;
+    case PositionalIo::ioError:
+        Fail(tbeIo, std::strerror(errno));
+        break;
     }
 }
 
 void DbfFile::WriteAt(int64_t offset, const void* data, size_t length) {
-    const auto* in = static_cast<const unsigned char*>(data);
     UpdateCache(offset, data, length);
-    while (length > 0) {
-        ssize_t n = ::pwrite(fd_, in, length, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            Fail(tbeIo, std::string("write failed: ") + std::strerror(errno));
-        in += n;
-        offset += n;
-        length -= size_t(n);
-    }
+    if (PositionalIo::WriteAll(fd_, offset, data, length) != PositionalIo::ioOk)
+        Fail(tbeIo, std::string("write failed: ") + std::strerror(errno));
 }
 
 const unsigned char* DbfFile::CachedPage(int64_t page, size_t& valid) {

@@ -1,5 +1,7 @@
 #include "tables/MemoFile.h"
 
+#include "tables/PositionalIo.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -86,33 +88,22 @@ void MemoFile::ReadHeader() {
 }
 
 void MemoFile::ReadAt(int64_t offset, void* data, size_t length) {
-    auto* out = static_cast<unsigned char*>(data);
-    while (length > 0) {
-        ssize_t n = ::pread(fd_, out, length, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            Fail(n == 0 ? tbeCorrupt : tbeIo,
-                 n == 0 ? "unexpected end of file" : std::string(std::strerror(errno)));
-        out += n;
-        offset += n;
-        length -= size_t(n);
+    switch (PositionalIo::ReadAll(fd_, offset, data, length)) {
+    case PositionalIo::ioOk:
+        return;
+    case PositionalIo::ioEndOfFile:
+        Fail(tbeCorrupt, "unexpected end of file");
+        break;
+    case PositionalIo::ioError:
+        Fail(tbeIo, std::strerror(errno));
+        break;
     }
 }
 
 void MemoFile::WriteAt(int64_t offset, const void* data, size_t length) {
-    const auto* in = static_cast<const unsigned char*>(data);
-    while (length > 0) {
-        ssize_t n = ::pwrite(fd_, in, length, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            Fail(tbeIo, std::string("write failed: ") + std::strerror(errno));
-        in += n;
-        offset += n;
-        length -= size_t(n);
-    }
-    fileSize_ = std::max(fileSize_, offset);
+    if (PositionalIo::WriteAll(fd_, offset, data, length) != PositionalIo::ioOk)
+        Fail(tbeIo, std::string("write failed: ") + std::strerror(errno));
+    fileSize_ = std::max(fileSize_, offset + int64_t(length));
 }
 
 uint32_t MemoFile::ReadLength(uint32_t block) {
