@@ -40,19 +40,39 @@ function(qp_qt_executable NAME)
     set_target_properties(${NAME} PROPERTIES AUTOMOC ON AUTORCC ON)
 endfunction()
 
-# Adds a CTest test that runs COMMAND in its own fresh data folder, headless.
-function(qp_register_test NAME LABELS)
+# Test time-outs: a hang should cost little and name itself. Unit tests get
+# QP_TEST_TIMEOUT seconds unless they pass their own TIMEOUT (real-time fax tests do);
+# sanitizer builds run slower and get QP_SANITIZER_TIME_FACTOR times as long.
+set(QP_TEST_TIMEOUT 60 CACHE STRING "Default time-out of one test program, in seconds")
+set(QP_SANITIZER_TIME_FACTOR 4)
+
+function(qp_test_timeout OUT REQUESTED)
+    set(seconds ${QP_TEST_TIMEOUT})
+    if(REQUESTED)
+        set(seconds ${REQUESTED})
+    endif()
+    if(QP_SANITIZE)
+        math(EXPR seconds "${seconds} * ${QP_SANITIZER_TIME_FACTOR}")
+    endif()
+    set(${OUT} ${seconds} PARENT_SCOPE)
+endfunction()
+
+# qp_register_test(NAME LABELS TIMEOUT [args...])
+# Adds a CTest test that runs NAME in its own fresh data folder, headless.
+# TIMEOUT may be empty for the default.
+function(qp_register_test NAME LABELS TIMEOUT)
+    qp_test_timeout(seconds "${TIMEOUT}")
     add_test(NAME ${NAME}
              COMMAND ${CMAKE_SOURCE_DIR}/cmake/run-test.sh $<TARGET_FILE:${NAME}> ${ARGN})
-    set_tests_properties(${NAME} PROPERTIES LABELS "${LABELS}" TIMEOUT 600
+    set_tests_properties(${NAME} PROPERTIES LABELS "${LABELS}" TIMEOUT ${seconds}
         ENVIRONMENT "QP_SOURCE_DIR=${CMAKE_SOURCE_DIR};QP_BINARY_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
 
-# qp_engine_test(NAME SOURCES ... LIBS ... [TSAN])
+# qp_engine_test(NAME SOURCES ... LIBS ... [TSAN] [TIMEOUT seconds])
 # A GoogleTest executable for an engine (no Qt). Runs in every build, including the
 # sanitizer builds; TSAN marks it for the ThreadSanitizer build as well.
 function(qp_engine_test NAME)
-    cmake_parse_arguments(ARG "TSAN" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "TSAN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     add_executable(${NAME} ${ARG_SOURCES})
     target_compile_options(${NAME} PRIVATE ${QP_WARNINGS})
     target_link_libraries(${NAME} PRIVATE ${ARG_LIBS} qp_testsupport GTest::gtest GTest::gtest_main)
@@ -60,15 +80,15 @@ function(qp_engine_test NAME)
     if(ARG_TSAN)
         list(APPEND labels tsan)
     endif()
-    qp_register_test(${NAME} "${labels}")
+    qp_register_test(${NAME} "${labels}" "${ARG_TIMEOUT}")
 endfunction()
 
-# qp_qt_test(NAME SOURCES ... LIBS ...)
+# qp_qt_test(NAME SOURCES ... LIBS ... [TIMEOUT seconds])
 # A test that needs Qt (components, windows, qpx). Uses Qt Test or GoogleTest, whichever
 # the sources bring (link GTest::gtest_main yourself for GoogleTest). Skipped in
 # engine-only builds.
 function(qp_qt_test NAME)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(NOT QP_WITH_QT)
         return()
     endif()
@@ -76,7 +96,7 @@ function(qp_qt_test NAME)
     target_compile_options(${NAME} PRIVATE ${QP_WARNINGS})
     target_link_libraries(${NAME} PRIVATE ${ARG_LIBS} qp_testsupport Qt6::Test)
     set_target_properties(${NAME} PROPERTIES AUTOMOC ON AUTORCC ON)
-    qp_register_test(${NAME} "qt")
+    qp_register_test(${NAME} "qt" "${ARG_TIMEOUT}")
 endfunction()
 
 # qp_fuzzer(NAME SOURCES ... LIBS ... CORPUS dir)
@@ -99,7 +119,7 @@ function(qp_fuzzer NAME)
         set_tests_properties(${NAME} PROPERTIES LABELS "fuzz" TIMEOUT 300)
     else()
         target_link_libraries(${NAME} PRIVATE qp_fuzzreplay)
-        qp_register_test(${NAME} "engine" ${ARG_CORPUS})
+        qp_register_test(${NAME} "engine" "" ${ARG_CORPUS})
     endif()
 endfunction()
 

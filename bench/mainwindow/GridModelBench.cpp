@@ -1,9 +1,9 @@
 // The sent-fax grid over a table of 100,000 rows: opening it and showing the first screen,
 // and jumping to the end. Each should stay well under 100 ms.
-#include "app/store/TFaxStore.h"
-#include "app/store/TTableEnv.h"
-#include "app/store/TTableModel.h"
-#include "app/store/TableLayouts.h"
+#include "store/TFaxStore.h"
+#include "store/TTableEnv.h"
+#include "store/TTableModel.h"
+#include "store/TableLayouts.h"
 #include "common/DataFolder.h"
 #include "tables/TableEngine.h"
 

@@ -1,6 +1,6 @@
 #include "dialogs/ChooseDefaultFont.h"
 
-#include "app/WindowUtils.h"
+#include "ui/WindowUtils.h"
 #include "common/Settings.h"
 
 #include <QFontDialog>

@@ -1,7 +1,7 @@
 #include "dialogs/TEditReceiveNotes.h"
 
-#include "dialogs/TButtonBar.h"
-#include "dialogs/THelpBrowser.h"
+#include "ui/TButtonBar.h"
+#include "ui/THelpBrowser.h"
 
 #include <QLabel>
 #include <QLineEdit>

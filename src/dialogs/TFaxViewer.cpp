@@ -1,8 +1,8 @@
 #include "dialogs/TFaxViewer.h"
 
-#include "app/MessageBoxScript.h"
-#include "app/WindowUtils.h"
-#include "dialogs/THelpBrowser.h"
+#include "ui/MessageBoxScript.h"
+#include "ui/WindowUtils.h"
+#include "ui/THelpBrowser.h"
 #include "faximage/viewer/TQpFaxPrinter.h"
 #include "faximage/viewer/TQpFaxPrinterStatus.h"
 #include "faximage/viewer/TQpFaxViewer.h"

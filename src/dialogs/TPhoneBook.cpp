@@ -1,11 +1,11 @@
 #include "dialogs/TPhoneBook.h"
 
-#include "app/WindowUtils.h"
-#include "app/store/TFaxStore.h"
-#include "app/store/TTableEnv.h"
-#include "app/store/TTableModel.h"
-#include "dialogs/TButtonBar.h"
-#include "dialogs/THelpBrowser.h"
+#include "ui/WindowUtils.h"
+#include "store/TFaxStore.h"
+#include "store/TTableEnv.h"
+#include "store/TTableModel.h"
+#include "ui/TButtonBar.h"
+#include "ui/THelpBrowser.h"
 #include "dialogs/TPhoneBookEditor.h"
 
 #include <QApplication>

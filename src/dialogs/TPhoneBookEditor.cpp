@@ -1,8 +1,8 @@
 #include "dialogs/TPhoneBookEditor.h"
 
-#include "app/WindowUtils.h"
-#include "dialogs/TButtonBar.h"
-#include "dialogs/THelpBrowser.h"
+#include "ui/WindowUtils.h"
+#include "ui/TButtonBar.h"
+#include "ui/THelpBrowser.h"
 
 #include <QLabel>
 #include <QLineEdit>

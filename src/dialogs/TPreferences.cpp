@@ -3,8 +3,8 @@
 #include "common/DataFolder.h"
 #include "common/Settings.h"
 #include "dialogs/ChooseDefaultFont.h"
-#include "dialogs/TButtonBar.h"
-#include "dialogs/THelpBrowser.h"
+#include "ui/TButtonBar.h"
+#include "ui/THelpBrowser.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/WindowUtils.h"
+#include "ui/WindowUtils.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
 #include "dialogs/TRebuildInd.h"
 
-#include "app/store/TFaxStore.h"
-#include "app/store/TableLayouts.h"
+#include "store/TFaxStore.h"
+#include "store/TableLayouts.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QString>
 
-#include "app/WindowUtils.h"
+#include "ui/WindowUtils.h"
 #include "spell/core/TZizadSpell.h"
 
 class QLabel;

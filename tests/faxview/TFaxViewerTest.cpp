@@ -3,10 +3,10 @@
 #include "FaxTestFiles.h"
 #include "TestPaths.h"
 
-#include "app/MessageBoxScript.h"
+#include "ui/MessageBoxScript.h"
 #include "common/IniFile.h"
 #include "common/Settings.h"
-#include "dialogs/THelpBrowser.h"
+#include "ui/THelpBrowser.h"
 #include "dialogs/TFaxViewer.h"
 #include "faximage/viewer/TQpFaxPrinter.h"
 #include "faximage/viewer/TQpFaxViewer.h"

@@ -2,7 +2,7 @@
 // controls, the welcome box and the default font.
 #include "StoreFixtures.h"
 
-#include "app/MessageBoxScript.h"
+#include "ui/MessageBoxScript.h"
 #include "app/TMainScreen.h"
 #include "common/IniFile.h"
 #include "common/Settings.h"

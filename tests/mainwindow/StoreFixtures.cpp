@@ -1,6 +1,6 @@
 #include "StoreFixtures.h"
 
-#include "app/store/TTableAdapter.h"
+#include "store/TTableAdapter.h"
 #include "common/DataFolder.h"
 #include "common/IniFile.h"
 #include "common/Settings.h"

@@ -3,8 +3,8 @@
 // deleted mark.
 #include "StoreFixtures.h"
 
-#include "app/store/TFaxStore.h"
-#include "app/store/TTableEnv.h"
+#include "store/TFaxStore.h"
+#include "store/TTableEnv.h"
 #include "common/DataFolder.h"
 
 #include "TestPaths.h"

@@ -3,10 +3,10 @@
 // failures, and the model's notifications.
 #include "StoreFixtures.h"
 
-#include "app/store/ETableError.h"
-#include "app/store/TFaxStore.h"
-#include "app/store/TTableEnv.h"
-#include "app/store/TTableModel.h"
+#include "store/ETableError.h"
+#include "store/TFaxStore.h"
+#include "store/TTableEnv.h"
+#include "store/TTableModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>

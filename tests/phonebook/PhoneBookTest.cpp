@@ -4,9 +4,9 @@
 #include "dialogs/TPhoneBook.h"
 #include "dialogs/TPhoneBookEditor.h"
 
-#include "app/MessageBoxScript.h"
-#include "app/WindowUtils.h"
-#include "app/store/TTableEnv.h"
+#include "ui/MessageBoxScript.h"
+#include "ui/WindowUtils.h"
+#include "store/TTableEnv.h"
 #include "common/DataFolder.h"
 
 #include <QApplication>

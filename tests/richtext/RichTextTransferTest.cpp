@@ -2,8 +2,8 @@
 // through "Eraseme.rtf" in the data folder.
 #include "richtext/RichTextTransfer.h"
 
-#include "app/store/TFaxStore.h"
-#include "app/store/TTableEnv.h"
+#include "store/TFaxStore.h"
+#include "store/TTableEnv.h"
 #include "common/DataFolder.h"
 
 #include <QtTest>

@@ -7,8 +7,8 @@
 
 #include "spell/TSpellCheckDialog.h"
 #include "TestPaths.h"
-#include "app/MessageBoxScript.h"
-#include "app/WindowUtils.h"
+#include "ui/MessageBoxScript.h"
+#include "ui/WindowUtils.h"
 #include "common/DataFolder.h"
 #include "richtext/TQpRichText.h"
 #include "spell/core/SpellDictionaryFiles.h"

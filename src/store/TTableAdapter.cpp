@@ -1,7 +1,7 @@
-#include "app/store/TTableAdapter.h"
+#include "store/TTableAdapter.h"
 
-#include "app/store/ETableError.h"
-#include "app/store/TTableEnv.h"
+#include "store/ETableError.h"
+#include "store/TTableEnv.h"
 #include "tables/TableEngine.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
-#include "app/MessageBoxScript.h"
-#include "app/WindowUtils.h"
+#include "ui/MessageBoxScript.h"
+#include "ui/WindowUtils.h"
 
 #include "common/DataFolder.h"
 #include "common/IniFile.h"
@@ -11,7 +11,7 @@
 #include <QStatusTipEvent>
 #include <QtTest>
 
-#include "app/HintFilter.h"
+#include "ui/HintFilter.h"
 
 // A window class of its own, so its placement section has a known name.
 class TPlacementForm : public QWidget {

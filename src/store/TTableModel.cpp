@@ -1,6 +1,6 @@
-#include "app/store/TTableModel.h"
+#include "store/TTableModel.h"
 
-#include "app/store/TTableAdapter.h"
+#include "store/TTableAdapter.h"
 
 #include <QDate>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "app/store/TTableEnv.h"
+#include "store/TTableEnv.h"
 
 #include "tables/TableEngine.h"
 

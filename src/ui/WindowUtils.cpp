@@ -1,6 +1,6 @@
-#include "app/WindowUtils.h"
+#include "ui/WindowUtils.h"
 
-#include "app/MessageBoxScript.h"
+#include "ui/MessageBoxScript.h"
 #include "common/IniFile.h"
 #include "common/Settings.h"
 

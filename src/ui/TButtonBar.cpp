@@ -1,4 +1,4 @@
-#include "dialogs/TButtonBar.h"
+#include "ui/TButtonBar.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/store/TTableAdapter.h"
+#include "store/TTableAdapter.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "app/HintFilter.h"
+#include "ui/HintFilter.h"
 
-#include "app/WindowUtils.h"
+#include "ui/WindowUtils.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/store/TableLayouts.h"
+#include "store/TableLayouts.h"
 
 namespace store {
 

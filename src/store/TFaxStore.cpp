@@ -1,6 +1,6 @@
-#include "app/store/TFaxStore.h"
+#include "store/TFaxStore.h"
 
-#include "app/store/TableLayouts.h"
+#include "store/TableLayouts.h"
 #include "common/DataFolder.h"
 
 #include <QCoreApplication>

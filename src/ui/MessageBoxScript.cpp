@@ -1,4 +1,4 @@
-#include "app/MessageBoxScript.h"
+#include "ui/MessageBoxScript.h"
 
 #include <QQueue>
 

@@ -1,6 +1,6 @@
-#include "dialogs/THelpBrowser.h"
+#include "ui/THelpBrowser.h"
 
-#include "app/WindowUtils.h"
+#include "ui/WindowUtils.h"
 
 #include <QApplication>
 #include <QFile>
