@@ -1,4 +1,5 @@
 // Drives the real main window on the test's own data folder.
+#include "ModalAnswer.h"
 #include "StoreFixtures.h"
 
 #include "ui/MessageBoxScript.h"
@@ -102,14 +103,13 @@ private slots:
     // in memory and opens the preferences with the welcome box; cancelling writes nothing.
     void firstStartCreatesTablesAndOpensPreferences() {
         MessageBoxScript::AnswerAll(true);
-        bool preferencesShown = false;
-        OnNextModal([&](QWidget* modal) {
-            preferencesShown = qobject_cast<TPreferences*>(modal) != nullptr;
-            QTimer::singleShot(
-                50, modal, [modal] { modal->findChild<QPushButton*>("Cancelbutton")->click(); });
+        auto preferences = qptest::OnNextModal<TPreferences>([](TPreferences* dialog) {
+            // The welcome box comes first, over the dialog.
+            QTRY_VERIFY(!MessageBoxScript::Shown().isEmpty());
+            dialog->findChild<QPushButton*>("Cancelbutton")->click();
         });
         auto window = StartWindow();
-        QVERIFY(preferencesShown);
+        QVERIFY(preferences.Wait());
         for (const char* name : {"QPX.DBF", "QPX.CDX", "QPXREC.DBF", "QPXREC.CDX"}) {
             QVERIFY2(QFile::exists(DataPath(name)), name);
         }
@@ -331,29 +331,30 @@ private slots:
 
         QString descript;
         int shownLength = 0;
-        OnNextModal([&](QWidget* modal) {
-            auto* notes = qobject_cast<TEditReceiveNotes*>(modal);
-            QVERIFY(notes);
-            QCOMPARE(notes->windowTitle(), QStringLiteral("Received Fax Notes"));
-            descript = notes->Descript()->text();
-            notes->Notes()->clear();
-            QTest::keyClicks(notes->Notes(), QString(70, QChar('n')));
-            shownLength = notes->Notes()->text().size();
-            notes->findChild<QPushButton*>("AcceptButton")->click();
-        });
-        Button(*window, "EditButton")->click();
+        {
+            auto answer = qptest::OnNextModal<TEditReceiveNotes>([&](TEditReceiveNotes* notes) {
+                QCOMPARE(notes->windowTitle(), QStringLiteral("Received Fax Notes"));
+                descript = notes->Descript()->text();
+                notes->Notes()->clear();
+                QTest::keyClicks(notes->Notes(), QString(70, QChar('n')));
+                shownLength = notes->Notes()->text().size();
+                notes->findChild<QPushButton*>("AcceptButton")->click();
+            });
+            Button(*window, "EditButton")->click();
+        }
         QCOMPARE(descript, QStringLiteral("From: ") + from);
         QCOMPARE(shownLength, 60);
         QCOMPARE(rec.RecNo(), recno);
         QCOMPARE(rec.FieldString("NOTES"), std::string(60, 'n'));
 
         // Cancel leaves the notes as they are.
-        OnNextModal([](QWidget* modal) {
-            auto* notes = static_cast<TEditReceiveNotes*>(modal);
-            notes->Notes()->setText("discarded");
-            notes->findChild<QPushButton*>("CancelButton")->click();
-        });
-        window->findChild<QAction*>("Edit1")->trigger();
+        {
+            auto answer = qptest::OnNextModal<TEditReceiveNotes>([](TEditReceiveNotes* notes) {
+                notes->Notes()->setText("discarded");
+                notes->findChild<QPushButton*>("CancelButton")->click();
+            });
+            window->findChild<QAction*>("Edit1")->trigger();
+        }
         QCOMPARE(rec.FieldString("NOTES"), std::string(60, 'n'));
     }
 
@@ -489,13 +490,14 @@ private slots:
         help->close();
 
         QString caption;
-        OnNextModal([&](QWidget* modal) {
+        auto about = qptest::OnNextModal("TAboutBox", [&](QWidget* modal) {
             caption = modal->windowTitle();
             QVERIFY(modal->windowFlags() & Qt::WindowStaysOnTopHint);
             QVERIFY(modal->findChild<QLabel*>("Version")->text().contains(QP_VERSION_STRING));
             modal->findChild<QPushButton*>("OKButton")->click();
         });
         MenuItem(*window, "About1")->trigger();
+        QVERIFY(about.Done());
         QCOMPARE(caption, QStringLiteral("About Quillpost"));
     }
 
@@ -505,13 +507,9 @@ private slots:
         WriteConfiguredSettings();
         auto window = StartWindow();
         QVERIFY(!QFile::exists(DataPath("QPXPB.DBF")));
-        bool phoneBookShown = false;
-        OnNextModal([&](QWidget* modal) {
-            phoneBookShown = qobject_cast<TPhoneBook*>(modal) != nullptr;
-            QTimer::singleShot(50, modal, [modal] { modal->close(); });
-        });
+        auto phoneBook = qptest::OnNextModal<TPhoneBook>([](TPhoneBook* book) { book->close(); });
         MenuItem(*window, "PhoneBook1")->trigger();
-        QVERIFY(phoneBookShown);
+        QVERIFY(phoneBook.Done());
         QVERIFY(QFile::exists(DataPath("QPXPB.DBF")));
         QVERIFY(!window->findChild<TPhoneBook*>());
     }

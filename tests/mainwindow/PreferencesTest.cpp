@@ -1,5 +1,6 @@
 // The preferences dialog: filling from and copying back to the settings, the sound file
 // controls, the welcome box and the default font.
+#include "ModalAnswer.h"
 #include "StoreFixtures.h"
 
 #include "ui/MessageBoxScript.h"
@@ -166,14 +167,14 @@ private slots:
         TPreferences dialog(false);
         QLineEdit* wav = Edit(dialog, "WaveFileEdit");
         auto choose = [&](const QString& file) {
-            OnNextModal([file](QWidget* modal) {
-                auto* chooser = qobject_cast<QFileDialog*>(modal);
-                QVERIFY(chooser);
+            auto answer = qptest::OnNextModal<QFileDialog>([file](QFileDialog* chooser) {
                 QVERIFY(chooser->nameFilters().constFirst().contains("*.wav"));
-                chooser->selectFile(file);
+                // Typed into the file name field: selectFile() leaves a focused field alone.
+                chooser->findChild<QLineEdit*>("fileNameEdit")->setText(file);
                 static_cast<QDialog*>(chooser)->accept();
             });
             dialog.findChild<QPushButton*>("SelectWavButton")->click();
+            QVERIFY(answer.Done());
         };
         choose(DataPath("ring.wav"));
         QCOMPARE(wav->text(), DataPath("ring.wav"));
@@ -207,38 +208,37 @@ private slots:
         window.show();
         QTRY_VERIFY(!window.FirstActivation());
 
-        OnNextModal([](QWidget* modal) {
-            auto* dialog = qobject_cast<TPreferences*>(modal);
-            QVERIFY(dialog);
-            dialog->findChild<QLineEdit*>("Name")->setText("Zoe Young");
-            dialog->findChild<QRadioButton*>("AnswerOnRing2")->setChecked(true);
-            dialog->findChild<QPushButton*>("OkButton")->click();
-        });
-        window.Preferences();
+        {
+            auto answer = qptest::OnNextModal<TPreferences>([](TPreferences* dialog) {
+                dialog->findChild<QLineEdit*>("Name")->setText("Zoe Young");
+                dialog->findChild<QRadioButton*>("AnswerOnRing2")->setChecked(true);
+                dialog->findChild<QPushButton*>("OkButton")->click();
+            });
+            window.Preferences();
+        }
         IniFile saved(SettingsFileName());
         QCOMPARE(saved.ReadString("User", "Name", ""), std::string("Zoe Young"));
         QCOMPARE(saved.ReadInteger("Receive", "AnswerOnRing", 0), 3);
 
         QFont chosen;
-        OnNextModal([&chosen](QWidget* modal) {
-            auto* dialog = qobject_cast<TPreferences*>(modal);
-            QVERIFY(dialog);
-            dialog->findChild<QLineEdit*>("Name")->setText("Not Kept");
-            OnNextModal([dialog, &chosen](QWidget* fontModal) {
-                auto* fonts = qobject_cast<QFontDialog*>(fontModal);
-                QVERIFY(fonts);
-                QFont font(QStringLiteral("Courier New"), 14);
-                font.setBold(true);
-                fonts->setCurrentFont(font);
-                chosen = fonts->currentFont();
-                fonts->accept();
-                QTimer::singleShot(50, dialog, [dialog] {
-                    dialog->findChild<QPushButton*>("Cancelbutton")->click();
-                });
+        {
+            auto answer = qptest::OnNextModal<TPreferences>([&chosen](TPreferences* dialog) {
+                dialog->findChild<QLineEdit*>("Name")->setText("Not Kept");
+                {
+                    auto fontAnswer =
+                        qptest::OnNextModal<QFontDialog>([&chosen](QFontDialog* fonts) {
+                            QFont font(QStringLiteral("Courier New"), 14);
+                            font.setBold(true);
+                            fonts->setCurrentFont(font);
+                            chosen = fonts->currentFont();
+                            fonts->accept();
+                        });
+                    dialog->findChild<QPushButton*>("ExplorerButton1")->click();
+                }
+                dialog->findChild<QPushButton*>("Cancelbutton")->click();
             });
-            dialog->findChild<QPushButton*>("ExplorerButton1")->click();
-        });
-        window.Preferences();
+            window.Preferences();
+        }
         IniFile after(SettingsFileName());
         QCOMPARE(after.ReadString("User", "Name", ""), std::string("Zoe Young"));
         QCOMPARE(after.ReadInteger("Default Font", "Size", 0), 14);

@@ -4,6 +4,8 @@
 #include "dialogs/TPhoneBook.h"
 #include "dialogs/TPhoneBookEditor.h"
 
+#include "ModalAnswer.h"
+
 #include "ui/MessageBoxScript.h"
 #include "ui/WindowUtils.h"
 #include "store/TTableEnv.h"
@@ -14,26 +16,20 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTimer>
 #include <QtTest>
 
 #include <filesystem>
 #include <functional>
+#include <source_location>
 
 namespace {
 
-// Runs `action` on the next phone book editor that opens modally.
-void OnNextEditor(std::function<void(TPhoneBookEditor*)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (auto* editor = qobject_cast<TPhoneBookEditor*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            action(editor);
-        }
-    });
-    timer->start();
+// Runs `open`, which opens the entry editor modally, and answers the editor with `action`.
+void WithEditor(const std::function<void()>& open, std::function<void(TPhoneBookEditor*)> action,
+                std::source_location where = std::source_location::current()) {
+    auto answer = qptest::OnNextModal<TPhoneBookEditor>(
+        std::move(action), qptest::ModalAnswer::DefaultTimeoutMs, where);
+    open();
 }
 
 void TypeEntry(TPhoneBookEditor* editor, const QString& name, const QString& number,
@@ -105,18 +101,17 @@ private slots:
         QVERIFY(book.OpenTable());
         book.SetChoosingMode(true);
         book.show();
-        OnNextEditor([](TPhoneBookEditor* editor) {
-            TypeEntry(editor, QString(40, 'Z'), "0123456789012345678901234567890");
-        });
-        ButtonOf(&book, "Addbutton")->click();
+        WithEditor([&] { ButtonOf(&book, "Addbutton")->click(); },
+                   [](TPhoneBookEditor* editor) {
+                       TypeEntry(editor, QString(40, 'Z'), "0123456789012345678901234567890");
+                   });
         QVERIFY(ButtonOf(&book, "Modifybutton")->isEnabled());
         QVERIFY(ButtonOf(&book, "Deletebutton")->isEnabled());
         QVERIFY(ButtonOf(&book, "OKButton")->isEnabled());
-        OnNextEditor(
-            [](TPhoneBookEditor* editor) { TypeEntry(editor, "Alpha Office", "555 1234"); });
-        ButtonOf(&book, "Addbutton")->click();
-        OnNextEditor([](TPhoneBookEditor* editor) { TypeEntry(editor, "Not stored", "1", false); });
-        ButtonOf(&book, "Addbutton")->click();
+        WithEditor([&] { ButtonOf(&book, "Addbutton")->click(); },
+                   [](TPhoneBookEditor* editor) { TypeEntry(editor, "Alpha Office", "555 1234"); });
+        WithEditor([&] { ButtonOf(&book, "Addbutton")->click(); },
+                   [](TPhoneBookEditor* editor) { TypeEntry(editor, "Not stored", "1", false); });
 
         QCOMPARE(book.PhoneGrid()->model()->rowCount(), 2);
         QCOMPARE(GridText(book, 0, 0), QString("Alpha Office"));
@@ -135,14 +130,14 @@ private slots:
         TPhoneBook book;
         QVERIFY(book.OpenTable());
         book.show();
-        OnNextEditor([](TPhoneBookEditor* editor) { TypeEntry(editor, "Sales Desk", "111"); });
-        book.AddbuttonClick();
+        WithEditor([&] { book.AddbuttonClick(); },
+                   [](TPhoneBookEditor* editor) { TypeEntry(editor, "Sales Desk", "111"); });
         QString seenName;
-        OnNextEditor([&seenName](TPhoneBookEditor* editor) {
-            seenName = editor->Name()->text();
-            TypeEntry(editor, "", "222");
-        });
-        book.ModifybuttonClick();
+        WithEditor([&] { book.ModifybuttonClick(); },
+                   [&seenName](TPhoneBookEditor* editor) {
+                       seenName = editor->Name()->text();
+                       TypeEntry(editor, "", "222");
+                   });
         QCOMPARE(seenName, QString("Sales Desk"));
         QCOMPARE(GridText(book, 0, 0), QString());
         QCOMPARE(GridText(book, 0, 1), QString("222"));
@@ -156,8 +151,8 @@ private slots:
         QVERIFY(book.OpenTable());
         book.SetChoosingMode(true);
         book.show();
-        OnNextEditor([](TPhoneBookEditor* editor) { TypeEntry(editor, "Only One", "9"); });
-        book.AddbuttonClick();
+        WithEditor([&] { book.AddbuttonClick(); },
+                   [](TPhoneBookEditor* editor) { TypeEntry(editor, "Only One", "9"); });
 
         MessageBoxScript::PushAnswer(false);
         ButtonOf(&book, "Deletebutton")->click();
@@ -187,10 +182,10 @@ private slots:
         QVERIFY(book.OpenTable());
         book.SetChoosingMode(true);
         book.show();
-        OnNextEditor([](TPhoneBookEditor* editor) { TypeEntry(editor, "Beta", "222"); });
-        book.AddbuttonClick();
-        OnNextEditor([](TPhoneBookEditor* editor) { TypeEntry(editor, "Alpha", "111"); });
-        book.AddbuttonClick();
+        WithEditor([&] { book.AddbuttonClick(); },
+                   [](TPhoneBookEditor* editor) { TypeEntry(editor, "Beta", "222"); });
+        WithEditor([&] { book.AddbuttonClick(); },
+                   [](TPhoneBookEditor* editor) { TypeEntry(editor, "Alpha", "111"); });
         book.PhoneGrid()->selectRow(1);
         ButtonOf(&book, "OKButton")->click();
         QCOMPARE(book.result(), int(QDialog::Accepted));
