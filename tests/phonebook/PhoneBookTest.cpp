@@ -5,6 +5,7 @@
 #include "dialogs/TPhoneBookEditor.h"
 
 #include "ModalAnswer.h"
+#include "TypeText.h"
 
 #include "ui/MessageBoxScript.h"
 #include "ui/WindowUtils.h"
@@ -122,6 +123,28 @@ private slots:
                  QString("Name"));
         QCOMPARE(book.PhoneGrid()->model()->headerData(1, Qt::Horizontal).toString(),
                  QString("Fax #"));
+    }
+
+    // Text outside the table's code page is not stored as "?": letters with a close
+    // equivalent are replaced as typed, others refused, and the status line says so.
+    void foreignLettersAreFittedNotLost() {
+        TPhoneBook book;
+        QVERIFY(book.OpenTable());
+        book.show();
+        QString typed;
+        QString status;
+        WithEditor([&] { book.AddbuttonClick(); },
+                   [&](TPhoneBookEditor* editor) {
+                       editor->Name()->clear();
+                       qptest::TypeText(editor->Name(), QString::fromUtf8("Łukasz Dvořák 日本"));
+                       typed = editor->Name()->text();
+                       status = editor->StatusLine()->text();
+                       editor->findChild<QPushButton*>("OKButton")->click();
+                   });
+        QCOMPARE(typed, QString::fromUtf8("Lukasz Dvorák "));
+        QVERIFY2(status.contains(QString::fromUtf8("\"本\"")), qPrintable(status));
+        QCOMPARE(GridText(book, 0, 0), QString::fromUtf8("Lukasz Dvorák"));
+        QCOMPARE(book.PhoneAdapter().FieldString("NAME").find('?'), std::string::npos);
     }
 
     // Edit fills the editor from the current row and stores the changes on Accept; an
