@@ -292,11 +292,14 @@ QTableView* TMainScreen::BuildGrid(const QString& objectName, TTableModel* model
 }
 
 int TMainScreen::ColumnWidth(const QFontMetrics& metrics, int chars, const QString& title) {
-    // A character of the display width is a digit's width, so that numbers, dates and
-    // station IDs of the field's length show in full; never narrower than the title.
-    const int width = std::max(chars * metrics.horizontalAdvance(QLatin1Char('0')),
-                               metrics.horizontalAdvance(title));
-    return width + ColumnPadding;
+    // A character of the display width is as wide as a digit or an average capital,
+    // whichever is wider, so that numbers, dates and station IDs (often in capitals) of
+    // the field's length show in full; never narrower than the title.
+    static const QString capitals = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    const int capital = (metrics.horizontalAdvance(capitals) + capitals.size() - 1) /
+                        static_cast<int>(capitals.size());
+    const int character = std::max(metrics.horizontalAdvance(QLatin1Char('0')), capital);
+    return std::max(chars * character, metrics.horizontalAdvance(title)) + ColumnPadding;
 }
 
 void TMainScreen::SizeColumns(QTableView* grid, const TTableModel* model) {
