@@ -6,7 +6,7 @@ BUILD_TSAN ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps configure build run test test-main test-asan test-tsan bench format clean
+.PHONY: all deps configure build run test test-main test-asan test-tsan stress bench format clean
 
 all: build
 
@@ -35,6 +35,10 @@ test-asan: deps
 
 test-tsan: deps
 	scripts/run-tests tsan
+
+# The main suite five rounds over, two tests at a time; lists any test that ever failed.
+stress: build
+	scripts/stress-tests
 
 bench: build
 	scripts/run-benchmarks $(BUILD)/bench

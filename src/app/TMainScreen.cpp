@@ -36,6 +36,7 @@
 namespace {
 
 constexpr int StatusHeight = 32;
+constexpr int ColumnPadding = 10;
 constexpr int ClientWidth = 592;
 constexpr int ClientHeight = 383;
 constexpr int EngineProperty1009 = 1009;
@@ -263,17 +264,12 @@ QTableView* TMainScreen::BuildGrid(const QString& objectName, TTableModel* model
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
     grid->verticalHeader()->setFixedWidth(14);
     grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    // Widths in characters of the window's font; a column is never narrower than its
-    // title.
     grid->horizontalHeader()->setFont(font());
     grid->verticalHeader()->setFont(font());
-    const QFontMetrics metrics(font());
-    for (int column = 0; column < model->columnCount(); ++column) {
-        const QString title = model->headerData(column, Qt::Horizontal).toString();
-        const int width = std::max(model->ColumnWidthChars(column) * metrics.averageCharWidth(),
-                                   metrics.horizontalAdvance(title));
-        grid->setColumnWidth(column, width + 10);
-    }
+    // The field widths are known once the table is open: size the columns then.
+    SizeColumns(grid, model);
+    connect(model, &TTableModel::ColumnWidthsChanged, grid,
+            [grid, model] { SizeColumns(grid, model); });
 
     // The grid's current row is the table's current record, both ways.
     connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, model,
@@ -293,6 +289,26 @@ QTableView* TMainScreen::BuildGrid(const QString& objectName, TTableModel* model
     });
     connect(grid, &QTableView::doubleClicked, this, [this] { ViewFaxButtonClick(); });
     return grid;
+}
+
+int TMainScreen::ColumnWidth(const QFontMetrics& metrics, int chars, const QString& title) {
+    // A character of the display width is as wide as a digit or an average capital,
+    // whichever is wider, so that numbers, dates and station IDs (often in capitals) of
+    // the field's length show in full; never narrower than the title.
+    static const QString capitals = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    const int capital = (metrics.horizontalAdvance(capitals) + capitals.size() - 1) /
+                        static_cast<int>(capitals.size());
+    const int character = std::max(metrics.horizontalAdvance(QLatin1Char('0')), capital);
+    return std::max(chars * character, metrics.horizontalAdvance(title)) + ColumnPadding;
+}
+
+void TMainScreen::SizeColumns(QTableView* grid, const TTableModel* model) {
+    const QFontMetrics metrics(grid->font());
+    for (int column = 0; column < model->columnCount(); ++column) {
+        grid->setColumnWidth(column,
+                             ColumnWidth(metrics, model->ColumnWidthChars(column),
+                                         model->headerData(column, Qt::Horizontal).toString()));
+    }
 }
 
 QWidget* TMainScreen::BuildBrowsePanel() {
@@ -325,6 +341,7 @@ QWidget* TMainScreen::BuildBrowsePanel() {
 }
 
 void TMainScreen::PostCloseRequest() {
+    startFailed_ = true;
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
@@ -340,13 +357,17 @@ void TMainScreen::showEvent(QShowEvent* event) {
 
 void TMainScreen::FormActivate() {
     // A close requested during creation (a table could not be opened) has run already.
-    if (!firstActivation_ || tablesClosed_) {
+    if (!firstActivation_ || tablesClosed_ || startFailed_) {
         return;
     }
-    RestoreFormPlacement(this);
+    if (!placementRestored_) {
+        RestorePlacement();
+    }
     SetButtons();
     if (startMinimized_) {
-        showMinimized();
+        if (!isMinimized()) {
+            showMinimized();
+        }
     } else {
         show();
         raise();
@@ -360,6 +381,23 @@ void TMainScreen::FormActivate() {
         ReceiveButtonClick();
     }
     firstActivation_ = false;
+}
+
+void TMainScreen::RestorePlacement() {
+    RestoreFormPlacement(this);
+    placementRestored_ = true;
+}
+
+void TMainScreen::ShowAtStart() {
+    // A window manager takes a window's initial state when it is first mapped, and moving
+    // an iconic window afterwards shows it again: place it and set the state before that.
+    if (!startFailed_) {
+        RestorePlacement();
+    }
+    if (startMinimized_) {
+        setWindowState(windowState() | Qt::WindowMinimized);
+    }
+    show();
 }
 
 bool TMainScreen::FormCloseQuery() {
@@ -380,6 +418,10 @@ void TMainScreen::FormClose() {
         ReceiveButtonClick();
     }
     SetButtons();
+    // A start that failed before the placement was restored must not overwrite it.
+    if (!placementRestored_) {
+        return;
+    }
     try {
         SaveFormPlacement(this);
     } catch (const std::exception& error) {

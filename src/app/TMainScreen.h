@@ -5,6 +5,7 @@
 #include <memory>
 
 class QAction;
+class QFontMetrics;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -29,6 +30,10 @@ public:
     explicit TMainScreen(bool startMinimized = false, QWidget* parent = nullptr);
     ~TMainScreen() override;
 
+    // Shows the window for the first time: the saved placement and the start-up state
+    // (minimised or not) are applied before it is first mapped.
+    void ShowAtStart();
+
     QLabel* StatusLine() const { return status_; }
     TJustOne* JustOne() const { return justOne_; }
     TFaxStore& Store() { return *store_; }
@@ -45,6 +50,9 @@ public:
     bool FirstActivation() const { return firstActivation_; }
     bool ShowPreferencesOnStart() const { return showPreferencesOnStart_; }
     int CurrentPage() const;
+
+    // Width of a grid column showing `chars` characters under `title`.
+    static int ColumnWidth(const QFontMetrics& metrics, int chars, const QString& title);
 
     // Enables the commands by the tables, the page and receive mode; switches a table
     // to natural order while it has no current record and to its date tag once it has.
@@ -79,8 +87,10 @@ private:
     void BuildMenus();
     QWidget* BuildBrowsePanel();
     QTableView* BuildGrid(const QString& objectName, TTableModel* model);
+    static void SizeColumns(QTableView* grid, const TTableModel* model);
     void FormCreate();
     void FormActivate();
+    void RestorePlacement();
     bool FormCloseQuery();
     void FormClose();
     void PostCloseRequest();
@@ -131,4 +141,6 @@ private:
     bool showPreferencesOnStart_ = false;
     bool activationScheduled_ = false;
     bool tablesClosed_ = false;
+    bool placementRestored_ = false;
+    bool startFailed_ = false; // a table could not be opened; the window closes at once
 };

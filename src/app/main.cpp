@@ -20,10 +20,6 @@ int main(int argc, char** argv) {
     TPreviousInstance::Instance();
 
     TMainScreen mainScreen(parser.isSet(minimized));
-    if (parser.isSet(minimized)) {
-        mainScreen.showMinimized();
-    } else {
-        mainScreen.show();
-    }
+    mainScreen.ShowAtStart();
     return app.exec();
 }

@@ -21,12 +21,17 @@ bool ChooseDefaultFont(QWidget* parent) {
     dialog.setObjectName("DefaultFontDialog");
     dialog.setOption(QFontDialog::DontUseNativeDialog);
     CenterForm(&dialog);
+    // A stored font that is not installed opens on its stand-in (Arial on Liberation Sans);
+    // unless the user picks another family, the stored name stays.
+    const QString shownFamily = dialog.currentFont().family();
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
     const QFont chosen = dialog.selectedFont();
     QpSettings& settings = Settings();
-    settings.fontName = chosen.family().toStdString();
+    if (chosen.family() != shownFamily || settings.fontName.empty()) {
+        settings.fontName = chosen.family().toStdString();
+    }
     settings.fontSize = chosen.pointSize() > 0 ? chosen.pointSize() : settings.fontSize;
     settings.fontBold = chosen.bold();
     settings.fontItalic = chosen.italic();

@@ -1,5 +1,6 @@
 #include "dialogs/TEditReceiveNotes.h"
 
+#include "ui/Cp1252Input.h"
 #include "ui/TButtonBar.h"
 #include "ui/THelpBrowser.h"
 
@@ -37,6 +38,7 @@ TEditReceiveNotes::TEditReceiveNotes(QWidget* parent) : QDialog(parent) {
     notes_->setMaxLength(MaxNotesLength);
     notesLabel->setBuddy(notes_);
     TButtonBar::SetHint(notes_, QStringLiteral("Type your notes about this fax here"));
+    Cp1252Input::Restrict(notes_); // stored in a Windows-1252 column
     form->addWidget(descript_);
     form->addSpacing(8);
     form->addWidget(notesLabel);
@@ -56,7 +58,7 @@ TEditReceiveNotes::TEditReceiveNotes(QWidget* parent) : QDialog(parent) {
     connect(accept, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this,
-            [] { THelpBrowser::ShowTopic(THelpBrowser::hcContents); });
+            [this] { THelpBrowser::ShowTopic(THelpBrowser::hcContents, this); });
 }
 
 TEditReceiveNotes::~TEditReceiveNotes() = default;

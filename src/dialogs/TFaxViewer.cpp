@@ -432,7 +432,7 @@ void TFaxViewer::PrinterSetup() {
 }
 
 void TFaxViewer::ShowHelp() {
-    THelpBrowser::ShowTopic(THelpBrowser::hcFaxViewer);
+    THelpBrowser::ShowTopic(THelpBrowser::hcFaxViewer, this);
 }
 
 void TFaxViewer::SavePlacement() {

@@ -75,7 +75,7 @@ TPhoneBook::TPhoneBook(QWidget* parent) : QDialog(parent), phoneAdapter_(TTableE
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
     connect(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this,
-            [] { THelpBrowser::ShowTopic(THelpBrowser::hcPhoneBrowser); });
+            [this] { THelpBrowser::ShowTopic(THelpBrowser::hcPhoneBrowser, this); });
     SetChoosingMode(false);
 }
 

@@ -1,6 +1,7 @@
 #include "dialogs/TPhoneBookEditor.h"
 
 #include "ui/WindowUtils.h"
+#include "ui/Cp1252Input.h"
 #include "ui/TButtonBar.h"
 #include "ui/THelpBrowser.h"
 
@@ -56,6 +57,9 @@ TPhoneBookEditor::TPhoneBookEditor(QWidget* parent) : QDialog(parent) {
     number_->setMaxLength(MaxNumberLength);
     numberLabel->setBuddy(number_);
     TButtonBar::SetHint(number_, QStringLiteral("Type the fax number here"));
+    // Both end up in Windows-1252 columns of the phone book table.
+    Cp1252Input::Restrict(name_);
+    Cp1252Input::Restrict(number_);
     form->addWidget(nameLabel);
     form->addWidget(name_);
     form->addWidget(numberLabel);
@@ -70,7 +74,7 @@ TPhoneBookEditor::TPhoneBookEditor(QWidget* parent) : QDialog(parent) {
     connect(accept, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this,
-            [] { THelpBrowser::ShowTopic(THelpBrowser::hcPhoneEditor); });
+            [this] { THelpBrowser::ShowTopic(THelpBrowser::hcPhoneEditor, this); });
 }
 
 TPhoneBookEditor::~TPhoneBookEditor() = default;

@@ -134,7 +134,7 @@ void TPreferences::BuildButtonBar() {
     checkClass->setEnabled(false);
 
     connect(help, &QPushButton::clicked, this,
-            [] { THelpBrowser::ShowTopic(THelpBrowser::hcPreferences); });
+            [this] { THelpBrowser::ShowTopic(THelpBrowser::hcPreferences, this); });
     connect(font, &QPushButton::clicked, this, [this] { ChooseDefaultFont(this); });
     connect(accept, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -173,17 +173,38 @@ QLineEdit* TPreferences::LabelledEdit(const QString& objectName, const QString& 
     return edit;
 }
 
+QLineEdit* TPreferences::StackedEdit(const QString& objectName, const QString& label,
+                                     const QString& hint, QWidget* parent, QGridLayout* grid,
+                                     int row) {
+    auto* caption = new QLabel(label, parent);
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(objectName);
+    caption->setBuddy(edit);
+    TButtonBar::SetHint(edit, hint);
+    grid->addWidget(caption, row, 0, 1, 2);
+    grid->addWidget(edit, row + 1, 0, 1, 2);
+    return edit;
+}
+
+void TPreferences::WidenFor(QLineEdit* edit, int characters) {
+    // Room for as many average characters as the field takes, plus its frame and margins.
+    edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * characters + 12);
+}
+
 QWidget* TPreferences::BuildPersonalAndModem() {
     auto* panel = new QWidget(this);
     auto* grid = new QGridLayout(panel);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setVerticalSpacing(3);
 
-    name_ = LabelledEdit("Name", "Your &name", "Enter your name here", panel, grid, 0);
+    // Labels above the fields, so that the fields get the column's whole width.
+    name_ = StackedEdit("Name", "Your &name", "Enter your name here", panel, grid, 0);
     name_->setMaxLength(MaxNameLength);
-    faxNumber_ = LabelledEdit("FaxNumber", "Your &fax number (Station ID#)",
-                              "Enter your own fax number here", panel, grid, 1);
+    faxNumber_ = StackedEdit("FaxNumber", "Your &fax number (Station ID#)",
+                             "Enter your own fax number here", panel, grid, 2);
     faxNumber_->setMaxLength(MaxFaxNumberLength);
+    WidenFor(name_, MaxNameLength);
+    WidenFor(faxNumber_, MaxFaxNumberLength);
 
     auto* port = RadioGroup("ComPort", "Port", {"Com1", "Com2", "Com3", "Com4", "Com5", "Com6"}, 2,
                             comPort_);
@@ -194,15 +215,15 @@ QWidget* TPreferences::BuildPersonalAndModem() {
     auto* groups = new QHBoxLayout;
     groups->addWidget(port);
     groups->addWidget(faxClass);
-    grid->addLayout(groups, 2, 0, 1, 2);
+    grid->addLayout(groups, 4, 0, 1, 2);
 
     auto* initLabel = new QLabel("&Modem initialization string:", panel);
     modemInit_ = new QLineEdit(panel);
     modemInit_->setObjectName("ModemInit");
     initLabel->setBuddy(modemInit_);
     TButtonBar::SetHint(modemInit_, ModemInitHint);
-    grid->addWidget(initLabel, 3, 0, 1, 2);
-    grid->addWidget(modemInit_, 4, 0, 1, 2);
+    grid->addWidget(initLabel, 5, 0, 1, 2);
+    grid->addWidget(modemInit_, 6, 0, 1, 2);
 
     auto* rateLabel = new QLabel("Transfer Rate (BPS)", panel);
     transferRate_ = new QComboBox(panel);
@@ -210,9 +231,9 @@ QWidget* TPreferences::BuildPersonalAndModem() {
     transferRate_->addItems({"2400", "4800", "7200", "9600", "12000", "14400"});
     rateLabel->setBuddy(transferRate_);
     TButtonBar::SetHint(transferRate_, TransferRateHint);
-    grid->addWidget(rateLabel, 5, 0);
-    grid->addWidget(transferRate_, 5, 1);
-    grid->setRowStretch(6, 1);
+    grid->addWidget(rateLabel, 7, 0);
+    grid->addWidget(transferRate_, 7, 1);
+    grid->setRowStretch(8, 1);
     return panel;
 }
 
@@ -331,6 +352,10 @@ void TPreferences::LoadFrom(const QpSettings& settings) {
     blindDial_->setChecked(settings.blindDial);
     ignoreBusy_->setChecked(settings.ignoreBusy);
     SelectItem(toneOrPulse_, settings.toneOrPulse);
+    // Filled fields show the start of their text, not its end.
+    for (QLineEdit* edit : findChildren<QLineEdit*>()) {
+        edit->setCursorPosition(0);
+    }
 }
 
 void TPreferences::StoreTo(QpSettings& settings) const {

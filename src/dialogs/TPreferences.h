@@ -51,6 +51,9 @@ private:
                           int columns, QButtonGroup*& group);
     QLineEdit* LabelledEdit(const QString& objectName, const QString& label, const QString& hint,
                             QWidget* parent, class QGridLayout* grid, int row);
+    QLineEdit* StackedEdit(const QString& objectName, const QString& label, const QString& hint,
+                           QWidget* parent, QGridLayout* grid, int row);
+    static void WidenFor(QLineEdit* edit, int characters);
 
     void SelectWavFile();
     void PlayNow();

@@ -55,6 +55,7 @@ void TTableModel::ReadLayout() {
 void TTableModel::TableChanged() {
     beginResetModel();
     cache_.clear();
+    const std::vector<int> widthsBefore = fieldWidths_;
     ReadLayout();
     try {
         rowCount_ = static_cast<int>(std::max(0L, adapter_.RowCount()));
@@ -65,6 +66,9 @@ void TTableModel::TableChanged() {
     }
     endResetModel();
     emit CurrentRowChanged(currentRow_);
+    if (fieldWidths_ != widthsBefore) {
+        emit ColumnWidthsChanged();
+    }
 }
 
 int TTableModel::rowCount(const QModelIndex& parent) const {

@@ -51,6 +51,9 @@ public:
 signals:
     // The table's current record moved to `row` (-1: no current record).
     void CurrentRowChanged(int row);
+    // The display widths changed: the table was opened (or reopened with another layout)
+    // and the columns now know their fields' widths.
+    void ColumnWidthsChanged();
 
 private:
     struct Row {

@@ -42,6 +42,9 @@ THelpBrowser::THelpBrowser(QWidget* parent) : QDialog(parent) {
     auto* contents = new QPushButton(QStringLiteral("&Contents"), this);
     auto* back = new QPushButton(QStringLiteral("&Back"), this);
     auto* close = new QPushButton(QStringLiteral("C&lose"), this);
+    contents->setObjectName("ContentsButton");
+    back->setObjectName("BackButton");
+    close->setObjectName("CloseButton");
     buttons->addWidget(contents);
     buttons->addWidget(back);
     buttons->addStretch(1);
@@ -64,9 +67,31 @@ void THelpBrowser::Show(int context) {
     }
 }
 
-THelpBrowser* THelpBrowser::ShowTopic(int context) {
+namespace {
+
+// The window the help window belongs to. A modal dialog blocks every window that is not
+// its own, so help asked for while one is open must belong to it to be usable.
+QWidget* HelpOwner(QWidget* requester) {
+    if (requester) {
+        return requester->window();
+    }
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    return MainForm();
+}
+
+} // namespace
+
+THelpBrowser* THelpBrowser::ShowTopic(int context, QWidget* requester) {
+    QWidget* owner = HelpOwner(requester);
+    if (helpWindow && helpWindow->parentWidget() != owner) {
+        const QRect placed = helpWindow->geometry();
+        helpWindow->setParent(owner, helpWindow->windowFlags());
+        helpWindow->setGeometry(placed);
+    }
     if (!helpWindow) {
-        helpWindow = new THelpBrowser(MainForm());
+        helpWindow = new THelpBrowser(owner);
         CenterForm(helpWindow);
     }
     helpWindow->Show(context);

@@ -7,6 +7,8 @@ class QTextBrowser;
 // The program's help window: HTML topics compiled into the program, one per help
 // context number (":/help/<number>.html"), shown in a browser that follows the links
 // between topics. One window serves every request; it stays open beside the program.
+// Asked for from a modal dialog, it opens in front of that dialog and stays usable while
+// the dialog is open (it belongs to the dialog and closes with it).
 class THelpBrowser final : public QDialog {
     Q_OBJECT
 
@@ -26,8 +28,9 @@ public:
     };
 
     // Shows topic `context` in the help window, creating the window when needed, and
-    // returns the window.
-    static THelpBrowser* ShowTopic(int context);
+    // returns the window. `requester`: the window that asks; by default the modal dialog
+    // that is open, else the main window.
+    static THelpBrowser* ShowTopic(int context, QWidget* requester = nullptr);
 
     // The topic shown, 0 when none.
     int Topic() const { return topic_; }

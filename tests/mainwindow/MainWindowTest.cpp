@@ -1,4 +1,6 @@
 // Drives the real main window on the test's own data folder.
+#include "ModalAnswer.h"
+#include "TypeText.h"
 #include "StoreFixtures.h"
 
 #include "ui/MessageBoxScript.h"
@@ -13,6 +15,7 @@
 #include "dialogs/TEditReceiveNotes.h"
 #include "ui/THelpBrowser.h"
 #include "dialogs/TPhoneBook.h"
+#include "dialogs/TPhoneBookEditor.h"
 #include "dialogs/TPreferences.h"
 #include "tables/TableEngine.h"
 
@@ -21,6 +24,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
@@ -102,14 +106,13 @@ private slots:
     // in memory and opens the preferences with the welcome box; cancelling writes nothing.
     void firstStartCreatesTablesAndOpensPreferences() {
         MessageBoxScript::AnswerAll(true);
-        bool preferencesShown = false;
-        OnNextModal([&](QWidget* modal) {
-            preferencesShown = qobject_cast<TPreferences*>(modal) != nullptr;
-            QTimer::singleShot(
-                50, modal, [modal] { modal->findChild<QPushButton*>("Cancelbutton")->click(); });
+        auto preferences = qptest::OnNextModal<TPreferences>([](TPreferences* dialog) {
+            // The welcome box comes first, over the dialog.
+            QTRY_VERIFY(!MessageBoxScript::Shown().isEmpty());
+            dialog->findChild<QPushButton*>("Cancelbutton")->click();
         });
         auto window = StartWindow();
-        QVERIFY(preferencesShown);
+        QVERIFY(preferences.Wait());
         for (const char* name : {"QPX.DBF", "QPX.CDX", "QPXREC.DBF", "QPXREC.CDX"}) {
             QVERIFY2(QFile::exists(DataPath(name)), name);
         }
@@ -137,7 +140,7 @@ private slots:
     void startsMinimized() {
         WriteConfiguredSettings();
         TMainScreen window(true);
-        window.showMinimized();
+        window.ShowAtStart();
         QTRY_VERIFY(!window.FirstActivation());
         QVERIFY(window.isMinimized());
         QVERIFY(window.Store().FaxAdapter().Active());
@@ -331,30 +334,45 @@ private slots:
 
         QString descript;
         int shownLength = 0;
-        OnNextModal([&](QWidget* modal) {
-            auto* notes = qobject_cast<TEditReceiveNotes*>(modal);
-            QVERIFY(notes);
-            QCOMPARE(notes->windowTitle(), QStringLiteral("Received Fax Notes"));
-            descript = notes->Descript()->text();
-            notes->Notes()->clear();
-            QTest::keyClicks(notes->Notes(), QString(70, QChar('n')));
-            shownLength = notes->Notes()->text().size();
-            notes->findChild<QPushButton*>("AcceptButton")->click();
-        });
-        Button(*window, "EditButton")->click();
+        {
+            auto answer = qptest::OnNextModal<TEditReceiveNotes>([&](TEditReceiveNotes* notes) {
+                QCOMPARE(notes->windowTitle(), QStringLiteral("Received Fax Notes"));
+                descript = notes->Descript()->text();
+                notes->Notes()->clear();
+                QTest::keyClicks(notes->Notes(), QString(70, QChar('n')));
+                shownLength = notes->Notes()->text().size();
+                notes->findChild<QPushButton*>("AcceptButton")->click();
+            });
+            Button(*window, "EditButton")->click();
+        }
         QCOMPARE(descript, QStringLiteral("From: ") + from);
         QCOMPARE(shownLength, 60);
         QCOMPARE(rec.RecNo(), recno);
         QCOMPARE(rec.FieldString("NOTES"), std::string(60, 'n'));
 
+        // Characters the notes column cannot hold are replaced or refused as typed.
+        {
+            auto answer = qptest::OnNextModal<TEditReceiveNotes>([](TEditReceiveNotes* notes) {
+                notes->Notes()->clear();
+                qptest::TypeText(notes->Notes(), QString::fromUtf8("Zoë – łódź 日"));
+                QCOMPARE(notes->Notes()->text(), QString::fromUtf8("Zoë – lódz "));
+                QVERIFY(notes->findChild<QLabel*>("status")->text().contains(
+                    QString::fromUtf8("\"日\"")));
+                notes->findChild<QPushButton*>("AcceptButton")->click();
+            });
+            Button(*window, "EditButton")->click();
+        }
+        QCOMPARE(QString::fromStdString(rec.FieldString("NOTES")), QString::fromUtf8("Zoë – lódz"));
+
         // Cancel leaves the notes as they are.
-        OnNextModal([](QWidget* modal) {
-            auto* notes = static_cast<TEditReceiveNotes*>(modal);
-            notes->Notes()->setText("discarded");
-            notes->findChild<QPushButton*>("CancelButton")->click();
-        });
-        window->findChild<QAction*>("Edit1")->trigger();
-        QCOMPARE(rec.FieldString("NOTES"), std::string(60, 'n'));
+        {
+            auto answer = qptest::OnNextModal<TEditReceiveNotes>([](TEditReceiveNotes* notes) {
+                notes->Notes()->setText("discarded");
+                notes->findChild<QPushButton*>("CancelButton")->click();
+            });
+            window->findChild<QAction*>("Edit1")->trigger();
+        }
+        QCOMPARE(QString::fromStdString(rec.FieldString("NOTES")), QString::fromUtf8("Zoë – lódz"));
     }
 
     // The placement is restored from the settings file at the first activation and saved
@@ -425,12 +443,30 @@ private slots:
             QVERIFY(bad.open(QIODevice::WriteOnly));
             bad.write("this is not a table");
         }
+        // The user's saved placement, never restored by this failed start, must survive it.
+        const std::string section = "TMainScreen_Placement";
+        {
+            IniFile ini(SettingsFileName());
+            ini.WriteInteger(section, "Left", 41);
+            ini.WriteInteger(section, "Top", 31);
+            ini.WriteInteger(section, "Right", 741);
+            ini.WriteInteger(section, "Bottom", 531);
+            ini.WriteBool(section, "Maximized", true);
+            ini.Save();
+        }
         MessageBoxScript::AnswerAll(true);
         auto window = std::make_unique<TMainScreen>();
+        QCOMPARE(PlacementSection(window.get()).toStdString(), section);
         window->show();
         QTRY_VERIFY(!window->isVisible());
         QCOMPARE(MessageBoxScript::Shown().constFirst().text,
                  QStringLiteral("Unable to open/create the FAX datafile - closing program"));
+        const IniFile kept(SettingsFileName());
+        QCOMPARE(kept.ReadInteger(section, "Left", 0), 41);
+        QCOMPARE(kept.ReadInteger(section, "Top", 0), 31);
+        QCOMPARE(kept.ReadInteger(section, "Right", 0), 741);
+        QCOMPARE(kept.ReadInteger(section, "Bottom", 0), 531);
+        QVERIFY(kept.ReadBool(section, "Maximized", false));
         QFile bad(DataPath("QPX.DBF"));
         QVERIFY(bad.open(QIODevice::ReadOnly));
         QCOMPARE(bad.readAll(), QByteArray("this is not a table")); // left as it was
@@ -489,13 +525,14 @@ private slots:
         help->close();
 
         QString caption;
-        OnNextModal([&](QWidget* modal) {
+        auto about = qptest::OnNextModal("TAboutBox", [&](QWidget* modal) {
             caption = modal->windowTitle();
             QVERIFY(modal->windowFlags() & Qt::WindowStaysOnTopHint);
             QVERIFY(modal->findChild<QLabel*>("Version")->text().contains(QP_VERSION_STRING));
             modal->findChild<QPushButton*>("OKButton")->click();
         });
         MenuItem(*window, "About1")->trigger();
+        QVERIFY(about.Done());
         QCOMPARE(caption, QStringLiteral("About Quillpost"));
     }
 
@@ -505,15 +542,88 @@ private slots:
         WriteConfiguredSettings();
         auto window = StartWindow();
         QVERIFY(!QFile::exists(DataPath("QPXPB.DBF")));
-        bool phoneBookShown = false;
-        OnNextModal([&](QWidget* modal) {
-            phoneBookShown = qobject_cast<TPhoneBook*>(modal) != nullptr;
-            QTimer::singleShot(50, modal, [modal] { modal->close(); });
-        });
+        auto phoneBook = qptest::OnNextModal<TPhoneBook>([](TPhoneBook* book) { book->close(); });
         MenuItem(*window, "PhoneBook1")->trigger();
-        QVERIFY(phoneBookShown);
+        QVERIFY(phoneBook.Done());
         QVERIFY(QFile::exists(DataPath("QPXPB.DBF")));
         QVERIFY(!window->findChild<TPhoneBook*>());
+    }
+
+    // The grids size their columns from the field widths once the tables are open (and
+    // again after a reopen): the Received page's "From" shows its 20 characters and the
+    // dates show in full, not "NE…" and a cut date.
+    void columnWidthsFollowTheFields() {
+        WriteConfiguredSettings();
+        auto window = StartWindow();
+        AddSampleRows(*window);
+        auto* received = window->findChild<QTableView*>("RecFaxGrid");
+        auto* sent = window->findChild<QTableView*>("FaxGrid");
+        const QFontMetrics metrics(received->font());
+        const QString date = TTableModel::DateText("20261231");
+        const QString stationId = QStringLiteral("+49 30 1234 5678 901"); // 20 characters
+        auto check = [&] {
+            QCOMPARE(window->RecModel()->ColumnWidthChars(2), 20);
+            for (const QString& id : {stationId, QStringLiteral("ZOLLAMT FRANKFURT AM")}) {
+                QVERIFY2(received->columnWidth(2) > metrics.horizontalAdvance(id),
+                         qPrintable(id + ": " + QString::number(received->columnWidth(2))));
+            }
+            QVERIFY(received->columnWidth(0) > metrics.horizontalAdvance(date));
+            QVERIFY(sent->columnWidth(1) > metrics.horizontalAdvance(date));
+            QVERIFY(sent->columnWidth(3) > metrics.horizontalAdvance(QString(20, '0')));
+        };
+        check();
+        window->Store().RecTableCloseAndOpen();
+        window->Store().FaxTableCloseAndOpen();
+        check();
+    }
+
+    // Help asked for from a modal dialog opens in front of that dialog and is usable while
+    // the dialog stays open: a real mouse click on its Close button closes it.
+    void helpIsUsableFromDialogs() {
+        WriteConfiguredSettings();
+        auto window = StartWindow();
+        AddSampleRows(*window);
+        auto useHelp = [](QDialog* dialog, const char* helpButton, int topic) {
+            dialog->findChild<QPushButton*>(helpButton)->click();
+            QPointer<THelpBrowser> help = dialog->findChild<THelpBrowser*>();
+            QVERIFY2(help, "the help window does not belong to the dialog");
+            QVERIFY(help->isVisible());
+            QCOMPARE(help->Topic(), topic);
+            QTest::mouseClick(help->findChild<QPushButton*>("CloseButton"), Qt::LeftButton);
+            QTRY_VERIFY(!help || !help->isVisible());
+            QVERIFY(dialog->isVisible());
+        };
+        {
+            auto answer = qptest::OnNextModal<TPreferences>([&](TPreferences* dialog) {
+                useHelp(dialog, "Helpbutton", THelpBrowser::hcPreferences);
+                dialog->reject();
+            });
+            window->Preferences();
+        }
+        {
+            auto answer = qptest::OnNextModal<TPhoneBook>([&](TPhoneBook* book) {
+                useHelp(book, "Helpbutton", THelpBrowser::hcPhoneBrowser);
+                auto editor = qptest::OnNextModal<TPhoneBookEditor>([&](TPhoneBookEditor* edit) {
+                    useHelp(edit, "Helpbutton", THelpBrowser::hcPhoneEditor);
+                    edit->reject();
+                });
+                book->AddbuttonClick();
+                book->reject();
+            });
+            window->PhoneBook();
+        }
+        {
+            window->findChild<QTabBar*>("TabSet1")->setCurrentIndex(TMainScreen::ReceivedPage);
+            auto answer = qptest::OnNextModal<TEditReceiveNotes>([&](TEditReceiveNotes* notes) {
+                useHelp(notes, "HelpButton", THelpBrowser::hcContents);
+                notes->reject();
+            });
+            Button(*window, "EditButton")->click();
+        }
+        // Without a dialog, help belongs to the main window as before.
+        MenuItem(*window, "Contents1")->trigger();
+        QVERIFY(window->findChild<THelpBrowser*>());
+        window->findChild<THelpBrowser*>()->close();
     }
 
     // Buttons and menu items carry their hints; the status line shows them.

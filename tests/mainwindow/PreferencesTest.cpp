@@ -1,5 +1,6 @@
 // The preferences dialog: filling from and copying back to the settings, the sound file
 // controls, the welcome box and the default font.
+#include "ModalAnswer.h"
 #include "StoreFixtures.h"
 
 #include "ui/MessageBoxScript.h"
@@ -166,14 +167,14 @@ private slots:
         TPreferences dialog(false);
         QLineEdit* wav = Edit(dialog, "WaveFileEdit");
         auto choose = [&](const QString& file) {
-            OnNextModal([file](QWidget* modal) {
-                auto* chooser = qobject_cast<QFileDialog*>(modal);
-                QVERIFY(chooser);
+            auto answer = qptest::OnNextModal<QFileDialog>([file](QFileDialog* chooser) {
                 QVERIFY(chooser->nameFilters().constFirst().contains("*.wav"));
-                chooser->selectFile(file);
+                // Typed into the file name field: selectFile() leaves a focused field alone.
+                chooser->findChild<QLineEdit*>("fileNameEdit")->setText(file);
                 static_cast<QDialog*>(chooser)->accept();
             });
             dialog.findChild<QPushButton*>("SelectWavButton")->click();
+            QVERIFY(answer.Done());
         };
         choose(DataPath("ring.wav"));
         QCOMPARE(wav->text(), DataPath("ring.wav"));
@@ -199,6 +200,72 @@ private slots:
         QVERIFY(!dialog.findChild<QPushButton*>("CheckFaxClassButton")->isEnabled());
     }
 
+    // Long names open showing their start, and the fields are wide enough for their
+    // limits at the dialog's size.
+    void longNamesShowTheirStart() {
+        QpSettings settings;
+        settings.userName = "Maximilian Alexander von Rosenthals"; // 35 characters
+        settings.userFax = "+49 (0)30 1234567-89";                 // 20 characters
+        QCOMPARE(settings.userName.size(), std::size_t(35));
+        QCOMPARE(settings.userFax.size(), std::size_t(20));
+        TPreferences dialog(false);
+        dialog.LoadFrom(settings);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (const char* name : {"Name", "FaxNumber"}) {
+            QLineEdit* edit = Edit(dialog, name);
+            QCOMPARE(edit->cursorPosition(), 0);
+            const int textWidth = edit->fontMetrics().horizontalAdvance(edit->text());
+            QVERIFY2(textWidth + 12 <= edit->width(),
+                     qPrintable(QStringLiteral("%1: text %2 px, field %3 px")
+                                    .arg(name)
+                                    .arg(textWidth)
+                                    .arg(edit->width())));
+        }
+    }
+
+    // "Set Default Font" keeps the stored name when the font is not installed under it
+    // (the dialog opens Arial on a stand-in) and the user changes only the size; picking
+    // another family stores that one.
+    void defaultFontKeepsItsStoredName() {
+        // fonts-liberation stands in for the Windows font names through fontconfig.
+        QCOMPARE(QFontInfo(QFont(QStringLiteral("Arial"))).family(),
+                 QStringLiteral("Liberation Sans"));
+        {
+            IniFile ini(SettingsFileName());
+            ini.WriteString("Default Font", "Name", "Arial");
+            ini.WriteInteger("Default Font", "Size", 10);
+            ini.Save();
+        }
+        TPreferences dialog(false);
+        {
+            auto answer = qptest::OnNextModal<QFontDialog>([](QFontDialog* fonts) {
+                QFont font = fonts->currentFont(); // the stand-in it opened on
+                font.setPointSize(12);
+                fonts->setCurrentFont(font);
+                fonts->accept();
+            });
+            dialog.findChild<QPushButton*>("ExplorerButton1")->click();
+        }
+        IniFile kept(SettingsFileName());
+        QCOMPARE(QString::fromStdString(kept.ReadString("Default Font", "Name", "")),
+                 QStringLiteral("Arial"));
+        QCOMPARE(kept.ReadInteger("Default Font", "Size", 0), 12);
+
+        QString picked;
+        {
+            auto answer = qptest::OnNextModal<QFontDialog>([&picked](QFontDialog* fonts) {
+                fonts->setCurrentFont(QFont(QStringLiteral("Liberation Mono"), 11));
+                picked = fonts->currentFont().family();
+                fonts->accept();
+            });
+            dialog.findChild<QPushButton*>("ExplorerButton1")->click();
+        }
+        QCOMPARE(picked, QStringLiteral("Liberation Mono"));
+        IniFile changed(SettingsFileName());
+        QCOMPARE(QString::fromStdString(changed.ReadString("Default Font", "Name", "")), picked);
+    }
+
     // Through the main window: Accept stores and saves; Cancel after choosing a default
     // font keeps only the font.
     void acceptSavesCancelKeepsOnlyTheFont() {
@@ -207,38 +274,37 @@ private slots:
         window.show();
         QTRY_VERIFY(!window.FirstActivation());
 
-        OnNextModal([](QWidget* modal) {
-            auto* dialog = qobject_cast<TPreferences*>(modal);
-            QVERIFY(dialog);
-            dialog->findChild<QLineEdit*>("Name")->setText("Zoe Young");
-            dialog->findChild<QRadioButton*>("AnswerOnRing2")->setChecked(true);
-            dialog->findChild<QPushButton*>("OkButton")->click();
-        });
-        window.Preferences();
+        {
+            auto answer = qptest::OnNextModal<TPreferences>([](TPreferences* dialog) {
+                dialog->findChild<QLineEdit*>("Name")->setText("Zoe Young");
+                dialog->findChild<QRadioButton*>("AnswerOnRing2")->setChecked(true);
+                dialog->findChild<QPushButton*>("OkButton")->click();
+            });
+            window.Preferences();
+        }
         IniFile saved(SettingsFileName());
         QCOMPARE(saved.ReadString("User", "Name", ""), std::string("Zoe Young"));
         QCOMPARE(saved.ReadInteger("Receive", "AnswerOnRing", 0), 3);
 
         QFont chosen;
-        OnNextModal([&chosen](QWidget* modal) {
-            auto* dialog = qobject_cast<TPreferences*>(modal);
-            QVERIFY(dialog);
-            dialog->findChild<QLineEdit*>("Name")->setText("Not Kept");
-            OnNextModal([dialog, &chosen](QWidget* fontModal) {
-                auto* fonts = qobject_cast<QFontDialog*>(fontModal);
-                QVERIFY(fonts);
-                QFont font(QStringLiteral("Courier New"), 14);
-                font.setBold(true);
-                fonts->setCurrentFont(font);
-                chosen = fonts->currentFont();
-                fonts->accept();
-                QTimer::singleShot(50, dialog, [dialog] {
-                    dialog->findChild<QPushButton*>("Cancelbutton")->click();
-                });
+        {
+            auto answer = qptest::OnNextModal<TPreferences>([&chosen](TPreferences* dialog) {
+                dialog->findChild<QLineEdit*>("Name")->setText("Not Kept");
+                {
+                    auto fontAnswer =
+                        qptest::OnNextModal<QFontDialog>([&chosen](QFontDialog* fonts) {
+                            QFont font(QStringLiteral("Liberation Mono"), 14);
+                            font.setBold(true);
+                            fonts->setCurrentFont(font);
+                            chosen = fonts->currentFont();
+                            fonts->accept();
+                        });
+                    dialog->findChild<QPushButton*>("ExplorerButton1")->click();
+                }
+                dialog->findChild<QPushButton*>("Cancelbutton")->click();
             });
-            dialog->findChild<QPushButton*>("ExplorerButton1")->click();
-        });
-        window.Preferences();
+            window.Preferences();
+        }
         IniFile after(SettingsFileName());
         QCOMPARE(after.ReadString("User", "Name", ""), std::string("Zoe Young"));
         QCOMPARE(after.ReadInteger("Default Font", "Size", 0), 14);

@@ -5,12 +5,7 @@
 #include "common/IniFile.h"
 #include "common/Settings.h"
 
-#include <QApplication>
-#include <QTimer>
-#include <QWidget>
-
 #include <filesystem>
-#include <memory>
 
 namespace fixtures {
 
@@ -54,22 +49,6 @@ void AddReceivedFax(TTableAdapter& table, const ReceivedFax& fax) {
     table.SetFieldString("FAXFILE", fax.faxFile);
     table.SetFieldString("NOTES", fax.notes);
     table.Post();
-}
-
-void OnNextModal(std::function<void(QWidget*)> action) {
-    auto* timer = new QTimer(qApp);
-    timer->setInterval(10);
-    auto shared = std::make_shared<std::function<void(QWidget*)>>(std::move(action));
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, shared] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) {
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-        (*shared)(modal);
-    });
-    timer->start();
 }
 
 QString DataPath(const QString& name) {

@@ -2,14 +2,12 @@
 
 #include <QString>
 
-#include <functional>
 #include <string>
 
-class QWidget;
 class TTableAdapter;
 
 // Helpers shared by the main window tests: a clean data folder, settings that skip the
-// first-start preferences, rows put into the tables, and answers to modal windows.
+// first-start preferences and rows put into the tables.
 namespace fixtures {
 
 // Removes every file of the data folder (tables must be closed).
@@ -39,10 +37,6 @@ struct ReceivedFax {
     std::string notes;
 };
 void AddReceivedFax(TTableAdapter& table, const ReceivedFax& fax);
-
-// Runs `action` on the next modal window that opens (polling the event loop), e.g. to
-// fill in and accept a dialog that the code under test shows with exec().
-void OnNextModal(std::function<void(QWidget*)> action);
 
 QString DataPath(const QString& name);
 

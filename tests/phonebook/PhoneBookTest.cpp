@@ -4,6 +4,9 @@
 #include "dialogs/TPhoneBook.h"
 #include "dialogs/TPhoneBookEditor.h"
 
+#include "ModalAnswer.h"
+#include "TypeText.h"
+
 #include "ui/MessageBoxScript.h"
 #include "ui/WindowUtils.h"
 #include "store/TTableEnv.h"
@@ -14,26 +17,20 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTimer>
 #include <QtTest>
 
 #include <filesystem>
 #include <functional>
+#include <source_location>
 
 namespace {
 
-// Runs `action` on the next phone book editor that opens modally.
-void OnNextEditor(std::function<void(TPhoneBookEditor*)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (auto* editor = qobject_cast<TPhoneBookEditor*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            action(editor);
-        }
-    });
-    timer->start();
+// Runs `open`, which opens the entry editor modally, and answers the editor with `action`.
+void WithEditor(const std::function<void()>& open, std::function<void(TPhoneBookEditor*)> action,
+                std::source_location where = std::source_location::current()) {
+    auto answer = qptest::OnNextModal<TPhoneBookEditor>(
+        std::move(action), qptest::ModalAnswer::DefaultTimeoutMs, where);
+    open();
 }
 
 void TypeEntry(TPhoneBookEditor* editor, const QString& name, const QString& number,
@@ -105,18 +102,17 @@ private slots:
         QVERIFY(book.OpenTable());
         book.SetChoosingMode(true);
         book.show();
-        OnNextEditor([](TPhoneBookEditor* editor) {
-            TypeEntry(editor, QString(40, 'Z'), "0123456789012345678901234567890");
-        });
-        ButtonOf(&book, "Addbutton")->click();
+        WithEditor([&] { ButtonOf(&book, "Addbutton")->click(); },
+                   [](TPhoneBookEditor* editor) {
+                       TypeEntry(editor, QString(40, 'Z'), "0123456789012345678901234567890");
+                   });
         QVERIFY(ButtonOf(&book, "Modifybutton")->isEnabled());
         QVERIFY(ButtonOf(&book, "Deletebutton")->isEnabled());
         QVERIFY(ButtonOf(&book, "OKButton")->isEnabled());
-        OnNextEditor(
-            [](TPhoneBookEditor* editor) { TypeEntry(editor, "Alpha Office", "555 1234"); });
-        ButtonOf(&book, "Addbutton")->click();
-        OnNextEditor([](TPhoneBookEditor* editor) { TypeEntry(editor, "Not stored", "1", false); });
-        ButtonOf(&book, "Addbutton")->click();
+        WithEditor([&] { ButtonOf(&book, "Addbutton")->click(); },
+                   [](TPhoneBookEditor* editor) { TypeEntry(editor, "Alpha Office", "555 1234"); });
+        WithEditor([&] { ButtonOf(&book, "Addbutton")->click(); },
+                   [](TPhoneBookEditor* editor) { TypeEntry(editor, "Not stored", "1", false); });
 
         QCOMPARE(book.PhoneGrid()->model()->rowCount(), 2);
         QCOMPARE(GridText(book, 0, 0), QString("Alpha Office"));
@@ -129,20 +125,42 @@ private slots:
                  QString("Fax #"));
     }
 
+    // Text outside the table's code page is not stored as "?": letters with a close
+    // equivalent are replaced as typed, others refused, and the status line says so.
+    void foreignLettersAreFittedNotLost() {
+        TPhoneBook book;
+        QVERIFY(book.OpenTable());
+        book.show();
+        QString typed;
+        QString status;
+        WithEditor([&] { book.AddbuttonClick(); },
+                   [&](TPhoneBookEditor* editor) {
+                       editor->Name()->clear();
+                       qptest::TypeText(editor->Name(), QString::fromUtf8("Łukasz Dvořák 日本"));
+                       typed = editor->Name()->text();
+                       status = editor->StatusLine()->text();
+                       editor->findChild<QPushButton*>("OKButton")->click();
+                   });
+        QCOMPARE(typed, QString::fromUtf8("Lukasz Dvorák "));
+        QVERIFY2(status.contains(QString::fromUtf8("\"本\"")), qPrintable(status));
+        QCOMPARE(GridText(book, 0, 0), QString::fromUtf8("Lukasz Dvorák"));
+        QCOMPARE(book.PhoneAdapter().FieldString("NAME").find('?'), std::string::npos);
+    }
+
     // Edit fills the editor from the current row and stores the changes on Accept; an
     // empty name is stored unchanged.
     void editsCurrentEntry() {
         TPhoneBook book;
         QVERIFY(book.OpenTable());
         book.show();
-        OnNextEditor([](TPhoneBookEditor* editor) { TypeEntry(editor, "Sales Desk", "111"); });
-        book.AddbuttonClick();
+        WithEditor([&] { book.AddbuttonClick(); },
+                   [](TPhoneBookEditor* editor) { TypeEntry(editor, "Sales Desk", "111"); });
         QString seenName;
-        OnNextEditor([&seenName](TPhoneBookEditor* editor) {
-            seenName = editor->Name()->text();
-            TypeEntry(editor, "", "222");
-        });
-        book.ModifybuttonClick();
+        WithEditor([&] { book.ModifybuttonClick(); },
+                   [&seenName](TPhoneBookEditor* editor) {
+                       seenName = editor->Name()->text();
+                       TypeEntry(editor, "", "222");
+                   });
         QCOMPARE(seenName, QString("Sales Desk"));
         QCOMPARE(GridText(book, 0, 0), QString());
         QCOMPARE(GridText(book, 0, 1), QString("222"));
@@ -156,8 +174,8 @@ private slots:
         QVERIFY(book.OpenTable());
         book.SetChoosingMode(true);
         book.show();
-        OnNextEditor([](TPhoneBookEditor* editor) { TypeEntry(editor, "Only One", "9"); });
-        book.AddbuttonClick();
+        WithEditor([&] { book.AddbuttonClick(); },
+                   [](TPhoneBookEditor* editor) { TypeEntry(editor, "Only One", "9"); });
 
         MessageBoxScript::PushAnswer(false);
         ButtonOf(&book, "Deletebutton")->click();
@@ -187,10 +205,10 @@ private slots:
         QVERIFY(book.OpenTable());
         book.SetChoosingMode(true);
         book.show();
-        OnNextEditor([](TPhoneBookEditor* editor) { TypeEntry(editor, "Beta", "222"); });
-        book.AddbuttonClick();
-        OnNextEditor([](TPhoneBookEditor* editor) { TypeEntry(editor, "Alpha", "111"); });
-        book.AddbuttonClick();
+        WithEditor([&] { book.AddbuttonClick(); },
+                   [](TPhoneBookEditor* editor) { TypeEntry(editor, "Beta", "222"); });
+        WithEditor([&] { book.AddbuttonClick(); },
+                   [](TPhoneBookEditor* editor) { TypeEntry(editor, "Alpha", "111"); });
         book.PhoneGrid()->selectRow(1);
         ButtonOf(&book, "OKButton")->click();
         QCOMPARE(book.result(), int(QDialog::Accepted));

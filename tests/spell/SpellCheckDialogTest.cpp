@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "spell/TSpellCheckDialog.h"
+#include "ModalAnswer.h"
 #include "TestPaths.h"
 #include "ui/MessageBoxScript.h"
 #include "ui/WindowUtils.h"
@@ -178,16 +179,12 @@ private slots:
         editor.setPlainText("Helo there.");
         TSpellCheckDialog dialog(&editor);
         auto* error = Child<QLineEdit>(dialog, "ErrorEdit");
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, &dialog, [&] {
-            if (error->text() == "Helo") {
-                poll.stop();
-                Child<QPushButton>(dialog, "SkipButton")->click();
-            }
+        auto answer = qptest::OnNextModal<TSpellCheckDialog>([&](TSpellCheckDialog* shown) {
+            QTRY_COMPARE(error->text(), QString("Helo"));
+            Child<QPushButton>(*shown, "SkipButton")->click();
         });
-        poll.start(10);
-        QTimer::singleShot(20000, &dialog, [&] { dialog.reject(); }); // never hang the test
         dialog.exec();
+        QVERIFY(answer.Wait());
         QCOMPARE(MessageBoxScript::Shown().size(), 1);
         QCOMPARE(MessageBoxScript::Shown().first().text, QString("Spell check complete"));
         QVERIFY(!dialog.isVisible());

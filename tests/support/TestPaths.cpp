@@ -49,7 +49,8 @@ ScratchDir::~ScratchDir() {
 }
 
 int RunCommand(const std::string& command, std::string* output) {
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    // Standard error joins the output, except where the command redirects it itself.
+    FILE* pipe = popen(("{ " + command + "\n} 2>&1").c_str(), "r");
     if (!pipe) {
         return -1;
     }

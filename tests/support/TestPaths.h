@@ -27,7 +27,8 @@ private:
     std::filesystem::path path_;
 };
 
-// Runs a shell command and returns its exit status; output goes to `output` when given.
+// Runs a shell command and returns its exit status; its output and error output go to
+// `output` when given. A redirection inside `command` (such as 2>/dev/null) is honoured.
 int RunCommand(const std::string& command, std::string* output = nullptr);
 
 } // namespace qptest
