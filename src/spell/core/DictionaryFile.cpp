@@ -60,7 +60,17 @@ bool WriteNewFile(const std::string& path, const std::string& bytes) {
 } // namespace
 
 DictionaryFile::DictionaryFile(int fd, std::string path, bool writable)
-    : fd_(fd), path_(std::move(path)), writable_(writable) {}
+    : fd_(fd), path_(std::move(path)), writable_(writable) {
+    NoteIdentity();
+}
+
+void DictionaryFile::NoteIdentity() {
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0) {
+        device_ = info.st_dev;
+        inode_ = info.st_ino;
+    }
+}
 
 DictionaryFile::~DictionaryFile() {
     ::close(fd_);
@@ -204,16 +214,12 @@ std::int64_t DictionaryFile::SectionsStart() const {
     }
 }
 
-// True when the path still names the file this handle has open. A list that was
-// removed counts as current: the handle keeps what it has, and the next change writes
-// the list back.
 bool DictionaryFile::IsCurrent() const {
-    struct stat mine {};
     struct stat named {};
-    if (::fstat(fd_, &mine) != 0 || ::stat(path_.c_str(), &named) != 0) {
+    if (::stat(path_.c_str(), &named) != 0) {
         return true;
     }
-    return mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+    return named.st_dev == device_ && named.st_ino == inode_;
 }
 
 bool DictionaryFile::Reopen() {
@@ -223,6 +229,7 @@ bool DictionaryFile::Reopen() {
     }
     ::close(fd_);
     fd_ = fd;
+    NoteIdentity();
     ++generation_;
     return true;
 }
@@ -281,6 +288,7 @@ bool DictionaryFile::Replace(const std::string& bytes) {
     // one, both whole, and that is all a list needs.
     ::close(fd_); // drops the lock on the file just replaced
     fd_ = fd;
+    NoteIdentity();
     locked_ = false;
     ++generation_;
     return true;

@@ -71,6 +71,10 @@ public:
     // Counts the times the handle moved to a newer file, so that readers know to look
     // for the header again.
     int Generation() const { return generation_; }
+    // True when the path still names the file this handle has open: then nothing in it
+    // changed, since lists are only ever replaced whole. A list that was removed counts
+    // as current (the handle keeps what it has; the next change writes it back).
+    bool IsCurrent() const;
 
     // The whole file when it was read into memory (read-only files), else null.
     const char* Image() const { return imageLoaded_ ? image_.data() : nullptr; }
@@ -84,10 +88,13 @@ private:
 
     static constexpr std::int64_t MaxImageBytes = 64 * 1024 * 1024;
     void LoadImage();
-    bool IsCurrent() const;
     bool Reopen();
+    void NoteIdentity();
 
     int fd_;
+    // Device and inode of the open file, to tell when the path names another one.
+    std::uint64_t device_ = 0;
+    std::uint64_t inode_ = 0;
     std::string path_;
     bool writable_;
     bool locked_ = false;

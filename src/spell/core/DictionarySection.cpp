@@ -95,6 +95,9 @@ bool DictionarySection::ReadUncachedNode(int index, DictionaryNode& node) const 
 }
 
 bool DictionarySection::ReloadHeader(std::chrono::milliseconds wait) {
+    if (headerValid_ && generation_ == file_->Generation() && file_->IsCurrent()) {
+        return true; // the same file: lists are replaced whole, so nothing was added
+    }
     const bool locked = file_->Lock(DictionaryFile::LockKind::lkShared, wait);
     if (file_->Generation() != generation_) {
         generation_ = file_->Generation();

@@ -49,11 +49,11 @@ public:
     // Node `index` (from 1); false when it is outside the nodes in use or the file.
     bool ReadNode(int index, DictionaryNode& node);
 
-    // Rereads the header of a user list (another engine may have added words), under a
-    // shared lock that waits at most `wait` for a writer to finish (and reads anyway
-    // after that: files are only ever replaced whole, so what this handle reads stays
-    // consistent). Looks for the header afresh when the file was replaced. False (and an
-    // empty section) when no plausible header can be read.
+    // Rereads the header of a user list when another engine has replaced the file since
+    // (it added words; lists are only ever replaced whole, so an unchanged file needs no
+    // reading). The header is read under a shared lock that waits at most `wait` for a
+    // writer to finish (and reads anyway after that: what this handle reads stays
+    // consistent). False (and an empty section) when no plausible header can be read.
     bool ReloadHeader(std::chrono::milliseconds wait);
     // Takes the header of the list just written by this engine.
     void Adopt(const SectionHeader& header, std::int64_t position);

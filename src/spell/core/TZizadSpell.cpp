@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <unistd.h>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "spell/core/DictionaryFile.h"
@@ -186,9 +187,9 @@ std::optional<UserListImage> TZizadSpell::ReadUserList(DictionaryFile& file) {
 std::optional<UserListImage> TZizadSpell::RepairLocked(DictionaryFile& file,
                                                        const UserListImage& damaged) {
     UserListImage repaired = UserListImage::NewList();
-    const auto words = UserListStructure::ReachableWords(damaged);
-    for (const auto& codes : words) {
-        UserListInserter(repaired).AddWord(codes);
+    int recovered = 0;
+    for (const auto& codes : UserListStructure::ReachableWords(damaged)) {
+        recovered += UserListInserter(repaired).AddWord(codes) ? 1 : 0;
     }
     std::string backup;
     for (int attempt = 1; attempt <= kBackupNames && backup.empty(); ++attempt) {
@@ -201,14 +202,15 @@ std::optional<UserListImage> TZizadSpell::RepairLocked(DictionaryFile& file,
         return std::nullopt;
     }
     if (!file.Replace(repaired.Bytes())) {
-        ::unlink(backup.c_str());
+        std::error_code ignored;
+        std::filesystem::remove(backup, ignored); // the list itself is still there
         ReportUnrepaired(file, "no new word list could be written");
         return std::nullopt;
     }
     UserListRepair repair;
     repair.listPath = file.Path();
     repair.backupPath = backup;
-    repair.wordsRecovered = static_cast<int>(words.size());
+    repair.wordsRecovered = recovered;
     repair.repaired = true;
     repairs_.push_back(repair);
     return repaired;
