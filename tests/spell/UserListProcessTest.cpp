@@ -47,6 +47,13 @@ protected:
         return missing;
     }
 
+    // True when a fresh engine finds the list damaged (and so repairs it).
+    static bool FoundDamaged(const std::string& list) {
+        TZizadSpell speller;
+        speller.OpenUserList(list);
+        return !speller.TakeUserListRepairs().empty();
+    }
+
     static std::string Join(const std::vector<std::string>& words) {
         std::string text;
         for (std::size_t i = 0; i < words.size() && i < 20; ++i) {
@@ -84,6 +91,7 @@ TEST_F(UserListProcessTest, TwoWritersAtOnceLoseNoWord) {
     avoid.push_back("a");
     const auto missing = Missing(list, avoid);
     EXPECT_TRUE(missing.empty()) << missing.size() << " words lost: " << Join(missing);
+    EXPECT_FALSE(FoundDamaged(list));
 }
 
 // Two programs that both find no list create it at the same moment; neither may wipe
@@ -134,8 +142,14 @@ TEST_F(UserListProcessTest, WritersKilledAtRandomPointsLoseNoConfirmedWord) {
             << "seed " << seed << ", round " << round << " (killed " << pause.count()
             << " us after add " << before << "): " << missing.size()
             << " confirmed words lost: " << Join(missing);
+        ASSERT_FALSE(FoundDamaged(list)) << "seed " << seed << ", round " << round;
     }
     EXPECT_GT(killedMidway, 15);
+    // A killed writer leaves at most its temporary file, which the next one reuses.
+    for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "qpxu.dct" || name == "qpxu.dct.tmp" || name == "round.txt") << name;
+    }
 }
 
 // A disk that fills up in the middle of an add: the word is refused, the list on disk
