@@ -96,7 +96,8 @@ void BM_CheckWords(benchmark::State& state) {
 }
 BENCHMARK(BM_CheckWords);
 
-// As the dialog runs it: a user list is open, so its header is reread for each word.
+// As the dialog runs it: a user list is open, so each word first looks whether another
+// program has replaced the list since (and then rereads its header).
 void BM_CheckWordsWithUserList(benchmark::State& state) {
     CheckWords(state, true);
 }

@@ -1,5 +1,7 @@
 #include "spell/TSpellCheckDialog.h"
 
+#include <utility>
+
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -125,6 +127,20 @@ void TSpellCheckDialog::OpenDictionaries() {
     } else {
         userSection_ = speller_.CreateUserList(userList);
     }
+    for (const auto& repair : speller_.TakeUserListRepairs()) {
+        repairNotices_ << QString::fromStdString(DescribeUserListRepair(repair));
+    }
+}
+
+// Tells the user about damaged user lists (each once), with the check window shown.
+void TSpellCheckDialog::ShowRepairNotices() {
+    for (const auto& repair : speller_.TakeUserListRepairs()) {
+        repairNotices_ << QString::fromStdString(DescribeUserListRepair(repair));
+    }
+    const QStringList notices = std::exchange(repairNotices_, {});
+    for (const QString& notice : notices) {
+        InfoBox(notice);
+    }
 }
 
 void TSpellCheckDialog::showEvent(QShowEvent* event) {
@@ -140,11 +156,15 @@ void TSpellCheckDialog::StartCheck() {
     if (finished_ || !editor_) {
         return;
     }
+    ShowRepairNotices();
     editor_->ResetWordScan();
     CheckNextWord();
 }
 
 bool TSpellCheckDialog::IsKnown(const QString& word) {
+    if (word.toUcs4().size() <= 1 || refusedWords_.contains(word.toCaseFolded())) {
+        return true;
+    }
     const auto bytes = ToListBytes(word);
     return bytes && speller_.CheckWord(*bytes);
 }
@@ -202,11 +222,22 @@ void TSpellCheckDialog::SkipClicked() {
 void TSpellCheckDialog::AddClicked() {
     const QString word = errorEdit_->text();
     if (!word.isEmpty()) {
-        if (const auto bytes = ToListBytes(word)) {
-            speller_.AddWord(*bytes, userSection_);
+        const auto bytes = ToListBytes(word);
+        const bool added = bytes && speller_.AddWord(*bytes, userSection_);
+        ShowRepairNotices();
+        if (!added) {
+            ReportRefusal(word, bytes ? speller_.LastAddResult() : AddWordResult::awBadLetter);
         }
     }
     CheckNextWord();
+}
+
+// Says why the word was not added; its later occurrences are passed over in this check
+// rather than stopping it again for the same refusal.
+void TSpellCheckDialog::ReportRefusal(const QString& word, AddWordResult result) {
+    refusedWords_.insert(word.toCaseFolded());
+    const std::string reason = AddWordRefusalReason(result, word.toStdString());
+    InfoBox(QString("\"%1\" was not added: %2.").arg(word, QString::fromStdString(reason)));
 }
 
 void TSpellCheckDialog::ReplacementChosen(QListWidgetItem* item) {

@@ -4,7 +4,9 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include "ui/WindowUtils.h"
 #include "spell/core/TZizadSpell.h"
@@ -24,7 +26,11 @@ class TQpRichText;
 //
 // Words travel to the engine as Windows-1252; a word with characters outside it cannot
 // be in any list and is shown as unknown without suggestions (it is never converted
-// lossily).
+// lossily). One-letter words are never misspelt, whatever the letter.
+//
+// When "&Add Word" cannot store a word, a message says why and the word's later
+// occurrences do not stop this check again. A damaged user list found on the way is
+// repaired by the engine, and the user is told once.
 class TSpellCheckDialog final : public QDialog {
     Q_OBJECT
 
@@ -48,6 +54,8 @@ private:
     void StartCheck();
     void CheckNextWord();
     void ShowMisspelling(const QString& word);
+    void ShowRepairNotices();
+    void ReportRefusal(const QString& word, AddWordResult result);
     void CompleteCheck();
     bool IsKnown(const QString& word);
     void FinishCheck();
@@ -62,6 +70,10 @@ private:
     int userSection_ = -1;
     bool activated_ = false;
     bool finished_ = false;
+    // Words Add Word could not store, case-folded: passed over for the rest of the check.
+    QSet<QString> refusedWords_;
+    // What the engine reported about a damaged user list, not yet shown.
+    QStringList repairNotices_;
 
     QLineEdit* errorEdit_ = nullptr;
     QLineEdit* replaceEdit_ = nullptr;

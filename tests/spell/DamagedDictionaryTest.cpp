@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -166,7 +167,8 @@ TEST_F(DamagedDictionaryTest, CyclesAndUnendedListsTerminate) {
     SUCCEED();
 }
 
-// Adding to a damaged user list refuses or repairs, never crashes.
+// A user list with random bytes changed is refused (no user list any more) or repaired
+// into a sound list that takes new words; never a crash, never an add into damage.
 TEST_F(DamagedDictionaryTest, AddingToDamagedUserLists) {
     const std::string user = scratch.file("user.dct");
     {
@@ -181,24 +183,34 @@ TEST_F(DamagedDictionaryTest, AddingToDamagedUserLists) {
     const auto userHeader =
         SectionHeader::Decode(reinterpret_cast<const unsigned char*>(&clean[at]));
     std::mt19937 random(1234);
+    int repaired = 0;
     for (int round = 0; round < 300; ++round) {
         std::string bytes = clean;
         for (int flips = 0; flips < 4; ++flips) {
             const std::size_t offset = at + random() % (17 + 3 * userHeader.nodesInUse);
             bytes[offset] = static_cast<char>(random());
         }
+        std::filesystem::remove_all(scratch.path());
+        std::filesystem::create_directories(scratch.path());
         spelltest::WriteFileBytes(user, bytes);
         TZizadSpell speller;
         const int section = speller.OpenUserList(user);
         speller.CheckWord("gamma");
         speller.Suggestions("gama");
-        if (section >= 0) {
-            speller.AddWord("zeta", section);
-            speller.AddWord("al", section);
-            speller.CheckWord("zeta");
+        repaired += speller.TakeUserListRepairs().empty() ? 0 : 1;
+        if (section < 0) {
+            ASSERT_TRUE(spelltest::ReadFileBytes(user) == bytes) << "round " << round;
+            continue;
         }
+        ASSERT_TRUE(speller.AddWord("zeta", section)) << "round " << round;
+        speller.AddWord("al", section);
+        EXPECT_TRUE(speller.CheckWord("zeta")) << "round " << round;
+        TZizadSpell reopened;
+        ASSERT_GE(reopened.OpenUserList(user), 0) << "round " << round;
+        EXPECT_TRUE(reopened.TakeUserListRepairs().empty()) << "round " << round;
+        EXPECT_TRUE(reopened.CheckWord("zeta")) << "round " << round;
     }
-    SUCCEED();
+    EXPECT_GT(repaired, 100);
 }
 
 TEST_F(DamagedDictionaryTest, RandomNodeCorruption) {

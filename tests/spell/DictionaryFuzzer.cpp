@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes to the engine as a main list and as a user list: opening,
-// checking, suggesting and adding must never crash or hang.
+// checking, suggesting and adding must never crash or hang, and a user list the engine
+// opened (repairing it when damaged) must be sound when opened again.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -10,14 +12,22 @@
 
 namespace {
 
-std::string ScratchFile(const char* name) {
+const std::filesystem::path& ScratchFolder() {
     static const std::filesystem::path folder = [] {
         auto path = std::filesystem::temp_directory_path() /
                     ("quillpost-spell-fuzz-" + std::to_string(getpid()));
         std::filesystem::create_directories(path);
         return path;
     }();
-    return (folder / name).string();
+    return folder;
+}
+
+// Removes what the last input left: backups of damaged lists, the list itself.
+void ClearScratchFolder() {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(ScratchFolder(), ignored)) {
+        std::filesystem::remove(entry.path(), ignored);
+    }
 }
 
 void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
@@ -35,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 64 * 1024) {
         return 0;
     }
-    const std::string path = ScratchFile("input.dct");
+    ClearScratchFolder();
+    const std::string path = (ScratchFolder() / "input.dct").string();
     WriteFile(path, data, size);
     {
         TZizadSpell speller;
@@ -54,6 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             speller.AddWord("aardvark", section);
             speller.CheckWord("aardvark");
             speller.Suggestions("zebar");
+            TZizadSpell reopened;
+            if (reopened.OpenUserList(path) < 0 || !reopened.TakeUserListRepairs().empty() ||
+                (speller.CheckWord("aardvark") && !reopened.CheckWord("aardvark"))) {
+                std::abort(); // the engine left a damaged list or lost a word
+            }
         }
     }
     return 0;

@@ -242,34 +242,50 @@ TEST_F(DictionaryTest, SecondEngineSeesWordsTheOtherAdded) {
     }
 }
 
-// Adding refuses what a list cannot hold and sections that are not user lists.
+// Adding refuses what a list cannot hold and sections that are not user lists, and
+// says why.
 TEST_F(DictionaryTest, AddWordRefusesLongWordsFullListsAndMainSections) {
     TZizadSpell speller;
     ASSERT_TRUE(speller.OpenMainList(mainList));
     const int section = speller.CreateUserList(userList);
     ASSERT_GE(section, 0);
-    EXPECT_FALSE(speller.AddWord("word", 0));   // section 0 is the main list's
+    EXPECT_FALSE(speller.AddWord("word", 0)); // section 0 is the main list's
+    EXPECT_EQ(speller.LastAddResult(), AddWordResult::awNoUserList);
     EXPECT_FALSE(speller.AddWord("word", 999)); // no such section
+    EXPECT_EQ(speller.LastAddResult(), AddWordResult::awNoUserList);
     EXPECT_FALSE(speller.AddWord(std::string(26, 'q'), section));
+    EXPECT_EQ(speller.LastAddResult(), AddWordResult::awTooLong);
     EXPECT_TRUE(speller.AddWord(std::string(25, 'q'), section));
     EXPECT_TRUE(speller.CheckWord(std::string(25, 'q')));
     EXPECT_FALSE(speller.AddWord("x2y", section)); // a digit has no letter code
+    EXPECT_EQ(speller.LastAddResult(), AddWordResult::awBadLetter);
     EXPECT_FALSE(speller.CheckWord("x2y"));
     EXPECT_FALSE(speller.AddWord("", section));
+    EXPECT_EQ(speller.LastAddResult(), AddWordResult::awEmpty);
+}
 
-    // Pretend the list is nearly full: 63990 nodes in use.
-    std::string bytes = spelltest::ReadFileBytes(userList);
-    const std::size_t header = spelltest::SectionsStart(bytes);
-    auto decoded = SectionHeader::Decode(reinterpret_cast<const unsigned char*>(&bytes[header]));
-    decoded.nodesInUse = 63990;
-    const auto encoded = decoded.Encode();
-    bytes.replace(header, encoded.size(), reinterpret_cast<const char*>(encoded.data()),
-                  encoded.size());
-    spelltest::WriteFileBytes(userList, bytes);
-    EXPECT_FALSE(speller.AddWord("ABCDEFGHIJ", section)); // 63990 + 10 > 63999
-    EXPECT_TRUE(speller.AddWord("ABCDEFGHI", section));   // 63990 + 9 = 63999
-    EXPECT_TRUE(speller.CheckWord("abcdefghi"));
-    EXPECT_FALSE(speller.AddWord("AB", section));
+// A list with no room left: a word is refused when the nodes in use plus its length
+// would pass 63999, and the refusal says why; a word that still fits is taken.
+TEST_F(DictionaryTest, FullUserListRefusesWordsThatDoNotFit) {
+    spelltest::MakeNearlyFullUserList(userList);
+    TZizadSpell speller;
+    const int section = speller.OpenUserList(userList);
+    ASSERT_GE(section, 0);
+    EXPECT_FALSE(speller.AddWord("zzzzzz", section)); // 63994 + 6 > 63999
+    EXPECT_EQ(speller.LastAddResult(), AddWordResult::awListFull);
+    EXPECT_FALSE(speller.CheckWord("zzzzzz"));
+    EXPECT_TRUE(speller.AddWord("zzzzz", section)); // 63994 + 5 = 63999
+    EXPECT_EQ(speller.LastAddResult(), AddWordResult::awAdded);
+    EXPECT_EQ(spelltest::NodesInUse(userList), DictionaryFormat::MaxNodes);
+    EXPECT_TRUE(speller.CheckWord("zzzzz"));
+    // A word already listed counts against the limit too.
+    EXPECT_FALSE(speller.AddWord("zz", section));
+    EXPECT_EQ(speller.LastAddResult(), AddWordResult::awListFull);
+    TZizadSpell reopened;
+    ASSERT_GE(reopened.OpenUserList(userList), 0);
+    EXPECT_TRUE(reopened.TakeUserListRepairs().empty());
+    EXPECT_TRUE(reopened.CheckWord("zzzzz"));
+    EXPECT_TRUE(reopened.CheckWord("pqrstaaauvwxyzabcdefghijk"));
 }
 
 // Suggestions: the intended word first, at most MaxSuggestions, capitalised as typed.

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,6 +8,7 @@
 
 #include "spell/TSpellCheckDialog.h"
 #include "ModalAnswer.h"
+#include "SpellTestLists.h"
 #include "TestPaths.h"
 #include "ui/MessageBoxScript.h"
 #include "ui/WindowUtils.h"
@@ -170,7 +172,9 @@ private slots:
         QCOMPARE(Child<QLineEdit>(dialog, "ReplaceEdit")->text(), error->text());
         Click(Child<QPushButton>(dialog, "AddButton")); // cannot be stored; the check goes on
         QTRY_VERIFY(!dialog.isVisible());
-        QCOMPARE(MessageBoxScript::Shown().size(), 1);
+        QCOMPARE(MessageBoxScript::Shown().size(), 2);
+        QVERIFY(MessageBoxScript::Shown().first().text.contains(QString::fromUtf8("\"\xCE\xB1\"")));
+        QCOMPARE(MessageBoxScript::Shown().at(1).text, QString("Spell check complete"));
     }
 
     // The editors run the dialog modally: exec() returns once the check is complete.
@@ -188,6 +192,104 @@ private slots:
         QCOMPARE(MessageBoxScript::Shown().size(), 1);
         QCOMPARE(MessageBoxScript::Shown().first().text, QString("Spell check complete"));
         QVERIFY(!dialog.isVisible());
+    }
+
+    // Add Word for words the list cannot store: the user is told why, and the word's
+    // later occurrences (in any case) do not stop this check again.
+    void refusedAddWordIsExplainedAndLaterOccurrencesSkipped() {
+        const QString city = QString::fromUtf8("\xC5\x81\xC3\xB3\x64\xC5\xBA"); // Łódź
+        const QString longWord = "Pneumonoultramicroscopicsilicovolcanoconiosis";
+        TQpRichText editor;
+        editor.setPlainText(city + " is far; " + city + " again. " + longWord + " and " +
+                            longWord.toLower() + " twice.");
+        TSpellCheckDialog dialog(&editor);
+        auto* error = Child<QLineEdit>(dialog, "ErrorEdit");
+        dialog.show();
+        QTRY_COMPARE(error->text(), city);
+        Click(Child<QPushButton>(dialog, "AddButton"));
+        QCOMPARE(MessageBoxScript::Shown().size(), 1);
+        const auto letter = MessageBoxScript::Shown().first();
+        QCOMPARE(letter.caption, QString("Information"));
+        QVERIFY2(letter.text.contains(city) && letter.text.contains("not added") &&
+                     letter.text.contains(QString::fromUtf8("\"\xC5\x81\"")),
+                 qPrintable(letter.text));
+        // The second "Łódź" is passed over.
+        QCOMPARE(error->text(), longWord);
+        // The refusal, then (the lower-case repeat passed over) the end of the check.
+        Click(Child<QPushButton>(dialog, "AddButton"));
+        QTRY_VERIFY(!dialog.isVisible());
+        QCOMPARE(MessageBoxScript::Shown().size(), 3);
+        const QString tooLong = MessageBoxScript::Shown().at(1).text;
+        QVERIFY2(tooLong.contains(longWord) && tooLong.contains("25"), qPrintable(tooLong));
+        QCOMPARE(MessageBoxScript::Shown().at(2).text, QString("Spell check complete"));
+        // Nothing was stored.
+        TZizadSpell fresh;
+        QVERIFY(fresh.OpenUserList(SpellDictionaryFiles::UserListPath()) >= 0);
+        QVERIFY(!fresh.CheckWord("pneumonoultramicroscopicsilicovolcanoconiosis"));
+    }
+
+    // A list with no room left refuses the word and says so.
+    void fullUserListRefusesTheWord() {
+        spelltest::MakeNearlyFullUserList(SpellDictionaryFiles::UserListPath());
+        QCOMPARE(spelltest::NodesInUse(SpellDictionaryFiles::UserListPath()), 63994);
+        TQpRichText editor;
+        editor.setPlainText("Zyxwvutsrq zyxwvutsrq");
+        TSpellCheckDialog dialog(&editor);
+        auto* error = Child<QLineEdit>(dialog, "ErrorEdit");
+        dialog.show();
+        QTRY_COMPARE(error->text(), QString("Zyxwvutsrq"));
+        Click(Child<QPushButton>(dialog, "AddButton"));
+        QTRY_VERIFY(!dialog.isVisible());
+        QCOMPARE(MessageBoxScript::Shown().size(), 2);
+        const QString full = MessageBoxScript::Shown().first().text;
+        QVERIFY2(full.contains("Zyxwvutsrq") && full.contains("full"), qPrintable(full));
+    }
+
+    // One-letter words are never misspelt, also outside the dictionaries' character set.
+    void oneLetterWordsOutsideTheCharacterSetPass() {
+        TQpRichText editor;
+        editor.setPlainText(QString::fromUtf8("\xC5\x82 and \xCE\xB1, x or \xD0\x96."));
+        TSpellCheckDialog dialog(&editor);
+        dialog.show();
+        QTRY_VERIFY(!dialog.isVisible());
+        QCOMPARE(MessageBoxScript::Shown().size(), 1);
+        QCOMPARE(MessageBoxScript::Shown().first().text, QString("Spell check complete"));
+    }
+
+    // A damaged user list is kept aside, its words carried into a new list, and the user
+    // is told once (not again by the next check).
+    void damagedUserListIsRepairedAndTheUserToldOnce() {
+        const QString userList = QString::fromStdString(SpellDictionaryFiles::UserListPath());
+        const auto words = spelltest::RandomWords(31, 120);
+        {
+            TZizadSpell creator;
+            QVERIFY(creator.CreateUserList(userList.toStdString(), words) >= 0);
+        }
+        const std::string intact = spelltest::ReadFileBytes(userList.toStdString());
+        const std::string damaged = intact.substr(0, intact.size() - 1);
+        spelltest::WriteFileBytes(userList.toStdString(), damaged);
+        for (int run = 0; run < 2; ++run) {
+            TQpRichText editor;
+            editor.setPlainText(QString::fromStdString(words.front()) + " fine.");
+            TSpellCheckDialog dialog(&editor);
+            QVERIFY(dialog.UserSection() >= 0);
+            QVERIFY(Child<QPushButton>(dialog, "AddButton")->isEnabled());
+            dialog.show();
+            QTRY_VERIFY(!dialog.isVisible());
+        }
+        const auto shown = MessageBoxScript::Shown();
+        QCOMPARE(shown.size(), 3);
+        QVERIFY2(shown.at(0).text.contains("damaged") && shown.at(0).text.contains("qpxu.dct"),
+                 qPrintable(shown.at(0).text));
+        QCOMPARE(shown.at(1).text, QString("Spell check complete"));
+        QCOMPARE(shown.at(2).text, QString("Spell check complete"));
+        const QStringList backups =
+            QDir(QString::fromStdString(DataFolder())).entryList({"qpxu.dct?*"}, QDir::Files);
+        QCOMPARE(backups.size(), 1);
+        QVERIFY2(shown.at(0).text.contains(backups.first()), qPrintable(shown.at(0).text));
+        QFile backup(QString::fromStdString(DataFolder()) + backups.first());
+        QVERIFY(backup.open(QIODevice::ReadOnly));
+        QVERIFY(backup.readAll().toStdString() == damaged);
     }
 
     // A user list that cannot be used leaves "&Add Word" disabled.

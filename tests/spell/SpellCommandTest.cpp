@@ -51,6 +51,47 @@ TEST(SpellCommandTest, AddCreatesTheUserListAndTheWordBecomesKnown) {
     EXPECT_EQ(Spell("add " + std::string(30, 'x'), &output), 1);
 }
 
+// One-letter words are correct whatever the letter; words the list cannot store are
+// refused with the reason.
+TEST(SpellCommandTest, OneLetterWordsAndRefusalsWithReasons) {
+    qptest::ScratchDir scratch("spell-cli");
+    const std::string user = " --user " + scratch.file("mine.dct");
+    std::string output;
+    EXPECT_EQ(Spell("check \xC5\x82 \xCE\xB1 x" + user, &output), 0) << output;
+    EXPECT_EQ(output, "\xC5\x82: known\n\xCE\xB1: known\nx: known\n");
+    EXPECT_EQ(Spell("add \xC5\x81\xC3\xB3\x64\xC5\xBA" + user, &output), 1);
+    EXPECT_NE(output.find("cannot store the letter \"\xC5\x81\""), std::string::npos) << output;
+    EXPECT_EQ(Spell("add " + std::string(26, 'y') + user, &output), 1);
+    EXPECT_NE(output.find("longer than 25"), std::string::npos) << output;
+}
+
+// Two loops of "qpx spell add" running at once, one word per call: no word is lost.
+TEST(SpellCommandTest, TwoAddLoopsAtOnceKeepEveryWord) {
+    qptest::ScratchDir scratch("spell-cli");
+    const std::string user = scratch.file("shared.dct");
+    const auto first = spelltest::RandomWords(41, 30);
+    const auto second = spelltest::RandomWords(42, 30, first);
+    const auto loop = [&](const std::vector<std::string>& words) {
+        std::string script = "(";
+        for (const auto& word : words) {
+            script += Qpx() + " spell add " + word + " --user " + user + " || echo FAILED; ";
+        }
+        return script + ")";
+    };
+    std::string output;
+    EXPECT_EQ(qptest::RunCommand(loop(first) + " & " + loop(second) + " & wait", &output), 0);
+    EXPECT_EQ(output.find("FAILED"), std::string::npos) << output;
+    std::string words;
+    for (const auto& word : first) {
+        words += word + " ";
+    }
+    for (const auto& word : second) {
+        words += word + " ";
+    }
+    EXPECT_EQ(Spell("check " + words + "--user " + user, &output), 0);
+    EXPECT_EQ(output.find("unknown"), std::string::npos) << output;
+}
+
 TEST(SpellCommandTest, BuildMakesAMainListFromAWordList) {
     qptest::ScratchDir scratch("spell-cli");
     const std::string list = scratch.file("small.dct");

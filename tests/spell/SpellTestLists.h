@@ -25,4 +25,22 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Offset just behind the banner's byte 26.
 std::size_t SectionsStart(const std::string& bytes);
 
+// `count` distinct random words of 3 to 10 letters a-z, none of them in `avoid`; the same
+// seed gives the same words.
+std::vector<std::string> RandomWords(unsigned seed, std::size_t count,
+                                     const std::vector<std::string>& avoid = {});
+
+// `count` words of 25 letters that share all but a few letters with the word before, so
+// that a list takes them quickly: about 18 nodes each.
+std::vector<std::string> ChainWords(int count);
+
+// Makes a user list at `path` with room for exactly 5 more nodes (63994 in use).
+void MakeNearlyFullUserList(const std::string& path);
+
+// The nodes in use of the user list at `path`.
+int NodesInUse(const std::string& path);
+
+// Writes one word per line.
+void WriteWordFile(const std::string& path, const std::vector<std::string>& words);
+
 } // namespace spelltest

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <optional>
 
+#include "spell/core/AddWordResult.h"
 #include "spell/core/DictionaryBuilder.h"
 #include "spell/core/SpellDictionaryFiles.h"
 #include "spell/core/TZizadSpell.h"
@@ -67,6 +68,16 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     return options;
 }
 
+// Tells about damaged user lists the engine found (and repaired where it could); true
+// when there was one.
+bool ReportRepairs(TZizadSpell& speller) {
+    const auto repairs = speller.TakeUserListRepairs();
+    for (const auto& repair : repairs) {
+        std::cerr << "qpx spell: " << DescribeUserListRepair(repair) << "\n";
+    }
+    return !repairs.empty();
+}
+
 // Opens the main list (installing the delivered one into the data folder when the
 // default is asked for) and the user list when it exists. False when the main list
 // cannot be opened.
@@ -83,7 +94,8 @@ bool OpenLists(TZizadSpell& speller, const Options& options, int* userSection) {
     std::error_code error;
     if (std::filesystem::exists(options.userList, error)) {
         section = speller.OpenUserList(options.userList);
-        if (section < 0) {
+        const bool damaged = ReportRepairs(speller);
+        if (section < 0 && !damaged) {
             std::cerr << "qpx spell: " << options.userList << " is not a user word list\n";
         }
     }
@@ -103,9 +115,11 @@ int Check(const Options& options) {
     }
     bool allKnown = true;
     for (const auto& word : options.words) {
-        // A word with characters outside Windows-1252 cannot be in any list.
+        // A one-letter word is correct whatever the letter; a longer word with characters
+        // outside Windows-1252 cannot be in any list.
         const auto bytes = Windows1252::FromUtf8(word);
-        const bool known = bytes && speller.CheckWord(*bytes);
+        const bool known =
+            Windows1252::CharacterCount(word) <= 1 || (bytes && speller.CheckWord(*bytes));
         allKnown = allKnown && known;
         std::cout << word << ": " << (known ? "known" : "unknown") << "\n";
     }
@@ -143,6 +157,7 @@ int Add(const Options& options) {
     } else {
         section = speller.CreateUserList(options.userList);
     }
+    ReportRepairs(speller);
     if (section < 0) {
         std::cerr << "qpx spell: cannot open or create the user word list " << options.userList
                   << "\n";
@@ -151,8 +166,12 @@ int Add(const Options& options) {
     int result = 0;
     for (const auto& word : options.words) {
         const auto bytes = Windows1252::FromUtf8(word);
-        if (!bytes || !speller.AddWord(*bytes, section)) {
-            std::cerr << "qpx spell: " << word << " was not added\n";
+        const bool added = bytes && speller.AddWord(*bytes, section);
+        ReportRepairs(speller);
+        if (!added) {
+            const AddWordResult why = bytes ? speller.LastAddResult() : AddWordResult::awBadLetter;
+            std::cerr << "qpx spell: " << word
+                      << " was not added: " << AddWordRefusalReason(why, word) << "\n";
             result = 1;
         }
     }

@@ -16,7 +16,7 @@ DictionarySection::DictionarySection(std::shared_ptr<DictionaryFile> file,
                                      const SectionHeader& header, std::int64_t position,
                                      bool mainList, int number)
     : file_(std::move(file)), header_(header), position_(position), mainList_(mainList),
-      number_(number) {
+      generation_(file_->Generation()), number_(number) {
     if (mainList_) {
         cache_.resize(CacheSlots);
     }
@@ -94,48 +94,27 @@ bool DictionarySection::ReadUncachedNode(int index, DictionaryNode& node) const 
     return true;
 }
 
-bool DictionarySection::ReadNodes(int first, int count, std::vector<DictionaryNode>& nodes) {
-    nodes.clear();
-    if (count <= 0) {
-        return true;
+bool DictionarySection::ReloadHeader(std::chrono::milliseconds wait) {
+    if (headerValid_ && generation_ == file_->Generation() && file_->IsCurrent()) {
+        return true; // the same file: lists are replaced whole, so nothing was added
     }
-    if (first < 1 || first + count - 1 > header_.nodesInUse || !headerValid_) {
-        return false;
+    const bool locked = file_->Lock(DictionaryFile::LockKind::lkShared, wait);
+    if (file_->Generation() != generation_) {
+        generation_ = file_->Generation();
+        position_ = file_->SectionsStart();
     }
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(count) * DictionaryFormat::NodeSize);
-    if (!file_->ReadExactly(NodeOffset(first), bytes.data(), bytes.size())) {
-        return false;
+    const bool read = ReadHeaderAt(position_);
+    if (locked) {
+        file_->Unlock();
     }
-    nodes.reserve(static_cast<std::size_t>(count));
-    for (std::size_t at = 0; at < bytes.size(); at += DictionaryFormat::NodeSize) {
-        nodes.push_back(DictionaryNode::Decode(&bytes[at]));
-    }
-    return true;
+    return read;
 }
 
-bool DictionarySection::WriteNode(int index, const DictionaryNode& node) {
-    return WriteNodes(index, {node});
-}
-
-bool DictionarySection::WriteNodes(int first, const std::vector<DictionaryNode>& nodes) {
-    if (!IsWritable() || first < 1 ||
-        first - 1 + static_cast<int>(nodes.size()) > kAddressableNodes) {
-        return false;
-    }
-    std::vector<unsigned char> bytes;
-    bytes.reserve(nodes.size() * DictionaryFormat::NodeSize);
-    for (const auto& node : nodes) {
-        const auto encoded = node.Encode();
-        bytes.insert(bytes.end(), encoded.begin(), encoded.end());
-    }
-    return file_->WriteAt(NodeOffset(first), bytes.data(), bytes.size());
-}
-
-bool DictionarySection::ReloadHeader() {
+bool DictionarySection::ReadHeaderAt(std::int64_t position) {
     unsigned char bytes[DictionaryFormat::HeaderSize];
-    if (file_->ReadExactly(position_, bytes, sizeof bytes)) {
+    if (position >= 0 && file_->ReadExactly(position, bytes, sizeof bytes)) {
         const SectionHeader header = SectionHeader::Decode(bytes);
-        if (IsPlausible(header, mainList_)) {
+        if (IsPlausible(header, mainList_) && header.IsMainList() == mainList_) {
             header_ = header;
             headerValid_ = true;
             return true;
@@ -145,14 +124,11 @@ bool DictionarySection::ReloadHeader() {
     return false;
 }
 
-bool DictionarySection::WriteHeader() {
-    if (!headerValid_) {
-        return false;
-    }
-    // The header records where it lies; keep that true even if the banner was edited.
-    header_.headerOffset = static_cast<std::int32_t>(position_);
-    const auto bytes = header_.Encode();
-    return file_->WriteAt(position_, bytes.data(), bytes.size());
+void DictionarySection::Adopt(const SectionHeader& header, std::int64_t position) {
+    header_ = header;
+    position_ = position;
+    generation_ = file_->Generation();
+    headerValid_ = true;
 }
 
 bool DictionarySection::ContainsWord(const std::vector<int>& codes) {

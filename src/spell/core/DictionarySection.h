@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,9 +13,9 @@ class DictionaryFile;
 
 // One section of an open dictionary: its header, the file it lies in and its number.
 // Sections of a main list are read through a cache of 1024 slots, each holding one
-// 24-byte block of 8 nodes; sections of a user list are read and written node by node,
-// uncached, and their header is reloaded before each lookup because another engine may
-// have added words.
+// 24-byte block of 8 nodes; sections of a user list are read node by node, uncached,
+// and their header is reloaded before each lookup because another engine may have added
+// words. User lists are changed through UserListImage, never through a section.
 //
 // Node reads check the index against the nodes in use and the end of the file, so a
 // damaged file yields "no such node", never a read outside the section.
@@ -47,17 +48,17 @@ public:
 
     // Node `index` (from 1); false when it is outside the nodes in use or the file.
     bool ReadNode(int index, DictionaryNode& node);
-    // Nodes first .. first + count - 1 of a user list; false on any failure.
-    bool ReadNodes(int first, int count, std::vector<DictionaryNode>& nodes);
-    bool WriteNode(int index, const DictionaryNode& node);
-    bool WriteNodes(int first, const std::vector<DictionaryNode>& nodes);
 
-    // Rereads the header from the file; false (and an empty section) when that fails.
-    bool ReloadHeader();
-    // Writes the header back where it was read.
-    bool WriteHeader();
-    void SetNodesInUse(int nodes) { header_.nodesInUse = nodes; }
-    void CountAddedWord() { ++header_.wordCounter; }
+    // Rereads the header of a user list when another engine has replaced the file since
+    // (it added words; lists are only ever replaced whole, so an unchanged file needs no
+    // reading). The header is read under a shared lock that waits at most `wait` for a
+    // writer to finish (and reads anyway after that: what this handle reads stays
+    // consistent). False (and an empty section) when no plausible header can be read.
+    bool ReloadHeader(std::chrono::milliseconds wait);
+    // Takes the header of the list just written by this engine.
+    void Adopt(const SectionHeader& header, std::int64_t position);
+
+    DictionaryFile& File() { return *file_; }
 
     // True when the word, given as letter codes, ends at a node of this section's trie.
     bool ContainsWord(const std::vector<int>& codes);
@@ -73,12 +74,14 @@ private:
     bool ReadCachedNode(int index, DictionaryNode& node);
     void FillSlot(CacheSlot& slot, std::int64_t blockOffset);
     bool ReadUncachedNode(int index, DictionaryNode& node) const;
+    bool ReadHeaderAt(std::int64_t position);
 
     std::shared_ptr<DictionaryFile> file_;
     SectionHeader header_;
     std::int64_t position_;
     bool mainList_;
     bool headerValid_ = true;
+    int generation_;
     int number_;
     std::vector<CacheSlot> cache_;
 };

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
+#include <system_error>
+#include <utility>
 
 #include "spell/core/DictionaryFile.h"
 #include "spell/core/DictionaryFormat.h"
@@ -11,30 +14,11 @@
 #include "spell/core/SpellAlphabet.h"
 #include "spell/core/SuggestionTable.h"
 #include "spell/core/UserListInserter.h"
+#include "spell/core/UserListStructure.h"
 
 namespace {
 
 constexpr int kLastSectionNumber = 0xFFFE;
-
-const char kUserBanner[] = "Quillpost user word list\r\nWords added during spell checks.\r\n";
-
-// The file offset just behind the banner's closing byte 26, or -1 when there is none.
-std::int64_t SectionsStart(const DictionaryFile& file) {
-    std::array<char, 4096> buffer{};
-    std::int64_t position = 0;
-    while (true) {
-        const std::size_t n = file.ReadAt(position, buffer.data(), buffer.size());
-        if (n == 0) {
-            return -1;
-        }
-        const auto end = std::find(buffer.begin(), buffer.begin() + static_cast<long>(n),
-                                   static_cast<char>(DictionaryFormat::BannerEnd));
-        if (end != buffer.begin() + static_cast<long>(n)) {
-            return position + (end - buffer.begin()) + 1;
-        }
-        position += static_cast<std::int64_t>(n);
-    }
-}
 
 std::optional<SectionHeader> ReadHeader(const DictionaryFile& file, std::int64_t position,
                                         bool mainList) {
@@ -71,27 +55,28 @@ bool IsAOrI(char c) {
     return c == 'A' || c == 'I';
 }
 
-bool WriteNewUserList(DictionaryFile& file) {
-    std::string bytes(kUserBanner);
-    bytes.push_back(static_cast<char>(DictionaryFormat::BannerEnd));
-    SectionHeader header;
-    header.nodesInUse = 1;
-    header.capacity = DictionaryFormat::UserListCapacity;
-    header.wordCounter = 1;
-    header.kind = 0;
-    header.headerOffset = static_cast<std::int32_t>(bytes.size());
-    const auto encodedHeader = header.Encode();
-    bytes.append(encodedHeader.begin(), encodedHeader.end());
-    // Node 1 holds "A"; the empty slots repeat its flags with no child list.
-    const std::uint8_t flags = DictionaryFormat::LastSiblingBit | DictionaryFormat::WordEndBit;
-    const DictionaryNode first{0, flags};
-    const DictionaryNode empty{DictionaryFormat::NoChild, flags};
-    for (int i = 1; i <= DictionaryFormat::UserListCapacity; ++i) {
-        const auto encoded = (i == 1 ? first : empty).Encode();
-        bytes.append(encoded.begin(), encoded.end());
+// The letter codes of every word that a list can take (upper-cased, 1 to 25 letters of
+// the alphabet); the others are left out.
+std::vector<std::vector<int>> StorableWords(const std::vector<std::string>& words) {
+    std::vector<std::vector<int>> storable;
+    for (const auto& word : words) {
+        const std::string upper = SpellAlphabet::UpperCase(word);
+        const auto codes = LetterCodes(upper);
+        if (codes && !codes->empty() &&
+            static_cast<int>(codes->size()) <= DictionaryFormat::MaxWordLength) {
+            storable.push_back(*codes);
+        }
     }
-    return file.WriteAt(0, bytes.data(), bytes.size());
+    return storable;
 }
+
+// A free name beside the list for keeping a damaged one: "<list>.damaged", then
+// "<list>.damaged2", ...
+std::string BackupName(const std::string& listPath, int attempt) {
+    return listPath + ".damaged" + (attempt == 1 ? std::string() : std::to_string(attempt));
+}
+
+constexpr int kBackupNames = 99;
 
 } // namespace
 
@@ -130,7 +115,7 @@ bool TZizadSpell::OpenMainList(const std::string& fileName) {
         return false;
     }
     const std::int64_t size = file->Size();
-    std::int64_t position = SectionsStart(*file);
+    std::int64_t position = file->SectionsStart();
     std::vector<std::unique_ptr<DictionarySection>> loaded;
     while (position >= 0) {
         const auto header = ReadHeader(*file, position, true);
@@ -159,30 +144,104 @@ int TZizadSpell::OpenUserList(const std::string& fileName) {
     if (!file) {
         return -1;
     }
-    const std::int64_t position = SectionsStart(*file);
-    const auto header = ReadHeader(*file, position, false);
-    if (position < 0 || !header || header->IsMainList()) {
+    auto list = ReadUserList(*file);
+    if (list && !UserListStructure::IsSound(*list)) {
+        if (!file->Lock(DictionaryFile::LockKind::lkExclusive, WriterWait)) {
+            ReportUnrepaired(*file, "it is in use by another program");
+            return -1;
+        }
+        // Read again under the lock: another engine may have repaired it meanwhile.
+        std::string bytes;
+        list = file->ReadAll(bytes) ? UserListImage::FromBytes(std::move(bytes)) : std::nullopt;
+        if (list && !UserListStructure::IsSound(*list)) {
+            list = RepairLocked(*file, *list);
+        }
+        file->Unlock();
+    }
+    if (!list) {
         return -1;
     }
     const int number = NextSectionNumber();
-    sections_.push_back(
-        std::make_unique<DictionarySection>(std::move(file), *header, position, false, number));
+    sections_.push_back(std::make_unique<DictionarySection>(std::move(file), list->Header(),
+                                                            list->HeaderPosition(), false, number));
     return number;
+}
+
+// The whole user list as it is now (read under a shared lock), or nothing when the file
+// holds no user list.
+std::optional<UserListImage> TZizadSpell::ReadUserList(DictionaryFile& file) {
+    const bool locked = file.Lock(DictionaryFile::LockKind::lkShared, ReaderWait);
+    std::string bytes;
+    const bool read = file.ReadAll(bytes);
+    if (locked) {
+        file.Unlock();
+    }
+    return read ? UserListImage::FromBytes(std::move(bytes)) : std::nullopt;
+}
+
+// Keeps the damaged list under a backup name and replaces it by a new list holding every
+// word still reachable in it. Runs under the exclusive lock. The new list is complete on
+// disk before the old one goes, so a crash in between leaves the damaged list in place
+// (and it is repaired at the next open). The new list, or nothing (with the list left as
+// it was) when it cannot be written.
+std::optional<UserListImage> TZizadSpell::RepairLocked(DictionaryFile& file,
+                                                       const UserListImage& damaged) {
+    UserListImage repaired = UserListImage::NewList();
+    int recovered = 0;
+    for (const auto& codes : UserListStructure::ReachableWords(damaged)) {
+        recovered += UserListInserter(repaired).AddWord(codes) ? 1 : 0;
+    }
+    std::string backup;
+    for (int attempt = 1; attempt <= kBackupNames && backup.empty(); ++attempt) {
+        if (file.KeepAs(BackupName(file.Path(), attempt))) {
+            backup = BackupName(file.Path(), attempt);
+        }
+    }
+    if (backup.empty()) {
+        ReportUnrepaired(file, "no backup of it could be written");
+        return std::nullopt;
+    }
+    if (!file.Replace(repaired.Bytes())) {
+        std::error_code ignored;
+        std::filesystem::remove(backup, ignored); // the list itself is still there
+        ReportUnrepaired(file, "no new word list could be written");
+        return std::nullopt;
+    }
+    UserListRepair repair;
+    repair.listPath = file.Path();
+    repair.backupPath = backup;
+    repair.wordsRecovered = recovered;
+    repair.repaired = true;
+    repairs_.push_back(repair);
+    return repaired;
+}
+
+void TZizadSpell::ReportUnrepaired(const DictionaryFile& file, const std::string& problem) {
+    UserListRepair repair;
+    repair.listPath = file.Path();
+    repair.problem = problem;
+    repairs_.push_back(repair);
+}
+
+std::vector<UserListRepair> TZizadSpell::TakeUserListRepairs() {
+    return std::exchange(repairs_, {});
 }
 
 int TZizadSpell::CreateUserList(const std::string& fileName,
                                 const std::vector<std::string>& words) {
-    {
-        auto file = DictionaryFile::Create(fileName);
-        if (!file || !WriteNewUserList(*file)) {
-            return -1;
-        }
+    const auto storable = StorableWords(words);
+    UserListImage list = UserListImage::NewList();
+    for (const auto& codes : storable) {
+        UserListInserter(list).AddWord(codes);
+    }
+    const auto created = DictionaryFile::CreateExclusive(fileName, list.Bytes());
+    if (created == DictionaryFile::CreateResult::crFailed) {
+        return -1;
     }
     const int number = OpenUserList(fileName);
-    if (number >= 0) {
-        for (const auto& word : words) {
-            AddWord(word, number);
-        }
+    if (number >= 0 && created == DictionaryFile::CreateResult::crExists && !storable.empty()) {
+        // Another engine made the list first: add the words to it.
+        AddCodes(*FindSection(number), storable);
     }
     return number;
 }
@@ -204,7 +263,7 @@ void TZizadSpell::EnsureMainList() {
 void TZizadSpell::ReloadUserHeaders() {
     for (auto& section : sections_) {
         if (!section->IsMainList()) {
-            section->ReloadHeader();
+            section->ReloadHeader(ReaderWait);
         }
     }
 }
@@ -320,17 +379,72 @@ DictionarySection* TZizadSpell::FindSection(int number) {
 }
 
 bool TZizadSpell::AddWord(std::string_view word, int section) {
+    lastAddResult_ = AddWordResult::awAdded;
     DictionarySection* target = FindSection(section);
+    const std::string upper = SpellAlphabet::UpperCase(word);
+    const auto codes = LetterCodes(upper);
     if (!target || target->IsMainList() || !target->IsWritable()) {
-        return false;
+        lastAddResult_ = AddWordResult::awNoUserList;
+    } else if (upper.empty()) {
+        lastAddResult_ = AddWordResult::awEmpty;
+    } else if (static_cast<int>(upper.size()) > DictionaryFormat::MaxWordLength) {
+        lastAddResult_ = AddWordResult::awTooLong;
+    } else if (!codes) {
+        lastAddResult_ = AddWordResult::awBadLetter;
+    } else {
+        lastAddResult_ = AddCodes(*target, {*codes});
     }
-    // Another engine may have added words since the last lookup.
-    if (!target->ReloadHeader()) {
-        return false;
+    return lastAddResult_ == AddWordResult::awAdded;
+}
+
+// Adds words to a user list as one change: locks the list, reads it whole, adds the
+// words in memory and replaces the file. The list on disk is either as before or holds
+// every word. A damaged list is repaired first (which replaces the file and so ends the
+// lock), then the add starts again on the new list.
+AddWordResult TZizadSpell::AddCodes(DictionarySection& section,
+                                    const std::vector<std::vector<int>>& words) {
+    DictionaryFile& file = section.File();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!file.Lock(DictionaryFile::LockKind::lkExclusive, WriterWait)) {
+            return AddWordResult::awListBusy;
+        }
+        std::string bytes;
+        auto list = file.ReadAll(bytes) ? UserListImage::FromBytes(std::move(bytes)) : std::nullopt;
+        if (list && !UserListStructure::IsSound(*list)) {
+            list = RepairLocked(file, *list);
+            if (list) {
+                section.Adopt(list->Header(), list->HeaderPosition());
+                continue;
+            }
+        }
+        if (!list) {
+            file.Unlock();
+            return AddWordResult::awListDamaged;
+        }
+        const AddWordResult result = InsertAll(*list, words);
+        if (result != AddWordResult::awAdded) {
+            file.Unlock();
+            return result;
+        }
+        if (!file.Replace(list->Bytes())) {
+            file.Unlock();
+            return AddWordResult::awWriteFailed;
+        }
+        section.Adopt(list->Header(), list->HeaderPosition());
+        return AddWordResult::awAdded;
     }
-    const auto codes = LetterCodes(SpellAlphabet::UpperCase(word));
-    if (!codes) {
-        return false;
+    return AddWordResult::awListDamaged; // damaged again straight after its repair
+}
+
+AddWordResult TZizadSpell::InsertAll(UserListImage& list,
+                                     const std::vector<std::vector<int>>& words) {
+    for (const auto& codes : words) {
+        if (list.NodesInUse() + static_cast<int>(codes.size()) > DictionaryFormat::MaxNodes) {
+            return AddWordResult::awListFull;
+        }
+        if (!UserListInserter(list).AddWord(codes)) {
+            return AddWordResult::awListDamaged;
+        }
     }
-    return UserListInserter(*target).AddWord(*codes);
+    return AddWordResult::awAdded;
 }

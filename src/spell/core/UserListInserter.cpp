@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
-#include "spell/core/DictionarySection.h"
+#include "spell/core/UserListImage.h"
 
 using DictionaryFormat::LastSiblingBit;
 using DictionaryFormat::WordEndBit;
 
-UserListInserter::UserListInserter(DictionarySection& section) : section_(section) {}
+UserListInserter::UserListInserter(UserListImage& list) : list_(list) {}
 
 bool UserListInserter::AddWord(const std::vector<int>& codes) {
-    const int nodesInUse = section_.NodesInUse();
+    const int nodesInUse = list_.NodesInUse();
     if (codes.empty() || static_cast<int>(codes.size()) > DictionaryFormat::MaxWordLength ||
         nodesInUse + static_cast<int>(codes.size()) > DictionaryFormat::MaxNodes) {
         return false;
@@ -29,12 +29,12 @@ bool UserListInserter::AddWord(const std::vector<int>& codes) {
             return InsertAtListStart(listStart, codes, position);
         }
         DictionaryNode node;
-        if (!section_.ReadNode(found, node)) {
+        if (!list_.ReadNode(found, node)) {
             return false;
         }
         if (position + 1 == codes.size()) {
             node.flags |= WordEndBit;
-            return section_.WriteNode(found, node) && FinishWord(nodesInUse);
+            return list_.WriteNode(found, node) && FinishWord(nodesInUse);
         }
         if (!node.HasChildList()) {
             const int chainStart = nodesInUse + 1;
@@ -43,7 +43,7 @@ bool UserListInserter::AddWord(const std::vector<int>& codes) {
             }
             node.child = static_cast<std::uint16_t>(chainStart);
             const int added = static_cast<int>(codes.size() - position - 1);
-            return section_.WriteNode(found, node) && FinishWord(nodesInUse + added);
+            return list_.WriteNode(found, node) && FinishWord(nodesInUse + added);
         }
         listStart = node.child;
     }
@@ -56,7 +56,7 @@ bool UserListInserter::FindLetter(int listStart, int code, int& found) {
     found = 0;
     DictionaryNode node;
     for (int index = listStart;; ++index) {
-        if (!section_.ReadNode(index, node)) {
+        if (!list_.ReadNode(index, node)) {
             return false;
         }
         if (node.LetterCode() == code) {
@@ -83,16 +83,16 @@ bool UserListInserter::AppendChain(int first, const std::vector<int>& codes, std
         }
         chain.push_back(node);
     }
-    return section_.WriteNodes(first, chain);
+    return list_.WriteNodes(first, chain);
 }
 
 bool UserListInserter::InsertAtListStart(int listStart, const std::vector<int>& codes,
                                          std::size_t position) {
-    const int nodesInUse = section_.NodesInUse();
+    const int nodesInUse = list_.NodesInUse();
     if (!MoveNodesUp(listStart, nodesInUse)) {
         return false;
     }
-    section_.SetNodesInUse(nodesInUse + 1);
+    list_.SetNodesInUse(nodesInUse + 1);
     if (!RaiseChildIndexes(listStart, nodesInUse + 1)) {
         return false;
     }
@@ -109,7 +109,7 @@ bool UserListInserter::InsertAtListStart(int listStart, const std::vector<int>& 
         node.child = static_cast<std::uint16_t>(chainStart);
         added += static_cast<int>(codes.size() - position - 1);
     }
-    return section_.WriteNode(listStart, node) && FinishWord(nodesInUse + added);
+    return list_.WriteNode(listStart, node) && FinishWord(nodesInUse + added);
 }
 
 // Moves nodes from..last up one place, copying from the high end down.
@@ -117,8 +117,8 @@ bool UserListInserter::MoveNodesUp(int from, int last) {
     std::vector<DictionaryNode> chunk;
     while (last >= from) {
         const int first = std::max(from, last - MoveChunkNodes + 1);
-        if (!section_.ReadNodes(first, last - first + 1, chunk) ||
-            !section_.WriteNodes(first + 1, chunk)) {
+        if (!list_.ReadNodes(first, last - first + 1, chunk) ||
+            !list_.WriteNodes(first + 1, chunk)) {
             return false;
         }
         last = first - 1;
@@ -131,7 +131,7 @@ bool UserListInserter::RaiseChildIndexes(int above, int last) {
     std::vector<DictionaryNode> chunk;
     for (int first = 1; first <= last; first += MoveChunkNodes) {
         const int count = std::min(MoveChunkNodes, last - first + 1);
-        if (!section_.ReadNodes(first, count, chunk)) {
+        if (!list_.ReadNodes(first, count, chunk)) {
             return false;
         }
         bool changed = false;
@@ -141,7 +141,7 @@ bool UserListInserter::RaiseChildIndexes(int above, int last) {
                 changed = true;
             }
         }
-        if (changed && !section_.WriteNodes(first, chunk)) {
+        if (changed && !list_.WriteNodes(first, chunk)) {
             return false;
         }
     }
@@ -149,7 +149,7 @@ bool UserListInserter::RaiseChildIndexes(int above, int last) {
 }
 
 bool UserListInserter::FinishWord(int nodesInUse) {
-    section_.SetNodesInUse(nodesInUse);
-    section_.CountAddedWord();
-    return section_.WriteHeader();
+    list_.SetNodesInUse(nodesInUse);
+    list_.CountAddedWord();
+    return true;
 }

@@ -2,23 +2,23 @@
 
 #include <vector>
 
-class DictionarySection;
+class UserListImage;
 
-// Adds words to a user list section in place: follows the word's letters from the root
+// Adds words to a user list held in memory: follows the word's letters from the root
 // list, inserts a missing letter at the start of its sibling list (moving the nodes
 // behind it up one place and fixing the child indexes that pointed past it), appends
 // the remaining letters as a chain of one-node lists behind the last node in use, marks
-// the last letter as a word end and writes the header back.
+// the last letter as a word end and counts the nodes and the word in the header. The
+// caller writes the changed list back as a whole.
 class UserListInserter final {
 public:
     // Nodes moved per read and write while making room for an inserted node.
     static constexpr int MoveChunkNodes = 2048;
 
-    explicit UserListInserter(DictionarySection& section);
+    explicit UserListInserter(UserListImage& list);
 
     // `codes` are the letter codes of the upper-cased word (1 to 25 of them). False when
-    // the word would take the section past its node limit or the file cannot be read or
-    // written as expected.
+    // the word would take the list past its node limit or its nodes are not as expected.
     bool AddWord(const std::vector<int>& codes);
 
 private:
@@ -29,5 +29,5 @@ private:
     bool FindLetter(int listStart, int code, int& found);
     bool FinishWord(int nodesInUse);
 
-    DictionarySection& section_;
+    UserListImage& list_;
 };

@@ -46,4 +46,12 @@ std::string ToUtf8(std::string_view bytes) {
     return result;
 }
 
+std::size_t CharacterCount(std::string_view utf8) {
+    std::size_t count = 0;
+    for (const char byte : utf8) {
+        count += (static_cast<unsigned char>(byte) & 0xC0) == 0x80 ? 0 : 1;
+    }
+    return count;
+}
+
 } // namespace Windows1252

@@ -12,6 +12,9 @@ namespace Windows1252 {
 // Windows-1252 lacks (or is not valid UTF-8).
 std::optional<std::string> FromUtf8(std::string_view utf8);
 
+// The number of characters in a UTF-8 text (bytes that do not continue a character).
+std::size_t CharacterCount(std::string_view utf8);
+
 // The UTF-8 form of Windows-1252 bytes (bytes the code page leaves undefined become
 // U+FFFD).
 std::string ToUtf8(std::string_view bytes);
