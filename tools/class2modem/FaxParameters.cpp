@@ -28,7 +28,9 @@ std::optional<int> ParseField(const std::string& text, bool hex) {
 
 } // namespace
 
-bool FaxParameters::Apply(const std::string& list, bool hex) {
+bool FaxParameters::Apply(const std::string& list, bool class20) {
+    const bool hex = class20;
+    const std::size_t fields = class20 ? Count : Count - 1;
     std::array<int, Count> result = values;
     std::size_t field = 0;
     std::size_t start = 0;
@@ -37,7 +39,7 @@ bool FaxParameters::Apply(const std::string& list, bool hex) {
         std::string text =
             list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
-        if (field >= static_cast<std::size_t>(Count)) {
+        if (field >= fields) {
             return false;
         }
         if (!text.empty()) {

@@ -8,7 +8,7 @@
 // comma list "vr,br,wd,ln,df,ec,bf,st" (Class 2.0 adds "jp"): resolution, bit rate code,
 // page width, page length, data format, error correction, file transfer, scan time.
 // Class 2 writes the numbers in decimal, Class 2.0 in hexadecimal; all values used here
-// are below 10, so both read the same.
+// are below 10, so both read the same, but Class 2.0 takes hexadecimal digits.
 struct FaxParameters {
     static constexpr int Count = 9;
     enum Index { Vr, Br, Wd, Ln, Df, Ec, Bf, St, Jp };
@@ -23,7 +23,8 @@ struct FaxParameters {
     // Applies a list such as "1,5,0,2,0,0,0,0" or "1,,0" (empty fields keep their value).
     // Fails (false, nothing changed) on a value out of range, too many fields or a field
     // that is not a number in the class's base.
-    bool Apply(const std::string& list, bool hex);
+    // Class 2 lists have eight fields, Class 2.0 lists nine.
+    bool Apply(const std::string& list, bool class20);
     // "vr,br,wd,ln,df,ec,bf,st" for Class 2, with ",jp" for Class 2.0.
     std::string Format(bool class20) const;
     // The ranges a "=?" query answers with.
