@@ -636,7 +636,8 @@ void Class2Modem::AdvanceIntake() {
         PageDataEnded(marker);
         return;
     }
-    if (now_ - intake_.IdleSince() > Scaled(options_.delays.stall)) {
+    // How long a computer may take is not a line time: the time factor does not apply.
+    if (now_ - intake_.IdleSince() > std::chrono::milliseconds(options_.delays.stall)) {
         Event("page-end " + ClassName() + " stalled");
         scheduler_.Cancel(xonId_);
         intake_.Finish();
@@ -999,12 +1000,13 @@ Class2Modem::Outcome Class2Modem::ReceivePage() {
         deliveryCancel_ = faults_.TakeCancel(number);
         Result("CONNECT");
         mode_ = Mode::WaitStart;
-        startWaitId_ = scheduler_.At(now_ + Scaled(options_.delays.startWait), [this]() {
-            if (mode_ == Mode::WaitStart) {
-                Event("page-end " + ClassName() + " no-DC2");
-                EndCall(90, "ERROR", "the computer never asked for the data (DC2)");
-            }
-        });
+        startWaitId_ =
+            scheduler_.At(now_ + std::chrono::milliseconds(options_.delays.startWait), [this]() {
+                if (mode_ == Mode::WaitStart) {
+                    Event("page-end " + ClassName() + " no-DC2");
+                    EndCall(90, "ERROR", "the computer never asked for the data (DC2)");
+                }
+            });
     });
     return Outcome::Deferred;
 }

@@ -57,10 +57,11 @@ int main(int argc, char** argv) {
     ModemOptions options;
     std::string error;
     if (!ParseModemOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-        std::fprintf(stderr, "class2modem: %s\n", error.c_str());
-        if (error.rfind("usage:", 0) != 0) {
-            std::fputs(ModemUsage().c_str(), stderr);
+        if (error.rfind("usage:", 0) == 0) {
+            std::fputs(error.c_str(), stdout);
+            return 0;
         }
+        std::fprintf(stderr, "class2modem: %s (--help lists the options)\n", error.c_str());
         return 2;
     }
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
