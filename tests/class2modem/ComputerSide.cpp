@@ -217,10 +217,19 @@ bool ComputerSide::Quiet(std::chrono::milliseconds limit) {
                        [](char c) { return static_cast<unsigned char>(c) < 32; });
 }
 
+void ComputerSide::Flush(std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (Fill(deadline)) {
+    }
+    buffer_.clear();
+}
+
 void ComputerSide::DropDtr(bool dropped) {
     termios settings{};
     ::tcgetattr(fd_, &settings);
-    cfsetospeed(&settings, dropped ? B0 : B19200);
+    // Input speed first: glibc's cfsetispeed writes the speed bits that hold the output
+    // speed too, and would undo B0.
     cfsetispeed(&settings, B19200);
+    cfsetospeed(&settings, dropped ? B0 : B19200);
     ::tcsetattr(fd_, TCSANOW, &settings);
 }

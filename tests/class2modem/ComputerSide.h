@@ -44,6 +44,8 @@ public:
     bool AwaitControl(char byte, std::chrono::milliseconds limit = std::chrono::seconds(5));
     // Nothing but bytes below 32 (or nothing) arrives within `limit`.
     bool Quiet(std::chrono::milliseconds limit);
+    // Throws away what arrived, and what arrives within `limit`.
+    void Flush(std::chrono::milliseconds limit);
     // Drops (true) or raises DTR: the output speed 0 on a pseudo-terminal.
     void DropDtr(bool dropped);
 

@@ -1,6 +1,30 @@
 #include "PageChecker.h"
 
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
 #include <spandsp.h>
+
+namespace {
+
+// A file name in the temporary folder that no file has.
+std::string ScratchName() {
+    static std::atomic<unsigned> counter{0};
+    const std::filesystem::path folder = std::filesystem::temp_directory_path();
+    while (true) {
+        const std::filesystem::path name =
+            folder / ("class2modem-check-" + std::to_string(::getpid()) + "-" +
+                      std::to_string(counter++) + ".tif");
+        std::error_code error;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(name, error))) {
+            return name.string();
+        }
+    }
+}
+
+} // namespace
 
 PageChecker::~PageChecker() {
     Release();
@@ -18,8 +42,9 @@ bool PageChecker::Start(int width, bool fine) {
     result_ = Result{};
     result_.width = width;
     result_.fine = fine;
-    // With a row handler set, spandsp hands the rows over instead of writing this file.
-    state_ = t4_rx_init(nullptr, "/dev/null", T4_COMPRESSION_ITU_T4_1D);
+    // With a row handler set, spandsp hands the rows over instead of writing a file, but
+    // it still deletes the file it was given when it ends: give it a name nobody uses.
+    state_ = t4_rx_init(nullptr, ScratchName().c_str(), T4_COMPRESSION_ITU_T4_1D);
     if (!state_) {
         return false;
     }
