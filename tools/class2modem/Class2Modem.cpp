@@ -828,11 +828,15 @@ Class2Modem::Outcome Class2Modem::Answer() {
     const ModemDelays& d = options_.delays;
     mode_ = Mode::Answering;
     if (!ringing_ || !settings_.FaxClass()) {
-        pendingId_ = Later(d.noCarrier, [this]() {
+        // Off hook with nobody there, or a fax caller meeting a data modem: no carrier.
+        const bool caller = ringing_;
+        ringing_ = false;
+        scheduler_.Cancel(ringId_);
+        pendingId_ = Later(d.noCarrier, [this, caller]() {
             mode_ = Mode::Command;
             Result("NO CARRIER");
-            Event(ringing_ ? "result error no carrier (not in a fax class)"
-                           : "result error no carrier (nobody calling)");
+            Event(caller ? "result error no carrier (not in a fax class)"
+                         : "result error no carrier (nobody calling)");
         });
         return Outcome::Deferred;
     }
