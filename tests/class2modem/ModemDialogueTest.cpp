@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "ComputerSide.h"
 #include "Emulator.h"
@@ -286,4 +287,42 @@ TEST(Class2ModemDialogue, EchoNumericAndQuietResultsFollowTheBasicCommands) {
     EXPECT_TRUE(pc.Quiet(200ms)) << "Q1 answers nothing";
     EXPECT_EQ(pc.Exchange("ATZ"), (Lines{"OK"})) << "E0 and Q1 hold until the reset";
     EXPECT_EQ(pc.Exchange("AT"), (Lines{"AT", "OK"})) << "echo is back after ATZ";
+}
+
+TEST(Class2ModemDialogue, EachCallGetsItsOwnFileInTheReceiveFolder) {
+    // --rx-dir: one TIFF per call; a wide page goes through when both ends take wide pages.
+    Emulator modem;
+    ASSERT_TRUE(std::filesystem::create_directory(modem.File("rx")));
+    ASSERT_TRUE(modem.Start(
+        {"--rx-dir", modem.File("rx"), "--wide", "1", "--scan-time", "3", "--time-factor", "20"}));
+    ComputerSide pc;
+    ASSERT_TRUE(pc.Open(modem.Device()));
+    Reset(pc);
+    EXPECT_EQ(pc.Exchange("AT+FCLASS=2;+FDIS=0,5,1,2,0,0,0,0"), (Lines{"OK"}));
+    const FaxRaster wide = testpages::Pattern(2048, 20, 22);
+    const FaxRaster narrow = testpages::Pattern(1728, 20, 23);
+    std::vector<std::string> files;
+    for (const FaxRaster& page : {wide, narrow}) {
+        EXPECT_EQ(pc.Exchange("ATDT5550199").back(), "OK");
+        const Lines connect = pc.Exchange("AT+FDT");
+        EXPECT_EQ(connect.front(),
+                  page.Width() == 2048 ? "+FDCS:0,5,1,2,0,0,0,3" : "+FDCS:0,5,0,2,0,0,0,3");
+        pc.Write(Wire(page) + DleEtx);
+        EXPECT_EQ(pc.Lines(), (Lines{"OK"}));
+        EXPECT_EQ(pc.Exchange("AT+FET=2").back(), "OK");
+        const auto event = modem.Event("page 1 ");
+        ASSERT_TRUE(event);
+        files.push_back(EventValue(*event, "tiff"));
+        EXPECT_EQ(modem.Event("result ").value_or(""), "result ok pages=1");
+        EXPECT_EQ(pc.Exchange("AT+FDIS=,,0"), (Lines{"OK"}));
+    }
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_NE(files[0], files[1]);
+    EXPECT_EQ(files[0].rfind(modem.File("rx") + "/rx-", 0), 0u) << files[0];
+    const auto first = testpages::ReadTiff(files[0]);
+    const auto second = testpages::ReadTiff(files[1]);
+    ASSERT_EQ(first.size(), 1u);
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_TRUE(first[0] == wide);
+    EXPECT_TRUE(second[0] == narrow);
 }

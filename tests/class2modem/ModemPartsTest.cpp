@@ -39,7 +39,8 @@ TEST(Class2ModemParts, ParameterListsKeepEmptyFieldsAndRefuseBadValues) {
     EXPECT_EQ(p.Format(false), "1,3,0,2,0,0,0,0");
     EXPECT_TRUE(p.Apply("0,,1,,,,,7", false));
     EXPECT_EQ(p.Format(false), "0,3,1,2,0,0,0,7");
-    for (const char* bad : {"2", "0,6", "0,3,3", "0,3,0,2,0,0,0,8", "x", "1,5,0,2,0,0,0,0,0", "-1"}) {
+    for (const char* bad :
+         {"2", "0,6", "0,3,3", "0,3,0,2,0,0,0,8", "x", "1,5,0,2,0,0,0,0,0", "-1"}) {
         EXPECT_FALSE(p.Apply(bad, false)) << bad;
     }
     EXPECT_EQ(p.Format(false), "0,3,1,2,0,0,0,7");
@@ -79,15 +80,40 @@ TEST(Class2ModemParts, DleFramingIsTakenApartAcrossChunks) {
     };
     using M = DleDecoder::Marker;
     const std::vector<Case> cases = {
-        {{"ab\x10\x10" "c\x10\x03"}, false, "ab\x10" "c", M::Etx},
-        {{"ab\x10", "\x10" "c\x10", "\x03"}, false, "ab\x10" "c", M::Etx},
-        {{"a\x10\x1A" "b\x10\x03"}, false, "a\x10\x10" "b", M::Etx},
-        {{"a\x10," "b\x10\x03"}, false, "ab", M::Etx},
+        {{"ab\x10\x10"
+          "c\x10\x03"},
+         false,
+         "ab\x10"
+         "c",
+         M::Etx},
+        {{"ab\x10",
+          "\x10"
+          "c\x10",
+          "\x03"},
+         false,
+         "ab\x10"
+         "c",
+         M::Etx},
+        {{"a\x10\x1A"
+          "b\x10\x03"},
+         false,
+         "a\x10\x10"
+         "b",
+         M::Etx},
+        {{"a\x10,"
+          "b\x10\x03"},
+         false,
+         "ab",
+         M::Etx},
         {{"a\x10,"}, true, "a", M::MorePages},
         {{"a\x10;"}, true, "a", M::NewDocument},
         {{"a\x10."}, true, "a", M::LastPage},
         {{"a\x10\x18"}, false, "a", M::Cancel},
-        {{"a\x10" "Zb\x11\x13\x10\x03"}, false, "ab\x11\x13", M::Etx},
+        {{"a\x10"
+          "Zb\x11\x13\x10\x03"},
+         false,
+         "ab\x11\x13",
+         M::Etx},
     };
     for (const Case& c : cases) {
         DleDecoder decoder(c.class20);
@@ -103,7 +129,8 @@ TEST(Class2ModemParts, DleFramingIsTakenApartAcrossChunks) {
     }
     // The data limit stops decoding; the marker and what follows it stay for later.
     DleDecoder decoder;
-    const auto bytes = Bytes("abcd\x10\x03" "AT");
+    const auto bytes = Bytes("abcd\x10\x03"
+                             "AT");
     std::vector<std::uint8_t> out;
     M marker = M::None;
     EXPECT_EQ(decoder.Decode(bytes.data(), bytes.size(), 2, out, marker), 2u);
@@ -285,8 +312,8 @@ TEST(Class2ModemParts, DamagedPagesAndFilesAreReportedNotHidden) {
     if (::access(dir.file("locked").c_str(), W_OK) != 0) { // root may write anywhere
         EXPECT_FALSE(TiffPageWriter::Write(target, {TiffPageWriter::Page{}}, error));
     }
-    EXPECT_FALSE(TiffPageWriter::Write(dir.file("nofolder") + "/rx.tif", {TiffPageWriter::Page{}},
-                                       error));
+    EXPECT_FALSE(
+        TiffPageWriter::Write(dir.file("nofolder") + "/rx.tif", {TiffPageWriter::Page{}}, error));
     EXPECT_FALSE(std::filesystem::exists(dir.file("nofolder") + "/rx.tif.part"));
 }
 
