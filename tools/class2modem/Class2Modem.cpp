@@ -171,7 +171,12 @@ void Class2Modem::Receive(const std::uint8_t* data, std::size_t size, TimePoint 
         break;
     case Mode::Dialing:
     case Mode::Answering: {
-        // A key pressed while the modem sets up a call abandons it.
+        // A key pressed while the modem sets up a call abandons it; a line feed right
+        // after the command's carriage return does not count.
+        if (data[0] == '\n') {
+            Receive(data + 1, size - 1, now);
+            return;
+        }
         const bool dialing = mode_ == Mode::Dialing;
         scheduler_.Cancel(pendingId_);
         mode_ = Mode::Command;
@@ -729,8 +734,8 @@ void Class2Modem::PostPage(int message, bool fromMarker) {
     settings_.SetPageStatus(status);
     Busy(d.postPage, [this, page, status, message, fromMarker]() {
         StoreReceivedPage(page, status);
-        if (!Accepted(status) || message == 1) {
-            call_.trained = false; // the next page starts with a new training
+        if (!Accepted(status) || status == 3 || message == 1) {
+            call_.trained = false; // RTN, RTP and EOM: the next page starts with a new training
         }
         const bool c20 = settings_.Class20();
         const bool last = message == 2 && (status == 1 || status == 3 || status == 5);
