@@ -32,6 +32,12 @@ std::vector<std::uint8_t> Wire(const FaxRaster& page) {
     return testpages::Stuffed(testpages::Code(page));
 }
 
+// An answer without the RING reports that may come before it on a slow machine.
+Lines WithoutRings(Lines lines) {
+    lines.erase(std::remove(lines.begin(), lines.end(), "RING"), lines.end());
+    return lines;
+}
+
 void Reset(ComputerSide& pc) {
     // The reset command is echoed (E1 at power-on) before ATE0 takes effect.
     EXPECT_EQ(pc.Exchange("ATE0Q0V1X4S0=0S2=43"), (Lines{"ATE0Q0V1X4S0=0S2=43", "OK"}));
@@ -189,7 +195,7 @@ TEST(Class2ModemDialogue, Class2ReceiveOfTwoDocumentsComesMostSignificantBitFirs
     EXPECT_EQ(pc.Exchange("AT+FLID=\"QP RCVFAX\""), (Lines{"OK"}));
     ASSERT_TRUE(modem.Send("ring"));
     EXPECT_EQ(pc.Line().value_or(""), "RING");
-    EXPECT_EQ(pc.Exchange("ATA"),
+    EXPECT_EQ(WithoutRings(pc.Exchange("ATA")),
               (Lines{"+FCON", "+FTSI:\"              CALLER\"", "+FDCS:1,5,0,2,0,0,0,0", "OK"}));
     EXPECT_EQ(modem.Event("local-id ").value_or(""), "local-id QP RCVFAX");
 
@@ -225,7 +231,7 @@ TEST(Class2ModemDialogue, Class20ReceiveComesLeastSignificantBitFirstWithHexCoun
     EXPECT_EQ(pc.Exchange("AT+FCR=1"), (Lines{"OK"}));
     ASSERT_TRUE(modem.Send("call " + modem.File("a.tif")));
     EXPECT_EQ(pc.Line().value_or(""), "RING");
-    EXPECT_EQ(pc.Exchange("ATA"),
+    EXPECT_EQ(WithoutRings(pc.Exchange("ATA")),
               (Lines{"+FCO", "+FTI:\"         +1 555 0199\"", "+FCS:0,3,0,2,0,0,0,0,0", "OK"}));
     const ReceivedCall call = ReceiveCall(pc, "+FHS:00");
     ASSERT_EQ(call.pages.size(), 2u);

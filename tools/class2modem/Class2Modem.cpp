@@ -818,7 +818,10 @@ void Class2Modem::RingOnce() {
     ++ringCount_;
     Result("RING");
     Event("ring " + std::to_string(ringCount_));
-    ringId_ = scheduler_.At(now_ + Scaled(options_.delays.ringInterval), [this]() { RingOnce(); });
+    // The ring cadence is the caller's patience, not line time: the time factor does not
+    // apply, so a program has its usual time to answer.
+    ringId_ = scheduler_.At(now_ + std::chrono::milliseconds(options_.delays.ringInterval),
+                            [this]() { RingOnce(); });
     const int autoAnswer = registers_[0];
     if (autoAnswer > 0 && ringCount_ >= autoAnswer && mode_ == Mode::Command && !call_.up) {
         Event("auto-answer");
