@@ -92,15 +92,18 @@ TEST(Class2ModemFaults, NoDialToneVoiceAndNoCarrierAnswerTheDial) {
     // Each dial fault answers ATD with its own result; blind dialing turns no dial tone
     // into NO CARRIER.
     FaultyLine s;
-    ASSERT_TRUE(s.Start({"--fault", "nodial:2,voice:1,nocarrier:1"}, "2"));
+    ASSERT_TRUE(s.Start({"--fault", "nodial:2,voice:1,nocarrier:1,noanswer:1"}, "2"));
     EXPECT_EQ(s.pc.Exchange("ATDT1"), (Lines{"NO DIALTONE"}));
     EXPECT_EQ(s.pc.Exchange("ATX3DT1"), (Lines{"NO CARRIER"}));
     EXPECT_EQ(s.pc.Exchange("ATX4DT1"), (Lines{"VOICE"}));
     EXPECT_EQ(s.pc.Exchange("ATDT1"), (Lines{"NO CARRIER"}));
+    EXPECT_EQ(s.pc.Exchange("ATDT1"), (Lines{"NO ANSWER"}));
     EXPECT_EQ(s.pc.Exchange("ATDT1").front(), "+FCON");
+    EXPECT_EQ(s.pc.Exchange("AT+FCLASS=0"), (Lines{"ERROR"})) << "not during a call";
     EXPECT_TRUE(s.modem.Event("result error no dial tone"));
     EXPECT_TRUE(s.modem.Event("result error voice"));
     EXPECT_TRUE(s.modem.Event("result error no carrier"));
+    EXPECT_TRUE(s.modem.Event("result error no answer"));
 }
 
 TEST(Class2ModemFaults, Class2RejectedPagesAreRetrainedAndCanBeKilled) {

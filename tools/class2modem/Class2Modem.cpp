@@ -326,6 +326,9 @@ Class2Modem::Outcome Class2Modem::Execute(const AtCommand& command) {
     if (command.name.front() != '+') {
         return ExecuteBasic(command);
     }
+    if (command.name == "+FCLASS" && command.op == AtCommand::Op::Set && call_.up) {
+        return Outcome::Error; // no change of class in the middle of a call
+    }
     std::vector<std::string> info;
     const FaxSettings::Outcome outcome = settings_.Execute(command, info);
     for (const std::string& line : info) {
@@ -505,6 +508,11 @@ Class2Modem::Outcome Class2Modem::Dial(const std::string& dialString) {
     case FaultPlan::DialFault::NoCarrier:
         Event("fault nocarrier");
         fail(d.noCarrier, "NO CARRIER", "no carrier");
+        return Outcome::Deferred;
+    case FaultPlan::DialFault::NoAnswer:
+        // Ringback without an answer, as modems that detect ringback report it.
+        Event("fault noanswer");
+        fail(d.noCarrier, "NO ANSWER", "no answer");
         return Outcome::Deferred;
     case FaultPlan::DialFault::None:
         break;

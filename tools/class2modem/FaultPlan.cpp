@@ -107,6 +107,9 @@ bool FaultPlan::AddOne(const std::string& specification, std::string& error) {
     if (name == "nocarrier") {
         return count(noCarrier_);
     }
+    if (name == "noanswer") {
+        return count(noAnswer_);
+    }
     if (name == "rtn") {
         return count(rejection_);
     }
@@ -196,6 +199,9 @@ FaultPlan::DialFault FaultPlan::TakeDialFault() {
     }
     if (noCarrier_.Take()) {
         return DialFault::NoCarrier;
+    }
+    if (noAnswer_.Take()) {
+        return DialFault::NoAnswer;
     }
     return DialFault::None;
 }

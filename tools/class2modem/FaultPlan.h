@@ -6,9 +6,9 @@
 
 // The faults a test asks the emulated modem to show, and how many times each is left.
 // Specifications (several may be given, also comma-separated in one argument):
-//   busy[:N] nodial[:N] voice[:N] nocarrier[:N]   the first N dials (default: every dial)
-//                                                  get BUSY / NO DIALTONE / VOICE /
-//                                                  NO CARRIER instead of a fax answer
+//   busy[:N] nodial[:N] voice[:N] nocarrier[:N] noanswer[:N]
+//                           the first N dials (default: every dial) get BUSY /
+//                           NO DIALTONE / VOICE / NO CARRIER / NO ANSWER instead of a fax
 //   rtn[:N]                 the first N pages (default: every page) are rejected (RTN)
 //   pagestatus:S[:P]        page P (default 1) gets page status S (1..5) once
 //   hangup:C[:WHERE]        the call ends with hang-up code C (decimal, as Class 2 reports
@@ -23,7 +23,7 @@
 //   extra-ok                an extra OK straight after each DLE ETX of received pages
 class FaultPlan {
 public:
-    enum class DialFault { None, Busy, NoDialTone, Voice, NoCarrier };
+    enum class DialFault { None, Busy, NoDialTone, Voice, NoCarrier, NoAnswer };
     enum class Where { Connect, PageStart, PostPage };
 
     // Adds one or more comma-separated specifications; false with `error` set when one
@@ -65,7 +65,7 @@ private:
 
     bool AddOne(const std::string& specification, std::string& error);
 
-    Counted busy_, noDialTone_, voice_, noCarrier_, rejection_;
+    Counted busy_, noDialTone_, voice_, noCarrier_, noAnswer_, rejection_;
     std::vector<PageFault> pageStatus_, hangups_, cuts_, cancels_;
     std::vector<Silence> silences_;
     bool noXon_ = false;
