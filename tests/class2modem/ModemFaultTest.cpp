@@ -308,7 +308,7 @@ TEST(Class2ModemFaults, SilenceNoXonLowerCaseAndExtraOk) {
     }
 }
 
-TEST(Class2ModemFaults, BadFaultSpecificationsAreRefusedAtStart) {
+TEST(Class2ModemFaults, MisspeltFaultsAreRefusedAtStart) {
     // A misspelt fault is a usage error (exit status 2), not a silently ignored option.
     for (const char* fault : {"busy:x", "pagestatus:6", "hangup", "hangup:52:later", "bogus",
                               "cut:0", "silent:A:B:C"}) {

@@ -166,7 +166,7 @@ TEST(Class2ModemParts, AtLinesSplitIntoCommandsAsModemsReadThem) {
     EXPECT_TRUE(ParseAtCommands("")) << "plain AT";
 }
 
-TEST(Class2ModemParts, FaultCountsRunOutAndBadSpecificationsChangeNothing) {
+TEST(Class2ModemParts, FaultCountsRunOutAndMisspeltFaultsChangeNothing) {
     FaultPlan plan;
     std::string error;
     ASSERT_TRUE(plan.Add("busy:2,rtn:1,pagestatus:5:3,hangup:52:post:2,silent:+fdt:1", error));

@@ -51,9 +51,9 @@ bool FaultPlan::Counted::Take() {
     return true;
 }
 
-bool FaultPlan::Add(const std::string& specifications, std::string& error) {
+bool FaultPlan::Add(const std::string& faults, std::string& error) {
     FaultPlan copy = *this;
-    for (const std::string& one : Split(specifications, ',')) {
+    for (const std::string& one : Split(faults, ',')) {
         if (!copy.AddOne(one, error)) {
             return false;
         }
@@ -62,11 +62,11 @@ bool FaultPlan::Add(const std::string& specifications, std::string& error) {
     return true;
 }
 
-bool FaultPlan::AddOne(const std::string& specification, std::string& error) {
-    const std::vector<std::string> parts = Split(specification, ':');
+bool FaultPlan::AddOne(const std::string& fault, std::string& error) {
+    const std::vector<std::string> parts = Split(fault, ':');
     const std::string& name = parts[0];
     const auto fail = [&]() {
-        error = "fault not understood: " + specification;
+        error = "fault not understood: " + fault;
         return false;
     };
     const auto count = [&](Counted& counted) {

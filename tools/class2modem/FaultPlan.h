@@ -5,7 +5,7 @@
 #include <vector>
 
 // The faults a test asks the emulated modem to show, and how many times each is left.
-// Specifications (several may be given, also comma-separated in one argument):
+// Faults are given as (several at once, also comma-separated in one argument):
 //   busy[:N] nodial[:N] voice[:N] nocarrier[:N] noanswer[:N]
 //                           the first N dials (default: every dial) get BUSY /
 //                           NO DIALTONE / VOICE / NO CARRIER / NO ANSWER instead of a fax
@@ -26,9 +26,9 @@ public:
     enum class DialFault { None, Busy, NoDialTone, Voice, NoCarrier, NoAnswer };
     enum class Where { Connect, PageStart, PostPage };
 
-    // Adds one or more comma-separated specifications; false with `error` set when one
+    // Adds one or more comma-separated faults; false with `error` set when one
     // is not understood (nothing of that argument is added then).
-    bool Add(const std::string& specifications, std::string& error);
+    bool Add(const std::string& faults, std::string& error);
 
     // What the next dial meets; uses one count of that fault.
     DialFault TakeDialFault();
@@ -63,7 +63,7 @@ private:
         Counted count;
     };
 
-    bool AddOne(const std::string& specification, std::string& error);
+    bool AddOne(const std::string& fault, std::string& error);
 
     Counted busy_, noDialTone_, voice_, noCarrier_, noAnswer_, rejection_;
     std::vector<PageFault> pageStatus_, hangups_, cuts_, cancels_;

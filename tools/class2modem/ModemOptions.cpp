@@ -127,7 +127,7 @@ std::string ModemUsage() {
            "  --scan-time N          the far end's scan-time code 0..7 (default 0)\n"
            "  --delays fast|real     protocol delays (default real)\n"
            "  --time-factor F        run delays and data F times faster (default 1)\n"
-           "  --fault SPEC           inject a fault (see README.md); may be repeated\n"
+           "  --fault FAULT          inject a fault (see README.md); may be repeated\n"
            "  --max-rings N          an unanswered caller gives up after N rings\n"
            "  --echo 0|1             command echo at power-on (default 1)\n"
            "standard input: ring | call [FILE.tif,...] | quit\n";
