@@ -46,7 +46,7 @@ ClassOneModem::ClassOneModem(Settings settings, EventSink& events, ModemListener
       input_(kMaxFrameLength) {
     output_.onLine = [this](const std::string& line) {
         if (line != lastCommandLine_) {
-            Emit("reply " + line);
+            Emit("reply " + Printable(line));
         }
     };
     output_.onFrame = [this](const std::vector<std::uint8_t>& frame, bool good) {
@@ -156,6 +156,11 @@ bool ClassOneModem::CallAttemptPending() const {
     return (kind == AtKind::Dial || kind == AtKind::Answer) && output_.ComputerWaits();
 }
 
+bool ClassOneModem::StillReceiving() const {
+    const int mode = t31_->at_state.at_rx_mode;
+    return mode == AT_MODE_CONNECTED || mode == AT_MODE_DELIVERY;
+}
+
 DteInput::Mode ClassOneModem::CurrentMode() const {
     switch (t31_->at_state.at_rx_mode) {
     case AT_MODE_HDLC:
@@ -164,7 +169,9 @@ DteInput::Mode ClassOneModem::CurrentMode() const {
         return DteInput::Mode::Data;
     case AT_MODE_CONNECTED:
     case AT_MODE_DELIVERY:
-        return DteInput::Mode::Receiving;
+        // After a frame delivered from its queue spandsp stays in receive mode although
+        // it has given its final result; the computer is then in command mode.
+        return output_.AwaitingFinal() ? DteInput::Mode::Receiving : DteInput::Mode::Command;
     default:
         // While dialling or answering the modem is still in command mode, but like a real
         // modem it takes any key as the end of the attempt.
@@ -228,7 +235,7 @@ void ClassOneModem::Handle(DteInput::Piece& piece) {
         }
         break;
     case Type::Abort:
-        if (CallAttemptPending()) {
+        if (CallAttemptPending() && !StillReceiving()) {
             if (piece.bytes != "\r") {
                 input_.DropRestOfLine();
             }
@@ -243,14 +250,19 @@ void ClassOneModem::Handle(DteInput::Piece& piece) {
 
 void ClassOneModem::HandleCommand(const DteInput::Piece& piece) {
     lastCommandLine_ = piece.line;
-    if (!piece.line.empty()) {
-        Emit("cmd " + Printable(piece.line));
+    if (StillReceiving()) {
+        // Stop the reception the modem has already reported as ended; its answer to
+        // that is not for the computer.
+        output_.SetMuted(true);
+        t31_at_rx(t31_, "\r", 1);
+        output_.SetMuted(false);
     }
-    const AtCommand command = AtCommand::Parse(piece.line);
     if (piece.line.empty()) {
         ModemInput(piece.bytes);
         return;
     }
+    Emit("cmd " + Printable(piece.line));
+    const AtCommand command = AtCommand::Parse(piece.line);
     output_.CommandStarted(command);
     if (command.kind == AtKind::SendData) {
         dataStarted_ = false;

@@ -33,7 +33,9 @@ public:
 // input to the modem one command line, frame or small data block at a time, follows the
 // modem's answers, and works around what the simulated line needs of spandsp 0.0.6:
 // over-long frames are refused with ERROR; a call dropped while the modem still owes a
-// final result ends with NO CARRIER; a duplicate CONNECT while sending frames is dropped;
+// final result ends with NO CARRIER; duplicate CONNECTs are dropped (see ModemOutput);
+// a modem that stays in receive mode after its final result is quietly stopped before
+// the next command (spandsp would take the command's first byte as an abort);
 // the input is not read while the modem holds CTS off (so the computer's writes block);
 // a computer that stalls while the modem waits for its data loses the call.
 // Single-threaded: every call comes from the simulator's loop.
@@ -94,6 +96,7 @@ private:
 
     DteInput::Mode CurrentMode() const;
     bool CallAttemptPending() const;
+    bool StillReceiving() const;
     void ReadComputer();
     void FeedModem();
     void Handle(DteInput::Piece& piece);

@@ -6,6 +6,7 @@ namespace {
 
 constexpr std::uint8_t kDle = 0x10;
 constexpr std::uint8_t kEtx = 0x03;
+const std::string kRepeatedConnect = "\r\nCONNECT\r\n";
 
 bool IsSeparator(std::uint8_t byte) {
     return byte == '\r' || byte == '\n';
@@ -63,6 +64,9 @@ std::string ModemOutput::Take() {
 }
 
 void ModemOutput::Process(const std::uint8_t* bytes, std::size_t count) {
+    if (muted_) {
+        return;
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t byte = bytes[i];
         if (delivering_) {
@@ -77,6 +81,18 @@ void ModemOutput::Process(const std::uint8_t* bytes, std::size_t count) {
             } else {
                 ProcessDelivery(byte);
             }
+            continue;
+        }
+        if (strayDle_) {
+            strayDle_ = false;
+            if (byte == kEtx) {
+                continue;
+            }
+            text_ += static_cast<char>(kDle);
+            held_ += static_cast<char>(kDle);
+        }
+        if (byte == kDle) {
+            strayDle_ = true;
             continue;
         }
         if (IsSeparator(byte)) {
@@ -97,6 +113,22 @@ void ModemOutput::Process(const std::uint8_t* bytes, std::size_t count) {
 }
 
 void ModemOutput::ProcessDelivery(std::uint8_t byte) {
+    if (checkingRepeat_) {
+        if (byte == static_cast<std::uint8_t>(kRepeatedConnect[repeatMatched_])) {
+            if (++repeatMatched_ == kRepeatedConnect.size()) {
+                checkingRepeat_ = false; // the whole repeated line is dropped
+            }
+            return;
+        }
+        checkingRepeat_ = false;
+        for (std::size_t i = 0; i < repeatMatched_; ++i) {
+            DeliverByte(static_cast<std::uint8_t>(kRepeatedConnect[i]));
+        }
+    }
+    DeliverByte(byte);
+}
+
+void ModemOutput::DeliverByte(std::uint8_t byte) {
     std::uint8_t out = byte;
     if (deliveryDle_) {
         deliveryDle_ = false;
@@ -149,6 +181,8 @@ void ModemOutput::FinishLine() {
                                command_.kind == AtKind::Dial;
         if (receiving) {
             deliveryArmed_ = true;
+            checkingRepeat_ = true;
+            repeatMatched_ = 0;
             deliveryDle_ = false;
             deliveryCount_ = 0;
             deliveringFrame_ = command_.kind != AtKind::ReceiveData;

@@ -16,6 +16,10 @@ namespace faxsim {
 // - a second CONNECT while sending frames, which 0.0.6 gives when the computer has not
 //   yet sent a frame by the end of the preamble, is dropped (the computer would take it
 //   as the answer to a frame it has not sent);
+// - a second CONNECT in front of received data, which 0.0.6 gives when the frame had
+//   started before the computer asked for it (common: frames follow each other closely),
+//   is dropped; so is the DLE ETX it sends before OK when a receive command is aborted
+//   before anything arrived;
 // - a result can be replaced (a refused frame ends with ERROR instead of the modem's OK);
 // - the data of a training check can be damaged on the way (forced failed training).
 // Output is held until the end of each line so that a line can still be dropped; call
@@ -39,6 +43,8 @@ public:
     void ReplaceNextFinal(const std::string& replacement);
     // The next received data block (a training check) is damaged on the way.
     void GarbleNextData() { garbleNext_ = true; }
+    // While muted, the modem's output is dropped unseen.
+    void SetMuted(bool muted) { muted_ = muted; }
     // Writes a result line of the simulator's own (as the modem would format it).
     void InjectResult(const std::string& text);
 
@@ -57,6 +63,7 @@ public:
 
 private:
     void ProcessDelivery(std::uint8_t byte);
+    void DeliverByte(std::uint8_t byte);
     void FinishLine();
     static bool IsFinal(const std::string& line);
     static bool IsConnect(const std::string& line);
@@ -71,6 +78,8 @@ private:
     bool deliveryDle_ = false;
     bool deliveringFrame_ = false;
     std::size_t deliveryCount_ = 0;
+    std::size_t repeatMatched_ = 0; // bytes of a repeated CONNECT line held at delivery start
+    bool checkingRepeat_ = false;
     bool garbleNext_ = false;
     bool garbling_ = false;
     std::vector<std::uint8_t> frame_;
@@ -79,9 +88,11 @@ private:
     std::string held_;
     std::string text_;
     int separatorsToDrop_ = 0;
+    bool strayDle_ = false; // a DLE outside received data: dropped with the ETX after it
     bool replacing_ = false;
     std::string replacement_;
     std::string out_;
+    bool muted_ = false;
 };
 
 } // namespace faxsim
