@@ -223,6 +223,27 @@ TEST_F(FaxsimModem, RefusedFrameAndAbortedDial) {
     EXPECT_EQ(port_.Command("AT"), "OK");
 }
 
+// A program that waits after +FTH=3's CONNECT sees no second CONNECT; when the far end
+// leaves while the modem still sends data the program has finished handing over, the
+// program gets NO CARRIER instead of waiting for an OK that never comes.
+TEST_F(FaxsimModem, SlowProgramAndLineDroppedDuringData) {
+    StartLine({"--time-factor", "10"});
+    DialAndReceiveFirstFrame();
+    EXPECT_EQ(port_.Command("AT+FTH=3"), "CONNECT");
+    EXPECT_EQ(port_.Line(Ms(2000)), std::nullopt); // past the end of the preamble
+    port_.SendFrame({0xFF, 0x13, 0xFB});
+    EXPECT_EQ(port_.Line(Ms(5000)), "OK");
+
+    EXPECT_EQ(port_.Command("AT+FTM=24"), "CONNECT");
+    port_.SendData(std::vector<std::uint8_t>(900, 0)); // three seconds at 2400 bit/s
+    std::this_thread::sleep_for(Ms(300));
+    sim_.Process().WriteLine("hangup");
+    EXPECT_EQ(port_.Line(Ms(2000)), "NO CARRIER");
+    EXPECT_TRUE(sim_.Await("hangup far"));
+    EXPECT_EQ(port_.Line(Ms(4000)), std::nullopt); // and nothing after it
+    EXPECT_EQ(port_.Command("AT"), "OK");
+}
+
 // A program that drops DTR ends the call; one that stops sending while the modem waits
 // for its frame loses the call after the time-out; the simulator goes on either way.
 TEST_F(FaxsimModem, ComputerDropsDtrOrVanishes) {
