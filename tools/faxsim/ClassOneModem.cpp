@@ -76,7 +76,8 @@ bool ClassOneModem::Open(const std::string& linkPath, std::string* error) {
     span_log_set_message_handler(log, LogToStandardError);
     if (settings_.verbose) {
         span_log_set_level(log, kVerboseLogLevel);
-        span_log_set_tag(log, ("modem" + settings_.label).c_str());
+        logTag_ = "modem" + settings_.label;
+        span_log_set_tag(log, logTag_.c_str());
     }
     waitingSince_ = std::chrono::steady_clock::now();
     return true;

@@ -114,6 +114,7 @@ private:
     };
 
     Settings settings_;
+    std::string logTag_; // spandsp may keep the pointer
     EventSink& events_;
     ModemListener& listener_;
     PseudoTerminal pty_;
