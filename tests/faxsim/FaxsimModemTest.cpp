@@ -169,6 +169,15 @@ TEST_F(FaxsimModem, IncomingCalls) {
     ASSERT_TRUE(WriteTestTiff(pages, {TestPage{}}));
     StartLine({"--ring-limit", "2", "--time-factor", "20"});
 
+    // Answering with nobody calling: off hook on a quiet line.
+    EXPECT_EQ(port_.Command("ATA", Ms(10000)), "CONNECT");
+    EXPECT_TRUE(sim_.Await("no-caller"));
+    ASSERT_TRUE(port_.SetSpeed(0));
+    EXPECT_TRUE(sim_.Await("call end"));
+    ASSERT_TRUE(port_.SetSpeed(115200));
+    port_.Write("AT\r");
+    ASSERT_TRUE(port_.WaitForLine("OK", Ms(5000)));
+
     sim_.Process().WriteLine("call");
     EXPECT_TRUE(sim_.Await("error call needs pages"));
     sim_.Process().WriteLine("call " + dir_.file("missing.tif"));
@@ -254,11 +263,8 @@ TEST_F(FaxsimModem, ComputerDropsDtrOrVanishes) {
     EXPECT_TRUE(sim_.Await("hangup dtr"));
     EXPECT_TRUE(sim_.Await("result error"));
     ASSERT_TRUE(port_.SetSpeed(115200));
-    port_.Pending().clear();
-    std::this_thread::sleep_for(Ms(200));
-    port_.Fill(Ms(100));
-    port_.Pending().clear();
-    EXPECT_EQ(port_.Command("AT"), "OK");
+    port_.Write("AT\r"); // whatever the modem said about the lost line, it still answers
+    EXPECT_TRUE(port_.WaitForLine("OK", Ms(5000)));
 
     DialAndReceiveFirstFrame();
     EXPECT_EQ(port_.Command("AT+FTH=3"), "CONNECT");
@@ -270,9 +276,8 @@ TEST_F(FaxsimModem, ComputerDropsDtrOrVanishes) {
     EXPECT_TRUE(sim_.Process().Running());
 
     ASSERT_TRUE(port_.Open(link_)); // the next program finds a working modem
-    port_.Fill(Ms(300));
-    port_.Pending().clear();
-    EXPECT_EQ(port_.Command("AT"), "OK");
+    port_.Write("AT\r");
+    EXPECT_TRUE(port_.WaitForLine("OK", Ms(5000)));
 }
 
 // quit, the end of standard input and SIGTERM all end the process with status 0 and leave
@@ -324,8 +329,20 @@ TEST_F(FaxsimModem, LinkPathSafety) {
     fs::create_symlink("/dev/pts/does-not-exist", stale);
     FaxsimProcess sim;
     ASSERT_TRUE(sim.Start({"--link", stale}));
-    EXPECT_NE(fs::read_symlink(stale).string(), "/dev/pts/does-not-exist");
+    const fs::path slave = fs::read_symlink(stale);
+    EXPECT_NE(slave.string(), "/dev/pts/does-not-exist");
+
+    // A second simulator on the same path leaves the running one alone.
+    qptest::ChildProcess second;
+    ASSERT_TRUE(second.Start({FaxsimProcess::Executable(), "--link", stale}));
+    EXPECT_EQ(second.Wait(Ms(5000)), std::optional<int>(1));
+    EXPECT_EQ(fs::read_symlink(stale), slave);
+    ComputerPort port;
+    ASSERT_TRUE(port.Open(stale));
+    EXPECT_EQ(port.Command("ATE0"), "ATE0");
     sim.Process().Stop();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(stale)));
+    EXPECT_FALSE(fs::exists(stale + ".lock"));
 
     const std::string regular = dir_.file("regular");
     std::ofstream(regular) << "keep me";

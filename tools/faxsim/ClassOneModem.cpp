@@ -213,9 +213,6 @@ void ClassOneModem::Handle(DteInput::Piece& piece) {
     case Type::Frame:
         Emit("frame tx " + FrameName(piece.frame) + " " + Hex(piece.frame));
         lastFrameWasDcs_ = piece.frame.size() >= 3 && (piece.frame[2] & 0xFE) == 0x82;
-        if (onFrameSent) {
-            onFrameSent(piece.frame);
-        }
         output_.FrameSent();
         ModemInput(piece.bytes);
         break;
@@ -240,7 +237,6 @@ void ClassOneModem::Handle(DteInput::Piece& piece) {
             if (piece.bytes != "\r") {
                 input_.DropRestOfLine();
             }
-            Emit("abort");
             listener_.OnHangUp(*this, "abort");
         } else {
             ModemInput(piece.bytes);

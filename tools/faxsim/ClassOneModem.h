@@ -81,8 +81,6 @@ public:
     void DamageNextReceivedData() { output_.GarbleNextData(); }
     // Asked when the computer starts sending a training check: true damages it.
     std::function<bool()> failTraining;
-    // Called with each HDLC frame the computer sends (without stuffing).
-    std::function<void(const std::vector<std::uint8_t>& frame)> onFrameSent;
 
     // True while the computer only waits for the modem (no data of its own is due).
     bool ComputerWaits() const { return output_.ComputerWaits(); }

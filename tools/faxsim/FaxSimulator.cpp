@@ -310,14 +310,16 @@ void FaxSimulator::OnAnswer(ClassOneModem& modem) {
     if (call_.phase == Phase::RingingIn && call_.callee == &modem) {
         Connect(true);
     } else if (call_.phase == Phase::RingingOut && call_.callee == &modem &&
-               call_.plan.outcome == DialOutcome::Answer) {
-        Connect(false);
-    } else if (call_.phase == Phase::Idle) {
+               call_.plan.outcome != DialOutcome::Busy) {
+        Connect(false); // the other computer answers, whatever the number rules say
+    } else {
         // Off hook on a quiet line: nobody is there.
         events_.Event("no-caller" + modem.Label());
-        call_ = Call{};
-        call_.callee = &modem;
-        call_.phase = Phase::Connected;
+        if (call_.phase == Phase::Idle) {
+            call_ = Call{};
+            call_.callee = &modem;
+            call_.phase = Phase::Connected;
+        }
         modem.IncomingAnswered();
     }
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -38,6 +39,18 @@ bool PseudoTerminal::Open(const std::string& linkPath, std::string* error) {
         Close();
         return false;
     };
+    lockPath_ = linkPath + ".lock";
+    lock_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock_ < 0) {
+        lockPath_.clear();
+        return fail(SystemError("cannot create " + linkPath + ".lock"));
+    }
+    if (::flock(lock_, LOCK_EX | LOCK_NB) != 0) {
+        ::close(lock_);
+        lock_ = -1;
+        lockPath_.clear(); // another simulator's
+        return fail(linkPath + " is in use by another simulator");
+    }
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ < 0) {
         return fail(SystemError("cannot create a pseudo-terminal"));
@@ -86,6 +99,12 @@ void PseudoTerminal::Close() {
         ::close(master_);
         master_ = -1;
     }
+    if (lock_ >= 0) {
+        ::unlink(lockPath_.c_str());
+        ::close(lock_);
+        lock_ = -1;
+    }
+    lockPath_.clear();
 }
 
 ssize_t PseudoTerminal::Read(char* buffer, std::size_t size) {

@@ -19,7 +19,9 @@ public:
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
     // Creates the pseudo-terminal and the symlink `linkPath` to its slave. A stale symlink
-    // at that path is replaced; any other file there is left alone and is an error.
+    // at that path is replaced; any other file there is left alone and is an error. A lock
+    // file beside the link ("PATH.lock", held while open) keeps a second simulator from
+    // taking over a link that is in use.
     bool Open(const std::string& linkPath, std::string* error);
     // Removes the symlink (when it still points to this slave) and closes everything.
     void Close();
@@ -40,6 +42,8 @@ private:
     int slave_ = -1;
     std::string slaveName_;
     std::string linkPath_;
+    int lock_ = -1;
+    std::string lockPath_;
 };
 
 } // namespace faxsim
