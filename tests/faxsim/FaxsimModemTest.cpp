@@ -102,24 +102,27 @@ TEST_F(FaxsimModem, CapabilityQueries) {
 // Busy on the first call and success on the redial; numbers that find no dial tone or
 // no answer; the answer comes only once the far end's frame is on the line.
 TEST_F(FaxsimModem, DialOutcomes) {
-    StartLine(
-        {"--busy", "1", "--number-rules", "*8=no-dialtone;*9=no-answer", "--time-factor", "20"});
+    const std::string received = dir_.file("received");
+    StartLine({"--busy", "1", "--number-rules", "*8=no-dialtone;*9=no-answer", "--time-factor",
+               "20", "--rx-dir", received});
     EXPECT_EQ(port_.Command("ATD5550100", Ms(5000)), "BUSY");
-    EXPECT_TRUE(sim_.Await("busy"));
+    EXPECT_TRUE(sim_.Await("result error busy"));
     EXPECT_EQ(port_.Command("ATDT5550128", Ms(5000)), "NO DIALTONE");
+    EXPECT_TRUE(sim_.Await("result error no-dialtone"));
     EXPECT_EQ(port_.Command("ATS7=5"), "OK");
     EXPECT_EQ(port_.Command("ATD5550129", Ms(5000)), "NO ANSWER");
     EXPECT_TRUE(sim_.Await("ringback 1"));
-    EXPECT_TRUE(sim_.Await("no-answer"));
+    EXPECT_TRUE(sim_.Await("result error no-answer"));
     EXPECT_EQ(port_.Command("ATS7=60"), "OK");
     DialAndReceiveFirstFrame("5550100"); // the redial gets through
-    EXPECT_TRUE(sim_.Await("connect"));
+    EXPECT_TRUE(sim_.Await("connect outgoing"));
     EXPECT_EQ(port_.Command("ATH"), "OK");
     EXPECT_TRUE(sim_.Await("hangup computer"));
     const auto result = sim_.Await("result ");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->rfind("result error ", 0), 0u) << *result;
     EXPECT_TRUE(sim_.Await("call end"));
+    EXPECT_TRUE(fs::is_empty(received)); // a call without pages leaves no file
 }
 
 // The time factor shortens what the computer only waits for (ringing, here 4 rings set
@@ -227,8 +230,9 @@ TEST_F(FaxsimModem, RefusedFrameAndAbortedDial) {
     port_.Write("\r");
     EXPECT_EQ(port_.Line(Ms(5000)), "NO CARRIER");
     EXPECT_TRUE(sim_.Await("hangup abort"));
+    EXPECT_TRUE(sim_.Await("result error aborted"));
     sim_.Drain(Ms(1500)); // past the time the far end would have answered
-    EXPECT_EQ(sim_.Count("connect"), 1) << sim_.Transcript();
+    EXPECT_EQ(sim_.Count("connect outgoing"), 1) << sim_.Transcript();
     EXPECT_EQ(port_.Command("AT"), "OK");
 }
 
@@ -259,7 +263,7 @@ TEST_F(FaxsimModem, ComputerDropsDtrOrVanishes) {
     StartLine({"--time-factor", "10", "--dte-timeout", "2"});
     DialAndReceiveFirstFrame();
     ASSERT_TRUE(port_.SetSpeed(0));
-    EXPECT_TRUE(sim_.Await("dtr-drop"));
+    EXPECT_TRUE(sim_.Await("dtr off"));
     EXPECT_TRUE(sim_.Await("hangup dtr"));
     EXPECT_TRUE(sim_.Await("result error"));
     ASSERT_TRUE(port_.SetSpeed(115200));

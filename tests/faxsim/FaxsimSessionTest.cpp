@@ -4,6 +4,7 @@
 // full T.30 procedures are the fax engine's; these scripts only go as far as needed to
 // show that the simulated line carries them.
 #include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -132,10 +133,10 @@ protected:
 // check the line damages (FTT) and a clean one (CFR), one page, and the far end hanging
 // up with DCN instead of answering MPS. The page the far end stored equals ours.
 TEST_F(FaxsimSession, SendWithFailedTrainingAndFarEndHangUp) {
-    const std::string rx = dir_.file("rx.tif");
+    const std::string rxDir = dir_.file("received");
     const std::string page = dir_.file("page.tif");
     ASSERT_TRUE(WriteTestTiff(page, {TestPage{40, false, false, 5}}));
-    StartLine({"--ftt", "1", "--dcn-after-page", "1", "--rx-tiff", rx, "--remote-id", "FAR END",
+    StartLine({"--ftt", "1", "--dcn-after-page", "1", "--rx-dir", rxDir, "--remote-id", "FAR END",
                "--time-factor", "10"});
 
     ASSERT_EQ(port_.Command("ATD5550199", Ms(20000)), "CONNECT");
@@ -176,10 +177,21 @@ TEST_F(FaxsimSession, SendWithFailedTrainingAndFarEndHangUp) {
     EXPECT_EQ(Fcf(afterPage[0]), kDcn); // not MCF
     EXPECT_EQ(port_.Command("ATH"), "OK");
 
+    const auto stats = sim_.Await("far stats ");
+    ASSERT_TRUE(stats);
     EXPECT_TRUE(sim_.Await("result error"));
     EXPECT_TRUE(sim_.Saw("far page 1 rows=40 bad=0 rate=9600 resolution=normal post=MPS"))
-        << (sim_.Saw("x"), sim_.Transcript());
+        << sim_.Transcript();
     EXPECT_TRUE(sim_.Saw("far dcn after-page=1"));
+    // One file per call in the folder, named by date, time and call number.
+    const auto at = stats->find(" rx-tiff=");
+    ASSERT_NE(at, std::string::npos) << *stats;
+    const std::string rx = stats->substr(at + 9);
+    EXPECT_EQ(std::filesystem::path(rx).parent_path(), std::filesystem::path(rxDir));
+    const std::string name = std::filesystem::path(rx).filename().string();
+    EXPECT_EQ(name.size(), std::string("rx-20240101-120000-001.tif").size()) << name;
+    EXPECT_EQ(name.rfind("rx-", 0), 0u) << name;
+    EXPECT_NE(name.find("-001.tif"), std::string::npos) << name;
     EXPECT_EQ(ReadRows(rx, 1), ReadRows(page, 1));
 }
 

@@ -341,11 +341,14 @@ void ClassOneModem::WatchDtr() {
     }
     dtrCheckCountdown_ = 4;
     const bool low = pty_.SpeedIsZero();
-    if (low && !dtrLow_) {
-        Emit("dtr-drop");
+    if (low != dtrLow_) {
+        Emit(low ? "dtr off" : "dtr on");
+    }
+    const bool dropped = low && !dtrLow_;
+    dtrLow_ = low;
+    if (dropped) {
         listener_.OnHangUp(*this, "dtr");
     }
-    dtrLow_ = low;
 }
 
 void ClassOneModem::WatchStall(std::chrono::steady_clock::time_point now) {

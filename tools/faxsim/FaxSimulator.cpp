@@ -197,16 +197,16 @@ bool FaxSimulator::HandleCommand(const std::string& text) {
     if (word == "quit") {
         return false;
     }
-    if (word == "call") {
+    if (word == "call" || word == "ring") {
         if (options_.TwoModems()) {
             events_.Event("error call needs the far-end fax terminal (no --link2)");
         } else {
-            StartIncomingCall(rest);
+            StartIncomingCall(word == "call" ? rest : "");
         }
     } else if (word == "hangup") {
         if (call_.phase == Phase::RingingIn) {
             events_.Event("hangup far");
-            EndCall();
+            GiveUpRinging();
         } else if (call_.phase == Phase::Connected || call_.phase == Phase::Dropping) {
             if (farEnd_) {
                 farEnd_->Terminate();
@@ -283,7 +283,7 @@ bool FaxSimulator::TakeTrainingFailure() {
 void FaxSimulator::OnDial(ClassOneModem& modem, const std::string& number) {
     events_.Event("dial " + number + modem.Label());
     if (call_.phase != Phase::Idle) {
-        events_.Event("busy" + modem.Label());
+        DialFailed(modem, "busy");
         modem.Busy();
         return;
     }
@@ -339,13 +339,16 @@ void FaxSimulator::OnHangUp(ClassOneModem& modem, const std::string& reason) {
     if (reason != "computer") {
         modem.LineDropped(); // ATH has put the modem on hook itself
     }
+    const bool connected = call_.phase == Phase::Connected || call_.phase == Phase::Dropping;
+    if (!connected && call_.caller == &modem) {
+        events_.Event("result error aborted" + modem.Label()); // while dialling
+    }
     if (call_.caller == &modem) {
         call_.caller = nullptr;
     }
     if (call_.callee == &modem) {
         call_.callee = nullptr;
     }
-    const bool connected = call_.phase == Phase::Connected || call_.phase == Phase::Dropping;
     if (connected && (call_.caller || call_.callee)) {
         // The other computer's modem notices shortly after.
         call_.phase = Phase::Dropping;
@@ -409,7 +412,7 @@ void FaxSimulator::AdvanceCall() {
             break;
         }
         if (call_.plan.outcome == DialOutcome::NoDialtone) {
-            events_.Event("no-dialtone" + call_.caller->Label());
+            DialFailed(*call_.caller, "no-dialtone");
             call_.caller->NoDialtone();
             EndCall();
             break;
@@ -423,10 +426,7 @@ void FaxSimulator::AdvanceCall() {
     case Phase::RingingIn:
         if (samples_ >= call_.nextRingAt) {
             if (call_.rings >= options_.exchange.ringLimit) {
-                events_.Event("unanswered rings=" + std::to_string(call_.rings));
-                events_.Event("result error " + std::to_string(T30_ERR_T0_EXPIRED) + " " +
-                              t30_completion_code_to_str(T30_ERR_T0_EXPIRED));
-                EndCall();
+                GiveUpRinging();
                 break;
             }
             ++call_.rings;
@@ -453,14 +453,14 @@ void FaxSimulator::AdvanceRingingOut() {
     ClassOneModem* caller = call_.caller;
     if (call_.plan.outcome == DialOutcome::Busy) {
         if (samples_ >= call_.answerAt) {
-            events_.Event("busy" + caller->Label());
+            DialFailed(*caller, "busy");
             caller->Busy();
             EndCall();
         }
         return;
     }
     if (samples_ >= call_.giveUpAt) {
-        events_.Event("no-answer" + caller->Label());
+        DialFailed(*caller, "no-answer");
         caller->NoAnswer();
         EndCall();
         return;
@@ -485,11 +485,13 @@ void FaxSimulator::Connect(bool farEndCalls) {
     toModem_->Clear();
     toFar_->Clear();
     trainingFailuresLeft_ = options_.farEnd.failTraining;
+    ++callNumber_;
     if (options_.TwoModems()) {
+        events_.Event("connect outgoing" + call_.caller->Label());
+        events_.Event("connect incoming" + call_.callee->Label());
         call_.caller->OutgoingAnswered();
         call_.callee->IncomingAnswered();
         call_.phase = Phase::Connected;
-        events_.Event("connect");
         return;
     }
     ClassOneModem& modem = *modems_.front();
@@ -498,7 +500,7 @@ void FaxSimulator::Connect(bool farEndCalls) {
     if (!farEndCalls) {
         file = ReceiveFileName(&temporary);
     }
-    events_.Event("connect");
+    events_.Event(farEndCalls ? "connect incoming" : "connect outgoing");
     farEnd_ = std::make_unique<FarEndTerminal>(options_.farEnd, farEndCalls, file, temporary,
                                                events_, options_.verbose);
     farEnd_->onDcsSent = [this] {
@@ -586,6 +588,18 @@ void FaxSimulator::DropLine(const std::string& who) {
     EndCall();
 }
 
+void FaxSimulator::DialFailed(ClassOneModem& modem, const std::string& outcome) {
+    events_.Event(outcome + modem.Label());
+    events_.Event("result error " + outcome + modem.Label());
+}
+
+void FaxSimulator::GiveUpRinging() {
+    events_.Event("unanswered rings=" + std::to_string(call_.rings));
+    events_.Event("result error " + std::to_string(T30_ERR_T0_EXPIRED) + " " +
+                  t30_completion_code_to_str(T30_ERR_T0_EXPIRED));
+    EndCall();
+}
+
 void FaxSimulator::EndCall() {
     farEnd_.reset(); // a terminal still running reports its result now
     if (call_.txFileTemporary) {
@@ -599,7 +613,7 @@ void FaxSimulator::EndCall() {
     }
 }
 
-std::string FaxSimulator::ReceiveFileName(bool* temporary) const {
+std::string FaxSimulator::ReceiveFileName(bool* temporary) {
     *temporary = false;
     if (!options_.farEnd.rxTiff.empty()) {
         return options_.farEnd.rxTiff;
@@ -614,9 +628,12 @@ std::string FaxSimulator::ReceiveFileName(bool* temporary) const {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     const std::filesystem::path dir = options_.farEnd.rxDir;
-    std::filesystem::path path = dir / (std::string(stamp) + ".tif");
+    char name[64];
+    std::snprintf(name, sizeof name, "rx-%s-%03d.tif", stamp, callNumber_);
+    std::filesystem::path path = dir / name;
     for (int n = 2; std::filesystem::exists(path); ++n) {
-        path = dir / (std::string(stamp) + "-" + std::to_string(n) + ".tif");
+        std::snprintf(name, sizeof name, "rx-%s-%03d-%d.tif", stamp, callNumber_, n);
+        path = dir / name;
     }
     return path.string();
 }

@@ -83,7 +83,9 @@ private:
     void ExchangeAudio();
     void EndCall();
     void DropLine(const std::string& who);
-    std::string ReceiveFileName(bool* temporary) const;
+    void DialFailed(ClassOneModem& modem, const std::string& outcome);
+    void GiveUpRinging();
+    std::string ReceiveFileName(bool* temporary);
     std::int64_t Seconds(double seconds) const;
     bool TakeTrainingFailure();
     void ReadCommands(int fd);
@@ -96,6 +98,7 @@ private:
     std::unique_ptr<LinePath> toFar_;   // modem 1 towards the far end (or modem 2)
     Call call_;
     int busyLeft_ = 0;
+    int callNumber_ = 0; // connected calls so far, for the names of received files
     int trainingFailuresLeft_ = 0;
     std::int64_t samples_ = 0;
     bool running_ = false;
