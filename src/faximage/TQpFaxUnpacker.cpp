@@ -49,6 +49,9 @@ void TQpFaxUnpacker::SetInFileName(const QString& fileName) {
         return;
     }
     inFileName_ = fileName;
+    if (engine_) {
+        engine_->CloseFile();
+    }
     const QFileInfo info(fileName);
     const QString suffix = info.suffix();
     outFileName_ = suffix.isEmpty() ? fileName : fileName.left(fileName.size() - suffix.size() - 1);
@@ -58,15 +61,19 @@ std::string TQpFaxUnpacker::FileName() const {
     return inFileName_.toStdString();
 }
 
+// Sets the engine up from the properties. The engine itself lives on between operations,
+// so the file it keeps open and the page headers found in it serve the next page too.
 void TQpFaxUnpacker::PrepareEngine() {
-    engine_ = std::make_unique<FaxUnpackerEngine>();
-    engine_->SetStatus([this](const std::string& fileName, unsigned page, std::uint32_t total,
-                              std::uint32_t done) {
-        if (OnStatus) {
-            OnStatus(this, QString::fromStdString(fileName), page, done, total);
-        }
-    });
-    engine_->SetYieldHandler([] { QCoreApplication::processEvents(); });
+    if (!engine_) {
+        engine_ = std::make_unique<FaxUnpackerEngine>();
+        engine_->SetStatus([this](const std::string& fileName, unsigned page, std::uint32_t total,
+                                  std::uint32_t done) {
+            if (OnStatus) {
+                OnStatus(this, QString::fromStdString(fileName), page, done, total);
+            }
+        });
+        engine_->SetYieldHandler([] { QCoreApplication::processEvents(); });
+    }
     engine_->SetFlags(0);
     engine_->SetYield(options_ & uoYield);
     if (autoScaleMode_ == asDoubleHeight) {
@@ -74,10 +81,12 @@ void TQpFaxUnpacker::PrepareEngine() {
     } else if (autoScaleMode_ == asHalfWidth) {
         engine_->SetHalfWidth(true);
     }
+    engine_->SetWhitespaceCompression(0, 0);
     if (whitespaceCompression_) {
         qpfax::RaiseFaxImageError(
             engine_->SetWhitespaceCompression(whitespaceFrom_, whitespaceTo_));
     }
+    engine_->SetScaling(1, 1, 1, 1);
     if (scaling_) {
         engine_->SetScaling(horizMult_, horizDiv_, vertMult_, vertDiv_);
     }
@@ -93,14 +102,14 @@ int TQpFaxUnpacker::PageCount() {
 bool TQpFaxUnpacker::FirstPageIsFine() {
     PrepareEngine();
     ApfPageHeader header;
-    qpfax::RaiseFaxImageError(FaxUnpackerEngine::ReadPageHeader(FileName(), 1, header));
+    qpfax::RaiseFaxImageError(engine_->PageHeader(FileName(), 1, header));
     return header.IsFine();
 }
 
 bool TQpFaxUnpacker::FirstPageIsWide() {
     PrepareEngine();
     ApfPageHeader header;
-    qpfax::RaiseFaxImageError(FaxUnpackerEngine::ReadPageHeader(FileName(), 1, header));
+    qpfax::RaiseFaxImageError(engine_->PageHeader(FileName(), 1, header));
     return header.IsWide();
 }
 

@@ -190,6 +190,54 @@ TEST(TQpFaxUnpacker, PicturesFromQImageAndBack) {
     EXPECT_EQ(CodeOf<qpfax::EInOutError>([&] { unpacker.PageCount(); }), -2);
 }
 
+TEST(TQpFaxUnpacker, SettingsOfEachCallWhileTheFileStaysOpen) {
+    // The unpacker keeps its file open from page to page (each page header read once),
+    // but every call still takes the properties as they are then: scaling and blank-line
+    // compression switched off again are off, and a file rewritten on disk is read anew.
+    qptest::ScratchDir dir;
+    auto page = [](int blankLines) {
+        T4Stream stream;
+        stream.Line({100, 10, 1618});
+        for (int line = 0; line < blankLines; ++line) {
+            stream.Line({1728});
+        }
+        return stream.Line({100, 10, 1618}).Eol().Eol().Eol().Data();
+    };
+    std::vector<ApfPage> pages;
+    for (int number = 0; number < 6; ++number) {
+        pages.push_back({1, page(20 + number)});
+    }
+    WriteFile(dir.file("six.apf"), MakeApf(pages));
+    TQpFaxUnpacker unpacker;
+    unpacker.SetInFileName(QString::fromStdString(dir.file("six.apf")));
+    for (int number = 1; number <= 6; ++number) {
+        EXPECT_EQ(unpacker.DecodePageToBitmap(number).height(), 2 + 20 + number - 1);
+    }
+    ASSERT_NE(unpacker.Engine(), nullptr);
+    EXPECT_EQ(unpacker.Engine()->PageHeaderReads(), 6u);
+
+    unpacker.SetScaling(true);
+    unpacker.SetHorizDiv(2);
+    unpacker.SetWhitespaceCompression(true);
+    unpacker.SetWhitespaceFrom(10);
+    unpacker.SetWhitespaceTo(1);
+    const QImage squeezed = unpacker.DecodePageToBitmap(3);
+    EXPECT_EQ(squeezed.width(), 112 / 2);
+    EXPECT_EQ(squeezed.height(), 3);
+    unpacker.SetScaling(false);
+    unpacker.SetWhitespaceCompression(false);
+    const QImage plain = unpacker.DecodePageToBitmap(3);
+    EXPECT_EQ(plain.width(), 112);
+    EXPECT_EQ(plain.height(), 24);
+    EXPECT_EQ(unpacker.Engine()->PageHeaderReads(), 6u);
+
+    pages.resize(2);
+    WriteFile(dir.file("six.apf"), MakeApf(pages));
+    EXPECT_EQ(unpacker.PageCount(), 2);
+    EXPECT_EQ(CodeOf<qpfax::EFaxBadFormat>([&] { unpacker.DecodePageToBitmap(3); }), -8001);
+    EXPECT_EQ(unpacker.DecodePageToBitmap(2).height(), 23);
+}
+
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -2,10 +2,13 @@
 // pictures and scaling, and what damaged files give.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "FaxTestSupport.h"
 #include "TestPaths.h"
 #include "faximage/core/ApfReader.h"
 #include "faximage/core/FaxImageResult.h"
+#include "faximage/core/LittleEndian.h"
 
 using namespace faxtest;
 
@@ -261,4 +264,92 @@ TEST(FaxUnpacker, RawPagesDecodeAlikeHoweverTheyAreSplit) {
     const auto framed = DecodeLines(apf, 2);
     ASSERT_EQ(raw.lines.size(), 900u);
     EXPECT_EQ(raw.lines, framed.lines);
+}
+
+TEST(FaxUnpacker, LineRecordPagesEndAtTheirImageLength) {
+    // A page of line records without an end-of-page record ends at its image length: it
+    // must not read on into the next page's header and lines. An image length of 0 is an
+    // empty page; a record running past the image length is cut there.
+    qptest::ScratchDir dir;
+    auto records = [](int lines, bool endOfPage) {
+        std::vector<Bytes> chunks;
+        for (int line = 0; line < lines; ++line) {
+            chunks.push_back(T4Stream().Line(TextRuns(8 + line)).PadToByte().Data());
+        }
+        // An EOL closes the last line; three make the end-of-page sequence.
+        chunks.push_back(endOfPage ? T4Stream().Eol().Eol().Eol().PadToByte().Data()
+                                   : T4Stream().Eol().PadToByte().Data());
+        return Records(chunks);
+    };
+    const Bytes unended = records(2, false);
+    const Bytes next = records(3, true);
+    Bytes file = MakeApf({{kFine | kRecords, unended},
+                          {kFine | kRecords, {}},
+                          {kFine | kRecords, next},
+                          {kFine | kRecords, unended}});
+    WriteFile(dir.file("unended.apf"), file);
+    const auto first = DecodeLines(dir.file("unended.apf"), 1);
+    EXPECT_EQ(first.result, 0);
+    EXPECT_EQ(first.lines.size(), 2u);
+    const auto empty = DecodeLines(dir.file("unended.apf"), 2);
+    EXPECT_EQ(empty.result, 0);
+    EXPECT_TRUE(empty.lines.empty());
+    EXPECT_EQ(DecodeLines(dir.file("unended.apf"), 3).lines.size(), 3u);
+    EXPECT_EQ(DecodeLines(dir.file("unended.apf"), 4).lines.size(), 2u) << "the last page";
+
+    // Page 1 claims only its first record and half of the second: the second line is cut
+    // short and dropped, and nothing of page 2 is read.
+    const std::size_t firstRecord = 2 + unended[0];
+    Bytes cut = file;
+    le::Put32(cut.data() + 64, static_cast<std::uint32_t>(firstRecord + 6));
+    cut.erase(cut.begin() + 64 + 16 + static_cast<long>(firstRecord + 6),
+              cut.begin() + 64 + 16 + static_cast<long>(unended.size()));
+    WriteFile(dir.file("cut.apf"), cut);
+    const auto shortened = DecodeLines(dir.file("cut.apf"), 1);
+    EXPECT_EQ(shortened.result, 0);
+    EXPECT_EQ(shortened.lines.size(), 1u);
+    EXPECT_EQ(DecodeLines(dir.file("cut.apf"), 3).lines.size(), 3u);
+}
+
+TEST(FaxUnpacker, PageHeadersAreWalkedOnceForAllPages) {
+    // Asking an engine for every page of a file, forwards and backwards, reads each page
+    // header from the file once; a file changed on disk is read afresh.
+    qptest::ScratchDir dir;
+    std::vector<ApfPage> pages;
+    for (int page = 0; page < 300; ++page) {
+        T4Stream stream;
+        for (int line = 0; line <= page % 3; ++line) {
+            stream.Line(TextRuns(1 + page % 50));
+        }
+        pages.push_back({kFine, EndOfPage(stream).Data()});
+    }
+    const std::string apf = WriteApf(dir, "many.apf", pages);
+    FaxUnpackerEngine engine;
+    unsigned lines = 0;
+    engine.SetOutputLine(
+        [&](FaxUnpackerEngine::LineKind kind, const std::uint8_t*, unsigned, unsigned) {
+            lines += kind == FaxUnpackerEngine::LineKind::Line ? 1 : 0;
+            return 0;
+        });
+    for (unsigned page = 1; page <= 300; ++page) {
+        lines = 0;
+        ASSERT_EQ(engine.UnpackPage(apf, page), 0);
+        ASSERT_EQ(lines, 1 + (page - 1) % 3) << "page " << page;
+    }
+    for (unsigned page = 300; page >= 1; --page) {
+        ApfPageHeader header;
+        ASSERT_EQ(engine.PageHeader(apf, page, header), 0);
+        ASSERT_EQ(header.imageLength, pages[page - 1].data.size());
+    }
+    EXPECT_EQ(engine.PageHeaderReads(), 300u);
+
+    // Rewritten with one page fewer: the engine notices and walks the new file.
+    pages.pop_back();
+    WriteApf(dir, "many.apf", pages);
+    ApfPageHeader header;
+    EXPECT_EQ(engine.PageHeader(apf, 300, header), faxresult::NotApfFile);
+    EXPECT_EQ(engine.PageHeader(apf, 299, header), 0);
+    EXPECT_EQ(engine.PageHeaderReads(), 299u);
+    std::filesystem::remove(apf);
+    EXPECT_EQ(engine.UnpackPage(apf, 1), faxresult::FileNotFound);
 }

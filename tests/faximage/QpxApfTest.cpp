@@ -2,6 +2,9 @@
 // libtiff's tools and netpbm read back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "FaxTestSupport.h"
 #include "TestPaths.h"
 
@@ -75,6 +78,50 @@ TEST(QpxApf, ConvertInfoRenderAndTiff) {
     EXPECT_EQ(tiffPage2.Width(), 1728);
     EXPECT_EQ(tiffPage2.Height(), 32);
     EXPECT_EQ(BlackPixels(tiffPage2), BlackPixels(page2));
+}
+
+TEST(QpxApf, ManyEmptyPages) {
+    // A header claiming thousands of empty pages of line records without end-of-page
+    // records: every page is listed and exported as one blank row, none reads into the
+    // next; a TIFF that cannot be written leaves no file behind.
+    qptest::ScratchDir dir;
+    std::vector<ApfPage> pages(3000, ApfPage{5, {}});
+    WriteFile(dir.file("empty.apf"), MakeApf(pages));
+    std::string info;
+    ASSERT_EQ(Shell(Qpx() + " apf info " + dir.file("empty.apf"), &info), 0) << info;
+    EXPECT_NE(info.find("pages: 3000"), std::string::npos);
+    EXPECT_NE(info.find("page 3000: flags 5 (fine, normal (1728), line records), image length 0, "
+                        "lines 0\n"),
+              std::string::npos);
+    EXPECT_EQ(std::count(info.begin(), info.end(), '\n'), 6 + 3000);
+
+    const std::string tif = dir.file("empty.tif");
+    std::string output;
+    ASSERT_EQ(Shell(Qpx() + " apf totiff " + dir.file("empty.apf") + " -o " + tif, &output), 0);
+    EXPECT_NE(output.find("3000 page(s) written"), std::string::npos) << output;
+    std::string tiffInfo;
+    ASSERT_EQ(Shell("tiffinfo " + tif + " 2>&1", &tiffInfo), 0);
+    std::size_t directories = 0;
+    for (std::size_t at = tiffInfo.find("Image Length: 1\n"); at != std::string::npos;
+         at = tiffInfo.find("Image Length: 1\n", at + 1)) {
+        ++directories;
+    }
+    EXPECT_EQ(directories, 3000u);
+
+    const std::string unwritable = dir.file("missing-folder") + "/x.tif";
+    output.clear();
+    EXPECT_EQ(Shell(Qpx() + " apf totiff " + dir.file("empty.apf") + " -o " + unwritable, &output),
+              1);
+    EXPECT_NE(output.find("cannot create"), std::string::npos) << output;
+    Bytes broken = MakeApf({{5, {}}, {4, Records({Bytes(10, 0)})}});
+    broken.resize(broken.size() - 4); // the second page ends inside its record
+    WriteFile(dir.file("broken.apf"), broken);
+    output.clear();
+    EXPECT_EQ(Shell(Qpx() + " apf totiff " + dir.file("broken.apf") + " -o " + dir.file("b.tif"),
+                    &output),
+              1);
+    EXPECT_NE(output.find("Attempt to read beyond end of file"), std::string::npos) << output;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("b.tif"))) << "no half-written TIFF";
 }
 
 TEST(QpxApf, BadInputGivesItsMessage) {

@@ -4,6 +4,7 @@
 #include "FaxTestFiles.h"
 #include "TestPaths.h"
 
+#include "faximage/TQpFaxUnpacker.h"
 #include "faximage/core/ApfFileHeader.h"
 #include "faximage/viewer/FaxPrintLayout.h"
 #include "faximage/viewer/FaxPrintTags.h"
@@ -18,6 +19,7 @@
 #include <fstream>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPageLayout>
 #include <QPrinter>
@@ -54,6 +56,103 @@ void UsePdf(TQpFaxPrinter& printer, const QString& pdf, double width, double hei
                                      QMarginsF(0, 0, 0, 0)));
 }
 
+// A picture whose 1 bits are black: whether pixel (x, y) is black, white outside.
+bool BlackAt(const QImage& picture, int x, int y) {
+    if (x < 0 || y < 0 || x >= picture.width() || y >= picture.height()) {
+        return false;
+    }
+    return picture.constScanLine(y)[x >> 3] & (0x80 >> (x & 7));
+}
+
+// How a rendering of printer dots compares with a fax picture drawn into `target`.
+struct RenderComparison {
+    int compared = 0; // rendered pixels inside the target
+    int grey = 0;     // pixels neither black nor white
+    int wrong = 0;    // pixels whose colour no nearby picture pixel has
+};
+
+// Compares `rendered`, which shows the dots from `origin` on at `factor` pixels per dot,
+// with `picture` (1 = black) scaled into the dot rectangle `target` by taking for every
+// pixel the picture pixel under its centre. Where a pixel centre lies within one pixel of
+// the edge between two picture pixels, either of them may give its colour.
+RenderComparison CompareWithPicture(const QImage& rendered, QPoint origin, int factor,
+                                    const QImage& picture, const QRect& target) {
+    RenderComparison result;
+    const double stepX = double(picture.width()) / target.width() / factor;
+    const double stepY = double(picture.height()) / target.height() / factor;
+    for (int py = 0; py < rendered.height(); ++py) {
+        const double dotY = origin.y() + (py + 0.5) / factor;
+        const double sy = (dotY - target.top()) * picture.height() / target.height();
+        for (int px = 0; px < rendered.width(); ++px) {
+            const double dotX = origin.x() + (px + 0.5) / factor;
+            const double sx = (dotX - target.left()) * picture.width() / target.width();
+            if (sx < 0 || sy < 0 || sx >= picture.width() || sy >= picture.height()) {
+                continue;
+            }
+            ++result.compared;
+            const int grey = qGray(rendered.pixel(px, py));
+            result.grey += grey != 0 && grey != 255 ? 1 : 0;
+            const bool black = grey < 128;
+            const int x = int(sx);
+            const int y = int(sy);
+            if (black == BlackAt(picture, x, y)) {
+                continue;
+            }
+            const int dx = sx - x < stepX ? -1 : (sx - x > 1 - stepX ? 1 : 0);
+            const int dy = sy - y < stepY ? -1 : (sy - y > 1 - stepY ? 1 : 0);
+            const bool nearEdge = (dx != 0 && black == BlackAt(picture, x + dx, y)) ||
+                                  (dy != 0 && black == BlackAt(picture, x, y + dy)) ||
+                                  (dx != 0 && dy != 0 && black == BlackAt(picture, x + dx, y + dy));
+            result.wrong += nearEdge ? 0 : 1;
+        }
+    }
+    return result;
+}
+
+// The images of a PDF file as "pdfimages -list" shows them: one row of columns each.
+QList<QStringList> PdfImageList(const QString& pdf) {
+    std::string output;
+    qptest::RunCommand(QStringLiteral("pdfimages -list '%1'").arg(pdf).toStdString(), &output);
+    QList<QStringList> rows;
+    const QStringList lines = QString::fromStdString(output).split(QLatin1Char('\n'));
+    for (const QString& line : lines.mid(2)) {
+        const QStringList columns = line.simplified().split(QLatin1Char(' '));
+        if (columns.size() >= 10) {
+            rows.append(columns);
+        }
+    }
+    return rows;
+}
+
+// Sets up the fax printer's own device (HighResolution) to write a PDF of `width` x
+// `height` inches without margins.
+void UsePdfAtPrinterResolution(TQpFaxPrinter& printer, const QString& pdf, double width,
+                               double height) {
+    QPrinter& device = printer.Printer();
+    device.setOutputFormat(QPrinter::PdfFormat);
+    device.setOutputFileName(pdf);
+    device.setPageLayout(QPageLayout(QPageSize(QSizeF(width, height), QPageSize::Inch),
+                                     QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+}
+
+// A fax page of 1728 x `height` pixels with ink only in its top left 160 x 120 pixels:
+// dots, bars and blocks of one to seven pixels, different for every seed.
+QImage SmallDetailedPage(int seed, int height = 120) {
+    QImage page(1728, height, QImage::Format_Mono);
+    page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    page.fill(0);
+    unsigned state = static_cast<unsigned>(seed) * 2654435761u + 7;
+    auto next = [&state](int range) {
+        state = state * 1103515245u + 12345u;
+        return static_cast<int>((state >> 16) % static_cast<unsigned>(range));
+    };
+    for (int block = 0; block < 220; ++block) {
+        faxtest::FillBlack(page, QRect(next(154), next(114), 1 + next(7), 1 + next(7)));
+    }
+    faxtest::FillBlack(page, QRect(159, 119, 1, 1)); // the picture's far corner
+    return page;
+}
+
 } // namespace
 
 class TQpFaxPrinterTest final : public QObject {
@@ -73,11 +172,14 @@ private slots:
     void abortStopsBeforeNextPage();
     void decodingErrorIsLoggedAndThrown();
     void qpxPrintCommand();
+    void pagesGoToThePrinterAsLosslessBitmaps();
+    void printedPagesStaySharpAtEveryScale();
 
 private:
     QImage Render(const QString& pdf, int page, int dpi = 50);
     int PdfPages(const QString& pdf);
     QString PdfText(const QString& pdf);
+    QImage RenderDots(const QString& pdf, int page, const QRect& dots, int factor);
 
     std::unique_ptr<qptest::ScratchDir> scratch_;
     QString fivePages_;
@@ -497,6 +599,144 @@ void TQpFaxPrinterTest::qpxPrintCommand() {
                                 &output),
              1);
     QCOMPARE(qptest::RunCommand(qpx + " apf print --pages x"), 2);
+}
+
+QImage TQpFaxPrinterTest::RenderDots(const QString& pdf, int page, const QRect& dots, int factor) {
+    const QString prefix = pdf + QStringLiteral("-dots%1").arg(page);
+    const int dpi = 1200 * factor;
+    const int status = qptest::RunCommand(
+        QStringLiteral("pdftoppm -gray -r %1 -f %2 -l %2 -x %3 -y %4 -W %5 -H %6 -singlefile "
+                       "'%7' '%8'")
+            .arg(dpi)
+            .arg(page)
+            .arg(dots.left() * factor)
+            .arg(dots.top() * factor)
+            .arg(dots.width() * factor)
+            .arg(dots.height() * factor)
+            .arg(pdf, prefix)
+            .toStdString());
+    return status == 0 ? QImage(prefix + QStringLiteral(".pgm")) : QImage();
+}
+
+// A five-page text fax printed to PDF: every page is a one-bit image stored losslessly
+// (not a JPEG), the page exactly as decoded, and the file stays under 100 KB a page.
+void TQpFaxPrinterTest::pagesGoToThePrinterAsLosslessBitmaps() {
+    const QString apf = QString::fromStdString(scratch_->file("TEXT5.APF"));
+    QList<QImage> pages;
+    for (int seed = 1; seed <= 5; ++seed) {
+        pages.append(faxtest::TextLikePage(seed, 1100));
+    }
+    QVERIFY(faxtest::WriteApf(apf, pages, false));
+    TQpFaxPrinter printer;
+    const QString pdf = QString::fromStdString(scratch_->file("text5.pdf"));
+    printer.Printer().setOutputFormat(QPrinter::PdfFormat);
+    printer.Printer().setOutputFileName(pdf);
+    QCOMPARE(printer.Printer().resolution(), 1200);
+    printer.SetFileName(apf);
+    printer.PrintPages();
+    QCOMPARE(PdfPages(pdf), 5);
+    QVERIFY2(QFileInfo(pdf).size() < 5 * 100 * 1024,
+             qPrintable(QString::number(QFileInfo(pdf).size())));
+
+    const QList<QStringList> images = PdfImageList(pdf);
+    QCOMPARE(images.size(), 5);
+    for (int index = 0; index < 5; ++index) {
+        const QStringList& row = images[index];
+        const QString what = row.join(QLatin1Char(' '));
+        QCOMPARE(row[0].toInt(), index + 1);
+        QVERIFY2(row[5] == QStringLiteral("gray") && row[7] == QStringLiteral("1"),
+                 qPrintable(what));
+        QVERIFY2(row[8] != QStringLiteral("jpeg") && row[8] != QStringLiteral("jpx"),
+                 qPrintable(what));
+        QVERIFY2(row[9] == QStringLiteral("no"), qPrintable(what)); // no smoothing asked for
+
+        // The stored bitmap is the decoded page, pixel for pixel (a standard page, rows
+        // doubled).
+        const QImage page = printer.Unpacker().DecodePageToBitmap(index + 1);
+        QCOMPARE(QSize(row[3].toInt(), row[4].toInt()), page.size());
+        const QString prefix = pdf + QStringLiteral("-image%1").arg(index + 1);
+        QCOMPARE(qptest::RunCommand(QStringLiteral("pdfimages -f %1 -l %1 '%2' '%3'")
+                                        .arg(index + 1)
+                                        .arg(pdf, prefix)
+                                        .toStdString()),
+                 0);
+        const QImage stored(prefix + QStringLiteral("-000.pbm"));
+        QCOMPARE(stored.size(), page.size());
+        int different = 0;
+        for (int y = 0; y < page.height(); ++y) {
+            for (int x = 0; x < page.width(); ++x) {
+                different += (qGray(stored.pixel(x, y)) < 128) != BlackAt(page, x, y) ? 1 : 0;
+            }
+        }
+        QCOMPARE(different, 0);
+    }
+}
+
+// Rendered at its own scale, a printed page shows exactly the fax page scaled to its
+// place: only black and white pixels, each the colour of the page pixel under it, whether
+// the page is fitted to the sheet, printed four to a sheet or printed unscaled. (pdftoppm
+// smooths pictures it enlarges less than four times, so each sheet is rendered at a
+// resolution that enlarges the page more than that.)
+void TQpFaxPrinterTest::printedPagesStaySharpAtEveryScale() {
+    const QString apf = QString::fromStdString(scratch_->file("DETAIL.APF"));
+    QList<QImage> faxPages;
+    for (int seed = 1; seed <= 4; ++seed) {
+        faxPages.append(SmallDetailedPage(seed));
+    }
+    QVERIFY(faxtest::WriteApf(apf, faxPages, true));
+
+    struct Job {
+        const char* name;
+        TFaxPrintScale scale;
+        bool multiPage;
+        int factor; // rendered pixels per printer dot
+    };
+    const Job jobs[] = {{"fit", psFitToPage, false, 1},
+                        {"fourup", psFitToPage, true, 2},
+                        {"unscaled", psNone, false, 6}};
+    for (const Job& job : jobs) {
+        TQpFaxPrinter printer;
+        const QString pdf = QString::fromStdString(scratch_->file(std::string(job.name) + ".pdf"));
+        UsePdfAtPrinterResolution(printer, pdf, 1, 1.25);
+        printer.FaxHeader().SetEnabled(false);
+        printer.FaxFooter().SetEnabled(false);
+        printer.SetPrintScale(job.scale);
+        printer.SetMultiPage(job.multiPage);
+        printer.SetFileName(apf);
+        printer.PrintPages();
+        const int sheetWidth = printer.Printer().width();
+        const int sheetHeight = printer.Printer().height();
+        QCOMPARE(QSize(sheetWidth, sheetHeight), QSize(1200, 1500));
+        for (const QStringList& row : PdfImageList(pdf)) {
+            QVERIFY2(row[7] == QStringLiteral("1") && row[8] != QStringLiteral("jpeg"),
+                     qPrintable(row.join(QLatin1Char(' '))));
+        }
+        for (int page = 1; page <= 4; ++page) {
+            const QImage picture = printer.Unpacker().DecodePageToBitmap(page);
+            QCOMPARE(picture.size(), QSize(160, 120));
+            const FaxPrintArea area =
+                FaxPrintLayout::PageArea(sheetWidth, sheetHeight, job.multiPage, true, page, 1);
+            const QSize size = FaxPrintLayout::DestinationSize(picture.size(), area, job.scale);
+            const QRect target(QPoint(area.left, area.top), size);
+            const int sheet = job.multiPage ? 1 : page;
+            const QRect window =
+                target.adjusted(-2, -2, 2, 2) & QRect(0, 0, sheetWidth, sheetHeight);
+            const QImage rendered = RenderDots(pdf, sheet, window, job.factor);
+            QVERIFY(!rendered.isNull());
+            const RenderComparison comparison =
+                CompareWithPicture(rendered, window.topLeft(), job.factor, picture, target);
+            const QString what = QStringLiteral("%1 page %2: %3 compared, %4 grey, %5 wrong")
+                                     .arg(QLatin1String(job.name))
+                                     .arg(page)
+                                     .arg(comparison.compared)
+                                     .arg(comparison.grey)
+                                     .arg(comparison.wrong);
+            QVERIFY2(comparison.compared >
+                         size.width() * size.height() * job.factor * job.factor * 9 / 10,
+                     qPrintable(what));
+            QVERIFY2(comparison.grey == 0 && comparison.wrong == 0, qPrintable(what));
+        }
+    }
 }
 
 QTEST_MAIN(TQpFaxPrinterTest)

@@ -1,6 +1,7 @@
 // qpx apf totiff FILE -o OUT.TIF: the fax as a TIFF class F file (one-dimensional T.4,
-// one image per page), written by libtiff.
+// one image per page), written by libtiff into memory and saved in one piece.
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "common/ErrorText.h"
 #include "faximage/cli/ApfCommand.h"
 #include "faximage/cli/CommandArgs.h"
+#include "faximage/cli/TiffMemoryFile.h"
 #include "faximage/core/ApfReader.h"
 #include "faximage/core/FaxUnpackerEngine.h"
 
@@ -17,6 +19,10 @@ namespace {
 
 struct TiffCloser {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
 int Fail(int code) {
@@ -47,6 +53,54 @@ void SetPageTags(TIFF* tiff, const ApfPageHeader& header, std::uint32_t rows, un
     TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Quillpost");
 }
 
+// Decodes every page and adds it to the TIFF file: 0, or 1 after reporting the failure.
+int WritePages(TIFF* output, const std::string& outName, const std::string& fileName,
+               ApfReader& reader, unsigned pages) {
+    FaxUnpackerEngine engine;
+    engine.SetFlags(0);
+    engine.SetAspectCorrection(false);
+    std::vector<std::uint8_t> rows;
+    unsigned rowBytes = 216;
+    engine.SetOutputLine(
+        [&](FaxUnpackerEngine::LineKind kind, const std::uint8_t* data, unsigned length, unsigned) {
+            if (kind == FaxUnpackerEngine::LineKind::Line) {
+                const std::size_t at = rows.size();
+                rows.resize(at + rowBytes, 0);
+                std::copy(data, data + std::min(length, rowBytes),
+                          rows.begin() + static_cast<long>(at));
+            }
+            return 0;
+        });
+    for (unsigned page = 1; page <= pages; ++page) {
+        ApfPageHeader header;
+        int result = reader.FindPage(page, header);
+        if (result == 0) {
+            rowBytes = static_cast<unsigned>(header.LineWidth() / 8);
+            rows.clear();
+            result = engine.UnpackPage(fileName, page);
+        }
+        if (result != 0) {
+            return Fail(result);
+        }
+        if (rows.empty()) {
+            rows.resize(rowBytes, 0); // an empty page still needs one row
+        }
+        const std::uint32_t count = static_cast<std::uint32_t>(rows.size() / rowBytes);
+        SetPageTags(output, header, count, page, pages);
+        bool written = true;
+        for (std::uint32_t row = 0; row < count && written; ++row) {
+            written =
+                TIFFWriteScanline(output, rows.data() + static_cast<std::size_t>(row) * rowBytes,
+                                  row, 0) >= 0;
+        }
+        if (!written || !TIFFWriteDirectory(output)) {
+            std::cerr << "qpx apf totiff: cannot write " << outName << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int ApfToTiff(const std::vector<std::string>& args) {
@@ -66,55 +120,26 @@ int ApfToTiff(const std::vector<std::string>& args) {
     if (pages == 0) {
         return Fail(-8001);
     }
-    std::unique_ptr<TIFF, TiffCloser> output(TIFFOpen(out->c_str(), "w"));
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(out->c_str(), "wb"));
+    TiffMemoryFile memory;
+    std::unique_ptr<TIFF, TiffCloser> output(file ? memory.OpenForWriting(*out) : nullptr);
     if (!output) {
+        if (file) {
+            file.reset();
+            std::remove(out->c_str());
+        }
         std::cerr << "qpx apf totiff: cannot create " << *out << "\n";
         return 1;
     }
-    FaxUnpackerEngine engine;
-    engine.SetFlags(0);
-    engine.SetAspectCorrection(false);
-    std::vector<std::uint8_t> rows;
-    unsigned rowBytes = 216;
-    engine.SetOutputLine(
-        [&](FaxUnpackerEngine::LineKind kind, const std::uint8_t* data, unsigned length, unsigned) {
-            if (kind == FaxUnpackerEngine::LineKind::Line) {
-                const std::size_t at = rows.size();
-                rows.resize(at + rowBytes, 0);
-                std::copy(data, data + std::min(length, rowBytes),
-                          rows.begin() + static_cast<long>(at));
-            }
-            return 0;
-        });
-    for (unsigned page = 1; page <= pages; ++page) {
-        ApfPageHeader header;
-        result = reader.FindPage(page, header);
-        if (result != 0) {
-            return Fail(result);
-        }
-        rowBytes = static_cast<unsigned>(header.LineWidth() / 8);
-        rows.clear();
-        result = engine.UnpackPage(fileName, page);
-        if (result != 0) {
-            return Fail(result);
-        }
-        if (rows.empty()) {
-            rows.resize(rowBytes, 0); // an empty page still needs one row
-        }
-        const std::uint32_t count = static_cast<std::uint32_t>(rows.size() / rowBytes);
-        SetPageTags(output.get(), header, count, page, pages);
-        for (std::uint32_t row = 0; row < count; ++row) {
-            if (TIFFWriteScanline(output.get(),
-                                  rows.data() + static_cast<std::size_t>(row) * rowBytes, row,
-                                  0) < 0) {
-                std::cerr << "qpx apf totiff: cannot write " << *out << "\n";
-                return 1;
-            }
-        }
-        if (!TIFFWriteDirectory(output.get())) {
+    const int written = WritePages(output.get(), *out, fileName, reader, pages);
+    output.reset();
+    const bool saved = written == 0 && memory.SaveTo(file.get());
+    if (std::fclose(file.release()) != 0 || !saved) {
+        std::remove(out->c_str());
+        if (written == 0) {
             std::cerr << "qpx apf totiff: cannot write " << *out << "\n";
-            return 1;
         }
+        return 1;
     }
     std::cout << pages << " page(s) written to " << *out << "\n";
     return 0;

@@ -1,18 +1,20 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "faximage/core/ApfFileHeader.h"
 #include "faximage/core/ApfPageHeader.h"
+#include "faximage/core/BinaryInput.h"
 
 // Reads an APF file: checks the header, walks the page headers, reads page data.
-// Every operation returns 0 or a negative result code (faxresult).
+// The page headers found are kept, so each is read from the file once however often
+// and in whatever order pages are asked for. Every operation returns 0 or a negative
+// result code (faxresult).
 class ApfReader {
 public:
     ApfReader() = default;
-    ~ApfReader();
     ApfReader(const ApfReader&) = delete;
     ApfReader& operator=(const ApfReader&) = delete;
 
@@ -20,14 +22,19 @@ public:
     // error when it cannot be opened or read, -8001 when the signature does not match.
     int Open(const std::string& fileName);
     void Close();
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return input_.IsOpen(); }
+    // True when the open file is the one `fileName` names now, unchanged since it was
+    // opened (same file, size and modification time).
+    bool IsCurrent(const std::string& fileName) const;
 
     const ApfFileHeader& Header() const { return header_; }
-    std::uint64_t FileSize() const { return fileSize_; }
+    std::uint64_t FileSize() const { return input_.Size(); }
 
-    // Walks the page headers to page `page` (from 1). -8001 when the page number is 0 or
-    // beyond the page count, or when the file ends before that page's header.
+    // Finds page `page` (from 1). -8001 when the page number is 0 or beyond the page
+    // count, or when the file ends before that page's header.
     int FindPage(unsigned page, ApfPageHeader& result);
+    // Page headers read from the file since it was opened.
+    unsigned PageHeaderReads() const { return pageHeaderReads_; }
 
     // Positions the file for reading.
     int Seek(std::uint64_t position);
@@ -38,7 +45,11 @@ public:
     static int ReadFileHeader(const std::string& fileName, ApfFileHeader& result);
 
 private:
-    std::FILE* file_ = nullptr;
-    std::uint64_t fileSize_ = 0;
+    int ReadPageHeader(std::uint64_t position, ApfPageHeader& result);
+
+    BinaryInput input_;
+    std::string fileName_;
     ApfFileHeader header_;
+    std::vector<ApfPageHeader> pages_; // the headers found so far, in page order
+    unsigned pageHeaderReads_ = 0;
 };

@@ -2,7 +2,23 @@
 
 #include <cerrno>
 
+#include <sys/stat.h>
+
 #include "faximage/core/FaxImageResult.h"
+
+namespace {
+
+BinaryInput::Identity IdentityFromStat(const struct stat& status) {
+    BinaryInput::Identity identity;
+    identity.device = static_cast<std::uint64_t>(status.st_dev);
+    identity.inode = static_cast<std::uint64_t>(status.st_ino);
+    identity.size = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+    identity.modifiedSeconds = static_cast<std::int64_t>(status.st_mtim.tv_sec);
+    identity.modifiedNanoseconds = static_cast<std::int64_t>(status.st_mtim.tv_nsec);
+    return identity;
+}
+
+} // namespace
 
 int BinaryInput::Open(const std::string& fileName) {
     Close();
@@ -13,14 +29,13 @@ int BinaryInput::Open(const std::string& fileName) {
     if (!file_) {
         return faxresult::FromErrno(errno);
     }
-    if (std::fseek(file_, 0, SEEK_END) != 0) {
+    struct stat status {};
+    if (fstat(fileno(file_), &status) != 0) {
         const int error = faxresult::FromErrno(errno);
         Close();
         return error;
     }
-    const long size = std::ftell(file_);
-    size_ = size > 0 ? static_cast<std::uint64_t>(size) : 0;
-    std::fseek(file_, 0, SEEK_SET);
+    identity_ = IdentityFromStat(status);
     return 0;
 }
 
@@ -29,6 +44,16 @@ void BinaryInput::Close() {
         std::fclose(file_);
         file_ = nullptr;
     }
+    identity_ = Identity{};
+}
+
+bool BinaryInput::IdentityOf(const std::string& fileName, Identity& result) {
+    struct stat status {};
+    if (fileName.empty() || stat(fileName.c_str(), &status) != 0) {
+        return false;
+    }
+    result = IdentityFromStat(status);
+    return true;
 }
 
 std::uint64_t BinaryInput::Position() const {
@@ -40,7 +65,7 @@ int BinaryInput::Seek(std::uint64_t position) {
     if (!file_) {
         return faxresult::AccessDenied;
     }
-    if (position > size_) {
+    if (position > identity_.size) {
         return faxresult::ReadBeyondEof;
     }
     if (fseeko(file_, static_cast<off_t>(position), SEEK_SET) != 0) {

@@ -1,29 +1,32 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 
-#include "faximage/core/T4Codes.h"
-
-// The coded line buffer of the page encoder: appends T.4 code words to a bit stream
-// packed least significant bit first and codes whole raster lines, blank top-margin lines
-// and the end-of-page sequence. Raster lines are MSB first, 1 = black.
+// The coded line buffer of the page encoder: codes whole raster lines, blank top-margin
+// lines and the end-of-page sequence into T.4 code words packed least significant bit
+// first. Raster lines are MSB first, 1 = black.
+//
+// Lines are coded from the pixel changes found 64 pixels at a time; each run's code words
+// (a make-up code and its terminating code joined) come from one precomputed table entry
+// and go out through a 64-bit accumulator eight bytes at a time.
 class FaxLineCoder {
 public:
     static constexpr std::size_t BufferSize = 4096;
     // A raster line handed to CodeLine must be readable this many bytes past the page width.
     static constexpr std::size_t RasterSlack = 8;
-
+    // Widest line the buffer takes in the worst case (every pixel a run of its own).
+    static constexpr int MaxPageWidth = 4096;
+    // Longest run that one table entry codes.
     static constexpr int MaxRunCode = 2560 + 63;
-    using RunCodeTable = std::array<std::array<t4::Code32, MaxRunCode + 1>, 2>;
 
     FaxLineCoder();
 
     // Codes a raster line: line start, then the runs of pixels 0 .. W - M - 1 after a white
     // left margin of M pixels (one run of W for a blank line), then zero bits: the length
     // is bits / 8 + 2 bytes. With double width, each pixel counts twice (the margin does
-    // not) and the last run is stretched or cut so the runs add up to W exactly.
+    // not) and the last run is stretched or cut so the runs add up to W exactly. W is
+    // taken as at most MaxPageWidth.
     std::size_t CodeLine(const std::uint8_t* raster, int pageWidth, int leftMargin,
                          bool doubleWidth);
     // A top-margin line: EOL, one white run of W, then up to the next byte (4 bytes at
@@ -35,42 +38,6 @@ public:
     const std::uint8_t* Data() const { return buffer_; }
 
 private:
-    void Clear();
-    // Appends a code word (bits mirrored, first bit lowest) through a 64-bit accumulator
-    // that is stored 32 bits at a time.
-    void Put(std::uint32_t value, unsigned bits) {
-        accumulator_ |= static_cast<std::uint64_t>(value) << accumulatorBits_;
-        accumulatorBits_ += bits;
-        if (accumulatorBits_ >= 32) {
-            const auto low = static_cast<std::uint32_t>(accumulator_);
-            __builtin_memcpy(buffer_ + storedBytes_, &low, sizeof low);
-            storedBytes_ += 4;
-            accumulator_ >>= 32;
-            accumulatorBits_ -= 32;
-        }
-    }
-    void Put(t4::Code reversed) { Put(reversed.value, reversed.bits); }
-    void Put(t4::Code32 reversed) { Put(reversed.value, reversed.bits); }
-    // Stores the accumulator's rest and sets the byte and bit position of the next free bit.
-    void Finish();
-    void PutRun(int colour, int length) {
-        if (length <= MaxRunCode) [[likely]] {
-            Put((*runCodes_)[colour][length]);
-        } else {
-            PutLongRun(colour, length);
-        }
-    }
-    void PutLongRun(int colour, int length);
-    void CodeRuns(const std::uint8_t* raster, int pixels, int leftMargin);
-    void CodeDoubledRuns(const std::uint8_t* raster, int pageWidth, int leftMargin);
-
-    const RunCodeTable* runCodes_;
-    std::uint64_t accumulator_ = 0;
-    unsigned accumulatorBits_ = 0;
-    std::size_t storedBytes_ = 0;
-    std::size_t bytePosition_ = 0;
-    unsigned bitPosition_ = 0;
-    t4::Code eol_;
-    t4::Code lineStart_;
+    // Eight bytes of room past the longest line: the accumulator is stored whole.
     std::uint8_t buffer_[BufferSize + 16];
 };

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstring>
 
-#include "faximage/core/ApfReader.h"
 #include "faximage/core/FaxImageResult.h"
 #include "faximage/core/FaxPictureBuilder.h"
 #include "faximage/core/LittleEndian.h"
@@ -101,15 +100,22 @@ int FaxUnpackerEngine::ReadPageHeader(const std::string& fileName, unsigned page
     return status != 0 ? status : reader.FindPage(page, result);
 }
 
-int FaxUnpackerEngine::UnpackPage(const std::string& fileName, unsigned page) {
-    ApfReader reader;
-    int result = reader.Open(fileName);
-    ApfPageHeader header;
-    if (result == 0) {
-        result = reader.FindPage(page, header);
+int FaxUnpackerEngine::PageHeader(const std::string& fileName, unsigned page,
+                                  ApfPageHeader& result) {
+    if (!reader_.IsCurrent(fileName)) {
+        const int opened = reader_.Open(fileName);
+        if (opened != 0) {
+            return opened;
+        }
     }
+    return reader_.FindPage(page, result);
+}
+
+int FaxUnpackerEngine::UnpackPage(const std::string& fileName, unsigned page) {
+    ApfPageHeader header;
+    int result = PageHeader(fileName, page, header);
     if (result == 0) {
-        result = reader.Seek(header.DataPosition());
+        result = reader_.Seek(header.DataPosition());
     }
     if (result != 0) {
         return result;
@@ -127,8 +133,9 @@ int FaxUnpackerEngine::UnpackPage(const std::string& fileName, unsigned page) {
         result = outputLine_(LineKind::StartOfPage, nullptr, 0, page);
     }
     if (result == 0) {
-        result = header.HasLineRecords() ? DecodeRecords(reader, header, fileName, page)
-                                         : DecodeRawStream(reader, header, fileName, page);
+        input_.resize(kBlockSize);
+        result = header.HasLineRecords() ? DecodeRecords(header, fileName)
+                                         : DecodeRawStream(header, fileName);
     }
     if (result == 0) {
         result = DeliverBlankRun();
@@ -142,27 +149,26 @@ int FaxUnpackerEngine::UnpackPage(const std::string& fileName, unsigned page) {
     return result;
 }
 
-int FaxUnpackerEngine::DecodeRecords(ApfReader& reader, const ApfPageHeader& header,
-                                     const std::string& fileName, unsigned page) {
-    input_.resize(kBlockSize);
-    while (!decoder_.PageEnded()) {
+// Records up to the end-of-page sequence or the page's image length, whichever comes
+// first: a page without an end-of-page sequence must not run on into the next page.
+int FaxUnpackerEngine::DecodeRecords(const ApfPageHeader& header, const std::string& fileName) {
+    const std::uint32_t imageLength = header.imageLength;
+    while (!decoder_.PageEnded() && bytesRead_ < imageLength) {
         std::uint8_t countBytes[2];
         std::size_t got = 0;
-        int result = reader.Read(countBytes, sizeof countBytes, got);
+        int result = reader_.Read(countBytes, sizeof countBytes, got);
         if (result != 0) {
             return result;
-        }
-        if (got == 0 && bytesRead_ >= header.imageLength) {
-            return 0; // the page's data ends at the end of the file without an end sequence
         }
         if (got < sizeof countBytes) {
             return faxresult::ReadBeyondEof;
         }
         bytesRead_ += 2;
-        std::size_t remaining = le::Get16(countBytes);
+        std::size_t remaining = std::min<std::size_t>(
+            le::Get16(countBytes), imageLength - std::min(bytesRead_, imageLength));
         while (remaining > 0 && !decoder_.PageEnded()) {
             const std::size_t wanted = std::min(remaining, kBlockSize);
-            result = reader.Read(input_.data(), wanted, got);
+            result = reader_.Read(input_.data(), wanted, got);
             if (result != 0) {
                 return result;
             }
@@ -170,14 +176,7 @@ int FaxUnpackerEngine::DecodeRecords(ApfReader& reader, const ApfPageHeader& hea
                 return faxresult::ReadBeyondEof;
             }
             remaining -= wanted;
-            bytesRead_ += static_cast<std::uint32_t>(wanted);
-            result = decoder_.Feed(input_.data(), wanted);
-            if (result == 0) {
-                result = lineResult_;
-            }
-            if (result == 0) {
-                result = AfterBlock(fileName, page, header.imageLength);
-            }
+            result = FeedBlock(wanted, fileName, imageLength);
             if (result != 0) {
                 return result > 0 ? 0 : result;
             }
@@ -186,28 +185,19 @@ int FaxUnpackerEngine::DecodeRecords(ApfReader& reader, const ApfPageHeader& hea
     return 0;
 }
 
-int FaxUnpackerEngine::DecodeRawStream(ApfReader& reader, const ApfPageHeader& header,
-                                       const std::string& fileName, unsigned page) {
-    input_.resize(kBlockSize);
-    while (bytesRead_ < header.imageLength && !decoder_.PageEnded()) {
-        const std::size_t wanted =
-            std::min<std::size_t>(header.imageLength - bytesRead_, kBlockSize);
+int FaxUnpackerEngine::DecodeRawStream(const ApfPageHeader& header, const std::string& fileName) {
+    const std::uint32_t imageLength = header.imageLength;
+    while (bytesRead_ < imageLength && !decoder_.PageEnded()) {
+        const std::size_t wanted = std::min<std::size_t>(imageLength - bytesRead_, kBlockSize);
         std::size_t got = 0;
-        int result = reader.Read(input_.data(), wanted, got);
+        int result = reader_.Read(input_.data(), wanted, got);
         if (result != 0) {
             return result;
         }
         if (got < wanted) {
             return faxresult::NotApfFile;
         }
-        bytesRead_ += static_cast<std::uint32_t>(wanted);
-        result = decoder_.Feed(input_.data(), wanted);
-        if (result == 0) {
-            result = lineResult_;
-        }
-        if (result == 0) {
-            result = AfterBlock(fileName, page, header.imageLength);
-        }
+        result = FeedBlock(wanted, fileName, imageLength);
         if (result != 0) {
             return result > 0 ? 0 : result;
         }
@@ -215,9 +205,19 @@ int FaxUnpackerEngine::DecodeRawStream(ApfReader& reader, const ApfPageHeader& h
     return 0;
 }
 
+// Decodes `size` bytes of the input block; 1 means "stop without error".
+int FaxUnpackerEngine::FeedBlock(std::size_t size, const std::string& fileName,
+                                 std::uint32_t imageLength) {
+    bytesRead_ += static_cast<std::uint32_t>(size);
+    int result = decoder_.Feed(input_.data(), size);
+    if (result == 0) {
+        result = lineResult_;
+    }
+    return result != 0 ? result : AfterBlock(fileName, imageLength);
+}
+
 // Abort check, yield and status after each block; 1 means "stop without error".
-int FaxUnpackerEngine::AfterBlock(const std::string& fileName, unsigned page,
-                                  std::uint32_t imageLength) {
+int FaxUnpackerEngine::AfterBlock(const std::string& fileName, std::uint32_t imageLength) {
     if (Aborted()) {
         return 1;
     }
@@ -225,7 +225,7 @@ int FaxUnpackerEngine::AfterBlock(const std::string& fileName, unsigned page,
         yield_();
     }
     if (status_) {
-        status_(fileName, page, imageLength, std::min(bytesRead_, imageLength));
+        status_(fileName, page_, imageLength, std::min(bytesRead_, imageLength));
     }
     return Aborted() ? 1 : 0;
 }
@@ -289,7 +289,7 @@ int FaxUnpackerEngine::UnpackPageToRaster(const std::string& fileName, unsigned 
                                           FaxRaster& result) {
     result = FaxRaster();
     ApfPageHeader header;
-    int status = ReadPageHeader(fileName, page, header);
+    int status = PageHeader(fileName, page, header);
     if (status != 0) {
         return status;
     }

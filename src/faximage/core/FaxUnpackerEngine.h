@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "faximage/core/ApfPageHeader.h"
+#include "faximage/core/ApfReader.h"
 #include "faximage/core/FaxRaster.h"
 #include "faximage/core/T4Decoder.h"
 
@@ -14,6 +15,10 @@
 // compresses runs of blank lines on request and corrects the aspect ratio of
 // standard-resolution pages. Runs on the caller's thread; operations return 0 or a
 // negative result code (faxresult). Undecodable data never fails a page.
+//
+// The engine keeps the file it last read open, with the page headers found in it, while
+// the file stays unchanged on disk: asking for the pages of a file one after another
+// walks its page headers once.
 class FaxUnpackerEngine {
 public:
     // Flag bits; double height and half width exclude each other.
@@ -59,8 +64,16 @@ public:
     void SetStatus(StatusFunction function) { status_ = std::move(function); }
     void SetYieldHandler(YieldFunction function) { yield_ = std::move(function); }
 
-    // Decodes one page (from 1), delivering lines to the output-line function.
+    // Decodes one page (from 1), delivering lines to the output-line function. A page of
+    // line records ends at its end-of-page sequence or at its image length, whichever
+    // comes first.
     int UnpackPage(const std::string& fileName, unsigned page);
+    // The header of page `page` (from 1), through the file kept open.
+    int PageHeader(const std::string& fileName, unsigned page, ApfPageHeader& result);
+    // Lets go of the file kept open.
+    void CloseFile() { reader_.Close(); }
+    // Page headers read from the file kept open since it was opened.
+    unsigned PageHeaderReads() const { return reader_.PageHeaderReads(); }
 
     // Decodes one page into a picture: rows of 216 (256 when wide) bytes, trimmed to the
     // used width rounded up to an even number of bytes, then scaled. An empty page gives
@@ -76,11 +89,10 @@ public:
     unsigned InvalidCodes() const { return decoder_.InvalidCodes(); }
 
 private:
-    int DecodeRecords(class ApfReader& reader, const ApfPageHeader& header,
-                      const std::string& fileName, unsigned page);
-    int DecodeRawStream(class ApfReader& reader, const ApfPageHeader& header,
-                        const std::string& fileName, unsigned page);
-    int AfterBlock(const std::string& fileName, unsigned page, std::uint32_t imageLength);
+    int DecodeRecords(const ApfPageHeader& header, const std::string& fileName);
+    int DecodeRawStream(const ApfPageHeader& header, const std::string& fileName);
+    int FeedBlock(std::size_t size, const std::string& fileName, std::uint32_t imageLength);
+    int AfterBlock(const std::string& fileName, std::uint32_t imageLength);
     int AcceptLine(const std::uint8_t* line, unsigned length);
     int DeliverBlankRun();
     int Deliver(const std::uint8_t* line, unsigned length);
@@ -93,6 +105,7 @@ private:
     bool invert_ = false;
     bool aspectCorrection_ = true;
 
+    ApfReader reader_;
     T4Decoder decoder_;
     OutputLineFunction outputLine_;
     StatusFunction status_;

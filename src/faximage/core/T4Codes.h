@@ -10,12 +10,6 @@ struct Code {
     std::uint16_t bits;  // its length
 };
 
-// A code word (or a make-up and terminating pair joined) of up to 32 bits.
-struct Code32 {
-    std::uint32_t value;
-    unsigned bits;
-};
-
 constexpr int TerminatingCount = 64; // runs 0..63
 constexpr int MakeUpCount = 40;      // runs 64..2560 in steps of 64 (1792.. shared)
 constexpr Code Eol = {0b000000000001, 12};

@@ -48,18 +48,27 @@ int ReadPageFlags(const QString& fileName, int page, unsigned& flags) {
 
 int DecodePicture(const QString& fileName, int page, const Options& options, QImage& picture,
                   unsigned& flags) {
+    FaxUnpackerEngine engine;
+    return DecodePicture(engine, fileName, page, options, picture, flags);
+}
+
+int DecodePicture(FaxUnpackerEngine& engine, const QString& fileName, int page,
+                  const Options& options, QImage& picture, unsigned& flags) {
     picture = QImage();
-    const int headerResult = ReadPageFlags(fileName, page, flags);
+    flags = 0;
+    const std::string name = LocalName(fileName);
+    const unsigned pageNumber = page > 0 ? static_cast<unsigned>(page) : 0;
+    ApfPageHeader header;
+    const int headerResult = engine.PageHeader(name, pageNumber, header);
     if (headerResult != 0) {
         return headerResult;
     }
-    FaxUnpackerEngine engine;
+    flags = header.flags;
     ApplyOptions(engine, options);
     FaxRaster raster;
     int result = 0;
     try {
-        result = engine.UnpackPageToRaster(LocalName(fileName), static_cast<unsigned>(page),
-                                           options.invert, raster);
+        result = engine.UnpackPageToRaster(name, pageNumber, options.invert, raster);
     } catch (const std::bad_alloc&) {
         return -8;
     }

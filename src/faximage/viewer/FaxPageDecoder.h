@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QString>
 
+class FaxUnpackerEngine;
+
 // The viewer's and printer's way into the unpacker engine: page counts, page flags and
 // whole pages decoded into monochrome pictures (QImage::Format_Mono).
 namespace FaxPageDecoder {
@@ -29,6 +31,10 @@ int ReadPageFlags(const QString& fileName, int page, unsigned& flags);
 // Decodes page `page` (from 1). An empty page gives a null picture and result 0.
 int DecodePicture(const QString& fileName, int page, const Options& options, QImage& picture,
                   unsigned& flags);
+// The same through an engine that the caller keeps from page to page, so that the file's
+// page headers are walked once for all its pages.
+int DecodePicture(FaxUnpackerEngine& engine, const QString& fileName, int page,
+                  const Options& options, QImage& picture, unsigned& flags);
 
 // The same, throwing the error's exception instead of returning a code.
 int CheckedPageCount(const QString& fileName);

@@ -25,62 +25,46 @@ QImage BlankLike(const QImage& source, int width, int height) {
     return result;
 }
 
-} // namespace
-
-QImage RotateClockwise(const QImage& picture) {
-    const int width = picture.width();
-    const int height = picture.height();
-    QImage result = BlankLike(picture, height, width);
+// A picture of `width` x `height` in which every set pixel (x, y) of `picture` is set at
+// the place `place(x, y)` gives.
+template <typename Place>
+QImage MovePixels(const QImage& picture, int width, int height, Place place) {
+    QImage result = BlankLike(picture, width, height);
     if (result.isNull()) {
         return result;
     }
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < picture.height(); ++y) {
         const uchar* source = picture.constScanLine(y);
-        const int targetX = height - 1 - y;
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < picture.width(); ++x) {
             if (PixelSet(source, x)) {
-                SetPixel(result.scanLine(x), targetX);
+                const QPoint target = place(x, y);
+                SetPixel(result.scanLine(target.y()), target.x());
             }
         }
     }
     return result;
 }
 
+} // namespace
+
+QImage RotateClockwise(const QImage& picture) {
+    const int height = picture.height();
+    return MovePixels(picture, height, picture.width(),
+                      [height](int x, int y) { return QPoint(height - 1 - y, x); });
+}
+
 QImage RotateAnticlockwise(const QImage& picture) {
     const int width = picture.width();
-    const int height = picture.height();
-    QImage result = BlankLike(picture, height, width);
-    if (result.isNull()) {
-        return result;
-    }
-    for (int y = 0; y < height; ++y) {
-        const uchar* source = picture.constScanLine(y);
-        for (int x = 0; x < width; ++x) {
-            if (PixelSet(source, x)) {
-                SetPixel(result.scanLine(width - 1 - x), y);
-            }
-        }
-    }
-    return result;
+    return MovePixels(picture, picture.height(), width,
+                      [width](int x, int y) { return QPoint(y, width - 1 - x); });
 }
 
 QImage RotateHalf(const QImage& picture) {
     const int width = picture.width();
     const int height = picture.height();
-    QImage result = BlankLike(picture, width, height);
-    if (result.isNull()) {
-        return result;
-    }
-    for (int y = 0; y < height; ++y) {
-        const uchar* source = picture.constScanLine(y);
-        uchar* target = result.scanLine(height - 1 - y);
-        for (int x = 0; x < width; ++x) {
-            if (PixelSet(source, x)) {
-                SetPixel(target, width - 1 - x);
-            }
-        }
-    }
-    return result;
+    return MovePixels(picture, width, height, [width, height](int x, int y) {
+        return QPoint(width - 1 - x, height - 1 - y);
+    });
 }
 
 QImage Rotate(const QImage& picture, int quarterTurns) {
@@ -104,6 +88,31 @@ void InvertRect(QImage& picture, const QRect& rect) {
             row[x >> 3] ^= static_cast<uchar>(0x80 >> (x & 7));
         }
     }
+}
+
+QImage BlackOnWhiteBitmap(const QImage& picture) {
+    if (picture.isNull()) {
+        return picture;
+    }
+    QImage mono = picture.format() == QImage::Format_Mono
+                      ? picture
+                      : picture.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    if (mono.isNull() || mono.colorCount() != 2) {
+        return QImage();
+    }
+    const bool blackFirst = qGray(mono.color(0)) < qGray(mono.color(1));
+    if (!blackFirst) {
+        // Same pixels, other index: flip every bit (padding bits included, never shown).
+        const auto bytes = static_cast<std::size_t>(mono.bytesPerLine());
+        for (int y = 0; y < mono.height(); ++y) {
+            uchar* row = mono.scanLine(y);
+            for (std::size_t index = 0; index < bytes; ++index) {
+                row[index] = static_cast<uchar>(~row[index]);
+            }
+        }
+    }
+    mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    return mono;
 }
 
 } // namespace FaxPictureOps

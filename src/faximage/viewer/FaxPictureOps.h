@@ -21,4 +21,9 @@ QImage Rotate(const QImage& picture, int quarterTurns);
 // Flips every pixel inside `rect` (clipped to the picture).
 void InvertRect(QImage& picture, const QRect& rect);
 
+// The picture as a one-bit image whose colour 0 is black and colour 1 white: the form in
+// which Qt's PDF and print engines keep a picture as a lossless bitmap (any other colour
+// table makes them store a colour picture, usually as a JPEG). Null when memory runs out.
+QImage BlackOnWhiteBitmap(const QImage& picture);
+
 } // namespace FaxPictureOps

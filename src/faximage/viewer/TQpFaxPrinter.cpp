@@ -1,6 +1,9 @@
 #include "faximage/viewer/TQpFaxPrinter.h"
 
+#include "faximage/FaxImageExceptions.h"
 #include "faximage/TQpFaxUnpacker.h"
+#include "faximage/core/FaxImageResult.h"
+#include "faximage/viewer/FaxPictureOps.h"
 #include "faximage/viewer/FaxPrintTags.h"
 #include "faximage/viewer/TQpAbstractFaxPrinterStatus.h"
 
@@ -255,8 +258,15 @@ void TQpFaxPrinter::PrintPage(QPainter& painter, int page) {
     ReportProgress(ppSubmitting);
 }
 
+// The page as a black-on-white one-bit bitmap, which the print engine passes on to the
+// printer losslessly and unresampled.
 QImage TQpFaxPrinter::DecodePage(int page) {
-    return unpacker_->DecodePageToBitmap(page);
+    const QImage picture = unpacker_->DecodePageToBitmap(page);
+    QImage bitmap = FaxPictureOps::BlackOnWhiteBitmap(picture);
+    if (!picture.isNull() && bitmap.isNull()) {
+        qpfax::RaiseFaxImageError(faxresult::CantMakeBitmap);
+    }
+    return bitmap;
 }
 
 void TQpFaxPrinter::AbortPrinting() {

@@ -1,5 +1,6 @@
 #include "faximage/viewer/TQpFaxViewer.h"
 
+#include "faximage/core/FaxUnpackerEngine.h"
 #include "faximage/viewer/FaxPageDecoder.h"
 #include "faximage/viewer/FaxPictureOps.h"
 
@@ -206,6 +207,7 @@ void TQpFaxViewer::FreePictures() {
 void TQpFaxViewer::ForgetFile() {
     pages_.clear();
     fileName_.clear();
+    decoder_.reset();
     currentPage_ = 0;
     pageWidth_ = pageHeight_ = 0;
     marked_ = marking_ = false;
@@ -225,7 +227,11 @@ int TQpFaxViewer::DecodePage(int index) {
     int result = 0;
     {
         BusyCursorGuard busy(busyCursor_);
-        result = FaxPageDecoder::DecodePicture(fileName_, index + 1, options, picture, flags);
+        if (!decoder_) {
+            decoder_ = std::make_unique<FaxUnpackerEngine>();
+        }
+        result =
+            FaxPageDecoder::DecodePicture(*decoder_, fileName_, index + 1, options, picture, flags);
     }
     if (result != 0) {
         return result;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include <QAbstractScrollArea>
@@ -9,6 +10,8 @@
 #include <QRect>
 #include <QString>
 #include <QTimer>
+
+class FaxUnpackerEngine;
 
 // How standard-resolution pages are brought to the proportions of fine ones.
 enum TAutoScaleMode { asNone, asDoubleHeight, asHalfWidth };
@@ -148,6 +151,8 @@ private:
 
     std::vector<PageEntry> pages_;
     QString fileName_;
+    // Decodes the pages of the open file; keeps the file's page headers between pages.
+    std::unique_ptr<FaxUnpackerEngine> decoder_;
     int currentPage_ = 0;
     unsigned pageFlags_ = 0;
     bool loadWholeFax_ = false;
