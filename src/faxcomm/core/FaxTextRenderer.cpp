@@ -20,7 +20,7 @@ std::vector<std::vector<std::uint8_t>> FaxTextRenderer::RasterRows(const std::st
     std::vector<std::vector<std::uint8_t>> rows;
     for (int r = 0; r < font_.Rows(); ++r) {
         std::vector<std::uint8_t> raster(rowBytes, 0);
-        int x = 0;
+        int x = LeftMargin;
         for (unsigned char c : shown) {
             const std::uint8_t* glyph = font_.GlyphRow(c, r);
             std::uint32_t bits = 0;
@@ -42,7 +42,7 @@ std::vector<std::vector<std::uint8_t>> FaxTextRenderer::RasterRows(const std::st
 
 void FaxTextRenderer::RenderLine(const std::string& text, const Emit& emit) {
     for (const auto& row : RasterRows(text)) {
-        const std::size_t size = coder_.CodeLine(row.data(), pageWidth_, LeftMargin, false);
+        const std::size_t size = coder_.CodeLine(row.data(), pageWidth_, 0, false);
         emit(coder_.Data(), size);
     }
 }

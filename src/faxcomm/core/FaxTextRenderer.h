@@ -21,7 +21,7 @@ public:
     int Prepare(FaxFont::Type type, bool highResolution, int pageWidth);
     // Codes the glyph rows of one line of text (cut to what fits on the page).
     void RenderLine(const std::string& text, const Emit& emit);
-    // The raster rows of one line of text (MSB first, 1 = black), as they are coded.
+    // The page rows of one line of text (MSB first, 1 = black), as they are coded.
     std::vector<std::vector<std::uint8_t>> RasterRows(const std::string& text) const;
     // The end-of-page sequence that closes a rendered page.
     void EndPage(const Emit& emit);
