@@ -404,6 +404,7 @@ void Class2SendStates::Retransmit(const std::string& line) {
     }
     if (++engine_.Retransmissions() > 2) {
         engine_.SendCommand("AT+FKS");
+        engine_.DrainOutput(1000);
         engine_.Fail(feMidSession);
         return;
     }

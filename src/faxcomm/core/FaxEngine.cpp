@@ -349,6 +349,12 @@ void FaxEngine::CycleLines() {
     PauseMs(500);
 }
 
+void FaxEngine::DrainOutput(int limitMs) {
+    for (int waited = 0; waited < limitMs && Port().OutBuffUsed(slot_) > 0; waited += 10) {
+        PauseMs(10);
+    }
+}
+
 void FaxEngine::HangUpAfterSend() {
     ComDispatcher& d = Port();
     const bool carrier = (d.GetModemStatus(slot_) & qpcomm::mslDCD) != 0;

@@ -164,6 +164,8 @@ public:
     void HangUpAfterSend();
     void HangUpAfterReceive();
     void CycleLines();
+    // Waits until the port's output has left (at most `limitMs`).
+    void DrainOutput(int limitMs);
     void SetSoftwareFlow(int options);
     void SwitchSpeed(int baud);
 

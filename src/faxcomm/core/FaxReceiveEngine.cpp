@@ -111,6 +111,7 @@ bool FaxReceiveEngine::AcceptCall(const std::string& remoteId) {
     Update([&](FaxProgress& p) { p.remoteId = remoteId; });
     if (!Client().AcceptCall(remoteId)) {
         SendCommand("AT+FKS");
+        DrainOutput(1000);
         ReportError(feFileRejected);
         HangUpAfterReceive();
         hungUp_ = true;
@@ -141,8 +142,11 @@ int FaxReceiveEngine::StartPage(const FaxParameters& params) {
     if (!accepted_ && !AcceptCall(Info().remoteId)) {
         return 1;
     }
-    if (postPageResult_ == '1' || !file_.IsOpen()) {
-        file_.Close();
+    if (postPageResult_ == '1' && file_.IsOpen()) {
+        // The document before is complete: it is logged as received like any other.
+        EndDocument();
+    }
+    if (!file_.IsOpen()) {
         if (const int result = CreateFile(); result < 0) {
             return result;
         }
