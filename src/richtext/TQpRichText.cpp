@@ -84,8 +84,12 @@ TQpRichText::TQpRichText(QWidget* parent)
     : QTextEdit(parent), layoutDevice_(1, 1, QImage::Format_RGB32) {
     setTabChangesFocus(false);
     document()->setDefaultFont(QFont("Arial", 10));
+    // Glyphs advance by the font's design widths at every zoom, so lines break after the
+    // same words on the screen and on the fax page.
+    document()->setUseDesignMetrics(true);
     TInsertPointObject::RegisterWith(document());
     connect(document(), &QTextDocument::contentsChanged, this, &TQpRichText::InvalidateRenderer);
+    document()->documentLayout()->setPaintDevice(&layoutDevice_);
     ApplyZoom();
 }
 
@@ -257,8 +261,12 @@ qreal TQpRichText::ScreenDpi() const {
     return screen ? qRound(screen->logicalDotsPerInchY()) : 96;
 }
 
+int TQpRichText::LayoutDpi() const {
+    return qRound(ScreenDpi() * zoom_ / 100.0);
+}
+
 qreal TQpRichText::PixelsPerTwip() const {
-    return ScreenDpi() * zoom_ / 100.0 / 1440.0;
+    return LayoutDpi() / 1440.0;
 }
 
 qreal TQpRichText::ViewPixelsPerTwip() const {
@@ -283,7 +291,7 @@ void TQpRichText::ApplyZoom() {
         return;
     }
     zoomPending_ = false;
-    const int dotsPerMeter = qRound(ScreenDpi() * zoom_ / 100.0 / 0.0254);
+    const int dotsPerMeter = qRound(LayoutDpi() / 0.0254);
     layoutDevice_.setDotsPerMeterX(dotsPerMeter);
     layoutDevice_.setDotsPerMeterY(dotsPerMeter);
     document()->documentLayout()->setPaintDevice(&layoutDevice_);
@@ -307,8 +315,8 @@ void TQpRichText::SetWordWrap(bool on) {
 void TQpRichText::ApplyWordWrap() {
     if (wordWrap_) {
         setLineWrapMode(QTextEdit::FixedPixelWidth);
-        setLineWrapColumnOrWidth(
-            qRound(TextWidthTwips() * ViewPixelsPerTwip() + 2 * document()->documentMargin()));
+        setLineWrapColumnOrWidth(TextWidthPixels(ViewPixelsPerTwip()) +
+                                 qRound(2 * document()->documentMargin()));
     } else {
         setLineWrapMode(QTextEdit::NoWrap);
     }
@@ -316,6 +324,10 @@ void TQpRichText::ApplyWordWrap() {
 
 int TQpRichText::TextWidthTwips() const {
     return qMax(144, page_.paperWidth - page_.marginLeft - page_.marginRight);
+}
+
+int TQpRichText::TextWidthPixels(qreal pixelsPerTwip) const {
+    return qRound(TextWidthTwips() * pixelsPerTwip);
 }
 
 // --- Page layout ------------------------------------------------------------------
@@ -343,12 +355,19 @@ void TQpRichText::SetMargins(int left, int right, int top, int bottom) {
 }
 
 int TQpRichText::RenderPage(QPainter& canvas, int start, const QRect& rect) {
-    if (!renderer_ || rendererZoom_ != zoom_ || rendererWidth_ != rect.width() ||
+    // The page is laid out as the editor lays the text out at 100 %: at the screen's
+    // resolution and the page's text width, so its lines break after the same words as
+    // on the screen; it is painted scaled to the zoom. A rectangle narrower than the
+    // page's text breaks the lines at its own width.
+    const int layoutDpi = qRound(ScreenDpi());
+    const qreal scale = LayoutDpi() / ScreenDpi();
+    const int width = qMin(qFloor(rect.width() / scale), TextWidthPixels(layoutDpi / 1440.0));
+    if (!renderer_ || rendererZoom_ != zoom_ || rendererWidth_ != width ||
         rendererOptions_ != renderOptions_) {
-        renderer_ = std::make_unique<TPageRenderer>(*document(), ScreenDpi() * zoom_ / 100.0,
-                                                    rect.width(), renderOptions_);
+        renderer_ = std::make_unique<TPageRenderer>(*document(), layoutDpi, LayoutDpi(), width,
+                                                    renderOptions_);
         rendererZoom_ = zoom_;
-        rendererWidth_ = rect.width();
+        rendererWidth_ = width;
         rendererOptions_ = renderOptions_;
     }
     return renderer_->RenderPage(canvas, start, rect);

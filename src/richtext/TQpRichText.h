@@ -80,7 +80,8 @@ public:
     void SetRenderOptions(int options) { renderOptions_ = options; }
     // Paints the text from position `start` that fits into `rect` of `canvas`, at the
     // editor's zoom of the screen resolution, and returns where the next page starts
-    // (0 when the text is finished). Lines wrap at the rectangle's width.
+    // (0 when the text is finished). Lines break where the editor breaks them at 100 %:
+    // at the page's text width (or the rectangle's width, when that is narrower).
     int RenderPage(QPainter& canvas, int start, const QRect& rect);
 
     // --- Editing aids ---------------------------------------------------------------
@@ -131,11 +132,15 @@ protected:
 
 private:
     qreal ScreenDpi() const;
+    // The dots per inch the text is laid out with at the current zoom: a whole number, as
+    // the resolution of every paint device is.
+    int LayoutDpi() const;
     qreal PixelsPerTwip() const;     // for the editor's zoom
     qreal ViewPixelsPerTwip() const; // the scale the document is laid out with now
     void ApplyZoom();
     void ApplyWordWrap();
     int TextWidthTwips() const;
+    int TextWidthPixels(qreal pixelsPerTwip) const;
     TRtfParagraphFormat CurrentParagraph() const;
     void ChangeSelectedParagraphs(const std::function<void(TRtfParagraphFormat&)>& change);
     void MergeFormat(const QTextCharFormat& format);

@@ -4,6 +4,7 @@
 #include "common/CodePage1252.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
@@ -11,6 +12,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextOption>
+
+#include <cmath>
 
 namespace {
 
@@ -52,6 +55,17 @@ QTextOption::TabType QtTabType(TRtfTabKind kind) {
     }
 }
 
+// Qt scales tab positions to the device by its resolution over the screen's, but takes that
+// ratio in 1/64 steps, cut off, and cuts the product off to 1/64 pixel again. A tab stop
+// given in screen pixels as the next 1/64 step above the device position divided by this
+// ratio lands on the device exactly where its twips say.
+qreal TabPosition(int twips, qreal pixelsPerTwip) {
+    const qreal scale =
+        std::floor(64 * pixelsPerTwip / TRichDocumentBridge::ReferencePixelsPerTwip()) / 64;
+    const qreal steps = std::ceil(twips * pixelsPerTwip * 64 / scale - 1e-6);
+    return (steps + 0.25) / 64;
+}
+
 TRtfColor ModelColor(const QColor& color) {
     return {color.red(), color.green(), color.blue()};
 }
@@ -63,6 +77,14 @@ QFont DocumentFont(const TRtfFont& font) {
 }
 
 } // namespace
+
+qreal TRichDocumentBridge::ReferencePixelsPerTwip() {
+    if (QCoreApplication::testAttribute(Qt::AA_Use96Dpi)) {
+        return 96 / 1440.0;
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return (screen ? qRound(screen->logicalDotsPerInchY()) : 100) / 1440.0;
+}
 
 qreal TRichDocumentBridge::PixelsPerTwip(const QTextDocument* document) {
     const QVariant stored = document->property(kPixelsPerTwipProperty);
@@ -194,8 +216,9 @@ void TRichDocumentBridge::ApplyPixelsPerTwip(QTextDocument* document, qreal pixe
     }
     cursor.endEditBlock();
     QTextOption option = document->defaultTextOption();
-    if (option.tabStopDistance() != 720 * pixelsPerTwip) {
-        option.setTabStopDistance(720 * pixelsPerTwip);
+    const qreal defaultTab = TabPosition(720, pixelsPerTwip);
+    if (option.tabStopDistance() != defaultTab) {
+        option.setTabStopDistance(defaultTab);
         document->setDefaultTextOption(option);
     }
     document->setProperty(kPixelsPerTwipProperty, pixelsPerTwip);
@@ -237,20 +260,23 @@ void TRichDocumentBridge::SetParagraphFormat(QTextBlockFormat& block,
     block.setProperty(ptSpaceAfterTwips, format.spaceAfter);
     block.setProperty(ptLineSpacingTwips, format.lineSpacing);
     block.setProperty(ptLineMultiple, format.lineMultiple);
+    // Qt lays indents out in the device's pixels as given, and scales spacing, line
+    // heights and tab stops from screen pixels to the device itself.
+    const qreal reference = ReferencePixelsPerTwip();
     block.setLeftMargin(format.leftIndent * pixelsPerTwip);
     block.setRightMargin(format.rightIndent * pixelsPerTwip);
     block.setTextIndent(format.firstIndent * pixelsPerTwip);
-    block.setTopMargin(format.spaceBefore * pixelsPerTwip);
-    block.setBottomMargin(format.spaceAfter * pixelsPerTwip);
+    block.setTopMargin(format.spaceBefore * reference);
+    block.setBottomMargin(format.spaceAfter * reference);
     if (format.lineSpacing == 0) {
         block.setLineHeight(0, QTextBlockFormat::SingleHeight);
     } else if (format.lineMultiple) {
         block.setLineHeight(qAbs(format.lineSpacing) * 100.0 / 240.0,
                             QTextBlockFormat::ProportionalHeight);
     } else if (format.lineSpacing > 0) {
-        block.setLineHeight(format.lineSpacing * pixelsPerTwip, QTextBlockFormat::MinimumHeight);
+        block.setLineHeight(format.lineSpacing * reference, QTextBlockFormat::MinimumHeight);
     } else {
-        block.setLineHeight(-format.lineSpacing * pixelsPerTwip, QTextBlockFormat::FixedHeight);
+        block.setLineHeight(-format.lineSpacing * reference, QTextBlockFormat::FixedHeight);
     }
     QVariantList positions;
     QVariantList kinds;
@@ -258,7 +284,7 @@ void TRichDocumentBridge::SetParagraphFormat(QTextBlockFormat& block,
     for (const TRtfTabStop& tab : format.tabs) {
         positions << tab.position;
         kinds << static_cast<int>(tab.kind);
-        tabs << QTextOption::Tab(tab.position * pixelsPerTwip, QtTabType(tab.kind),
+        tabs << QTextOption::Tab(TabPosition(tab.position, pixelsPerTwip), QtTabType(tab.kind),
                                  tab.kind == TRtfTabKind::tkDecimal ? QChar('.') : QChar());
     }
     block.setProperty(ptTabPositionsTwips, positions);
@@ -282,16 +308,16 @@ TRtfParagraphFormat TRichDocumentBridge::ParagraphFormat(const QTextBlockFormat&
         TwipsProperty(block, ptRightIndentTwips, block.rightMargin(), pixelsPerTwip);
     format.firstIndent =
         TwipsProperty(block, ptFirstIndentTwips, block.textIndent(), pixelsPerTwip);
-    format.spaceBefore = TwipsProperty(block, ptSpaceBeforeTwips, block.topMargin(), pixelsPerTwip);
-    format.spaceAfter =
-        TwipsProperty(block, ptSpaceAfterTwips, block.bottomMargin(), pixelsPerTwip);
+    const qreal reference = ReferencePixelsPerTwip();
+    format.spaceBefore = TwipsProperty(block, ptSpaceBeforeTwips, block.topMargin(), reference);
+    format.spaceAfter = TwipsProperty(block, ptSpaceAfterTwips, block.bottomMargin(), reference);
     if (block.hasProperty(ptLineSpacingTwips)) {
         format.lineSpacing = block.intProperty(ptLineSpacingTwips);
         format.lineMultiple = block.boolProperty(ptLineMultiple);
     } else if (block.lineHeightType() == QTextBlockFormat::MinimumHeight) {
-        format.lineSpacing = qRound(block.lineHeight() / pixelsPerTwip);
+        format.lineSpacing = qRound(block.lineHeight() / reference);
     } else if (block.lineHeightType() == QTextBlockFormat::FixedHeight) {
-        format.lineSpacing = -qRound(block.lineHeight() / pixelsPerTwip);
+        format.lineSpacing = -qRound(block.lineHeight() / reference);
     } else if (block.lineHeightType() == QTextBlockFormat::ProportionalHeight &&
                block.lineHeight() != 100) {
         format.lineSpacing = qRound(block.lineHeight() * 240 / 100);

@@ -10,8 +10,11 @@
 class QTextDocument;
 
 // Converts between the RTF document model and the editor's QTextDocument. Paragraph
-// lengths live in twips in the block formats; `pixelsPerTwip` gives the pixel values
-// Qt lays out with (screen dots per inch x zoom / 1440).
+// lengths live in twips in the block formats. Qt's layout takes two kinds of pixels:
+// indents in the pixels of the device it lays out for (`pixelsPerTwip`: screen dots per
+// inch x zoom / 1440), and spacing, line heights, tab stops and picture sizes in screen
+// pixels, which it scales to the device itself (ReferencePixelsPerTwip). Each length is
+// converted once, into the kind Qt expects.
 class TRichDocumentBridge final {
 public:
     // Replaces the contents of `document` with the model's paragraphs, title, subject,
@@ -40,4 +43,6 @@ public:
     static int CharsetOf(const QString& face);
     static TRtfFont ModelFont(const QString& face);
     static qreal PixelsPerTwip(const QTextDocument* document);
+    // Screen pixels per twip: the unit of the lengths Qt scales to its device.
+    static qreal ReferencePixelsPerTwip();
 };
