@@ -2,6 +2,7 @@
 
 #include "richtext/TInsertPointObject.h"
 #include "richtext/TPageRenderer.h"
+#include "richtext/TPictureObject.h"
 #include "richtext/TRichDocumentBridge.h"
 #include "richtext/TRichTextProperties.h"
 #include "richtext/core/TRtfReader.h"
@@ -72,9 +73,22 @@ bool IsWordCharacter(QChar ch) {
     return ch.isLetter();
 }
 
+// The text with paragraphs and line breaks as '\n', without insert point markers; a
+// picture stands as U+FFFC, so a line holding only a picture is not blank.
 QString TextWithoutMarkers(const QTextDocument* document) {
-    QString text = document->toPlainText();
-    text.remove(QChar::ObjectReplacementCharacter);
+    QString text;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block != document->begin()) {
+            text += QChar('\n');
+        }
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.charFormat().objectType() != kInsertPointObjectType) {
+                text += fragment.text();
+            }
+        }
+    }
+    text.replace(QChar::LineSeparator, QChar('\n'));
     return text;
 }
 
@@ -88,7 +102,10 @@ TQpRichText::TQpRichText(QWidget* parent)
     // same words on the screen and on the fax page.
     document()->setUseDesignMetrics(true);
     TInsertPointObject::RegisterWith(document());
+    TPictureObject::RegisterWith(document());
     connect(document(), &QTextDocument::contentsChanged, this, &TQpRichText::InvalidateRenderer);
+    connect(this, &QTextEdit::cursorPositionChanged, this,
+            &TQpRichText::KeepTypingOutsideInsertPoints);
     document()->documentLayout()->setPaintDevice(&layoutDevice_);
     ApplyZoom();
 }
@@ -250,7 +267,14 @@ void TQpRichText::SetAlignment(Qt::Alignment alignment) {
     setAlignment(alignment);
 }
 
+// Attributes set in an empty paragraph belong to the paragraph too: it keeps them when
+// the caret leaves and comes back, and they are stored with it.
 void TQpRichText::MergeFormat(const QTextCharFormat& format) {
+    KeepTypingOutsideInsertPoints();
+    QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection() && cursor.block().length() == 1) {
+        cursor.mergeBlockCharFormat(format);
+    }
     mergeCurrentCharFormat(format);
 }
 
@@ -380,6 +404,7 @@ void TQpRichText::InvalidateRenderer() {
 // --- Editing aids -----------------------------------------------------------------
 
 void TQpRichText::InsertPageBreak() {
+    KeepTypingOutsideInsertPoints();
     QTextCursor cursor = textCursor();
     QTextBlockFormat format = cursor.blockFormat();
     format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
@@ -388,21 +413,129 @@ void TQpRichText::InsertPageBreak() {
 }
 
 void TQpRichText::keyPressEvent(QKeyEvent* event) {
+    KeepTypingOutsideInsertPoints();
     const bool newParagraph = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
                               !(event->modifiers() & Qt::ShiftModifier);
+    const QTextCharFormat typing = textCursor().charFormat();
     const int blocksBefore = document()->blockCount();
     QTextEdit::keyPressEvent(event);
-    if (!newParagraph || document()->blockCount() <= blocksBefore) {
-        return;
+    if (newParagraph && document()->blockCount() > blocksBefore) {
+        ContinueNewParagraph(typing);
     }
-    // The new paragraph copies its predecessor's format; a page break stays with the first.
+}
+
+void TQpRichText::inputMethodEvent(QInputMethodEvent* event) {
+    KeepTypingOutsideInsertPoints();
+    QTextEdit::inputMethodEvent(event);
+}
+
+// After Enter: the new paragraph copies its predecessor's format except a page break,
+// which stays with the first; an empty new paragraph keeps the attributes that were
+// being typed with, so they survive any number of empty lines.
+void TQpRichText::ContinueNewParagraph(const QTextCharFormat& typing) {
     QTextCursor cursor = textCursor();
+    cursor.joinPreviousEditBlock();
     QTextBlockFormat format = cursor.blockFormat();
     if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore &&
         cursor.block().previous().isValid()) {
         format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
         cursor.setBlockFormat(format);
     }
+    const bool empty = cursor.block().length() == 1;
+    if (empty) {
+        cursor.setBlockCharFormat(typing);
+    }
+    cursor.endEditBlock();
+    if (empty) {
+        setCurrentCharFormat(typing);
+    }
+}
+
+QTextCharFormat TQpRichText::FormatOfCharacter(int position) const {
+    const QTextBlock block = document()->findBlock(position);
+    if (!block.isValid() || position < 0 || position >= block.position() + block.length() - 1) {
+        return QTextCharFormat(); // a paragraph end, or outside the text
+    }
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (position < fragment.position() + fragment.length()) {
+            return fragment.charFormat();
+        }
+    }
+    return QTextCharFormat();
+}
+
+// The caret lies inside an insert point when the characters on both sides belong to the
+// same insert point: between its marker and field text or within the field text.
+bool TQpRichText::IsInsideInsertPoint(const QTextCursor& cursor) const {
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    if (start == cursor.block().position() && !cursor.hasSelection()) {
+        return false; // at the start of a paragraph: before whatever follows
+    }
+    const QTextCharFormat before = FormatOfCharacter(start - 1);
+    const QTextCharFormat after = FormatOfCharacter(end);
+    return before.intProperty(ptInsertPointTag) > 0 && after.intProperty(ptInsertPointTag) > 0 &&
+           after.objectType() != kInsertPointObjectType &&
+           before.intProperty(ptInsertPointId) == after.intProperty(ptInsertPointId);
+}
+
+// Typing takes the format of the character before the caret (or after it at the start
+// of a paragraph). Next to an insert point that would make the typed text part of it,
+// and next to a picture a picture of it: there the typed text gets the same attributes
+// as ordinary text, in the colour of the text before the insert point.
+void TQpRichText::KeepTypingOutsideInsertPoints() {
+    const QTextCursor cursor = textCursor();
+    const QTextCharFormat format = cursor.charFormat();
+    const bool insertPoint = format.intProperty(ptInsertPointTag) > 0;
+    const bool object = format.objectType() != QTextFormat::NoObject || format.isImageFormat();
+    if (!insertPoint && !object) {
+        return;
+    }
+    const bool inside = insertPoint && IsInsideInsertPoint(cursor);
+    QTextCharFormat typing = format;
+    typing.setObjectType(QTextFormat::NoObject);
+    for (int property :
+         {int(QTextFormat::ImageName), int(QTextFormat::ImageWidth), int(QTextFormat::ImageHeight),
+          int(QTextFormat::ImageQuality), int(ptPictureData), int(ptPictureInfo)}) {
+        typing.clearProperty(property);
+    }
+    if (!inside && insertPoint) {
+        typing.clearProperty(ptInsertPointTag);
+        typing.clearProperty(ptInsertPointId);
+        typing.clearForeground();
+        const QTextCharFormat preceding = FormatOfCharacter(InsertPointStart(cursor) - 1);
+        if (preceding.intProperty(ptInsertPointTag) <= 0 &&
+            preceding.hasProperty(QTextFormat::ForegroundBrush)) {
+            typing.setForeground(preceding.foreground());
+        }
+    }
+    if (typing != format) {
+        setCurrentCharFormat(typing);
+    }
+}
+
+// Where the insert point next to the caret begins (its marker), or the caret's position.
+int TQpRichText::InsertPointStart(const QTextCursor& cursor) const {
+    int position = cursor.selectionStart();
+    const int blockStart = cursor.block().position();
+    QTextCharFormat format = FormatOfCharacter(position - 1);
+    if (position == blockStart || format.intProperty(ptInsertPointTag) <= 0) {
+        return position; // the insert point follows the caret
+    }
+    const int id = format.intProperty(ptInsertPointId);
+    while (position > blockStart) {
+        format = FormatOfCharacter(position - 1);
+        if (format.intProperty(ptInsertPointTag) <= 0 ||
+            format.intProperty(ptInsertPointId) != id) {
+            break;
+        }
+        --position;
+        if (format.objectType() == kInsertPointObjectType) {
+            break;
+        }
+    }
+    return position;
 }
 
 void TQpRichText::InsertInsertPoint(int tag, const QString& fieldText) {
@@ -415,6 +548,7 @@ void TQpRichText::InsertInsertPoint(int tag, const QString& fieldText) {
             id = qMax(id, it.fragment().charFormat().intProperty(ptInsertPointId));
         }
     }
+    KeepTypingOutsideInsertPoints();
     const QTextCharFormat typing = currentCharFormat();
     QTextCharFormat text = typing;
     text.setForeground(InsertPointColor());
@@ -562,15 +696,17 @@ int TQpRichText::SpaceAfter() const {
 }
 
 int TQpRichText::LineHeight() const {
-    const TRtfParagraphFormat format = CurrentParagraph();
-    return format.lineMultiple ? 0 : format.lineSpacing;
+    return CurrentParagraph().lineSpacing;
 }
 
 void TQpRichText::SetParagraphSpacing(int spaceBefore, int lineHeight, int spaceAfter) {
     ChangeSelectedParagraphs([&](TRtfParagraphFormat& format) {
         format.spaceBefore = qMax(0, spaceBefore);
-        format.lineSpacing = lineHeight;
-        format.lineMultiple = false;
+        // The value LineHeight reported keeps its kind: proportional spacing stays so.
+        if (format.lineSpacing != lineHeight) {
+            format.lineSpacing = lineHeight;
+            format.lineMultiple = false;
+        }
         format.spaceAfter = qMax(0, spaceAfter);
     });
 }

@@ -113,7 +113,10 @@ public:
     int RightIndent() const;
     int SpaceBefore() const;
     int SpaceAfter() const;
-    int LineHeight() const; // 0: automatic; above 0: at least that much
+    // 0: automatic; above 0: at least that much; below 0: exactly that much; with
+    // proportional spacing the twips of a line in 240ths (360: one and a half lines),
+    // which SetParagraphSpacing keeps proportional when it gets the same value back.
+    int LineHeight() const;
     // Set on the current paragraph or on every selected paragraph.
     void SetParagraphSpacing(int spaceBefore, int lineHeight, int spaceAfter);
     void SetParagraphIndents(int firstIndent, int leftIndent, int rightIndent);
@@ -128,6 +131,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -147,6 +151,11 @@ private:
     void InvalidateRenderer();
     void DrawPageBreaks();
     bool IsInsertPointAt(int position) const;
+    QTextCharFormat FormatOfCharacter(int position) const;
+    bool IsInsideInsertPoint(const QTextCursor& cursor) const;
+    int InsertPointStart(const QTextCursor& cursor) const;
+    void KeepTypingOutsideInsertPoints();
+    void ContinueNewParagraph(const QTextCharFormat& typing);
 
     int zoom_ = 100;
     bool wordWrap_ = true;

@@ -7,6 +7,7 @@
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 
+class QTextCursor;
 class QTextDocument;
 
 // Converts between the RTF document model and the editor's QTextDocument. Paragraph
@@ -20,9 +21,16 @@ public:
     // Replaces the contents of `document` with the model's paragraphs, title, subject,
     // comment and default font. Undo history is cleared.
     static void ToQt(const TRtfDocument& model, QTextDocument* document, qreal pixelsPerTwip);
+    // Inserts the paragraphs at the cursor: the first one's text into the cursor's
+    // paragraph (whose format it takes when `replaceFirstBlock`), each further one as a
+    // paragraph of its own.
+    static void InsertParagraphs(QTextCursor& cursor, const std::vector<TRtfParagraph>& paragraphs,
+                                 qreal pixelsPerTwip, bool replaceFirstBlock);
 
     // The model of the document's contents (the page layout is left at its default).
-    static TRtfDocument FromQt(const QTextDocument* document);
+    // Lists keep their bullets and numbers as text, tables become tabbed lines (columns
+    // laid out on a text `textWidthTwips` wide), pictures of any kind PNG pictures.
+    static TRtfDocument FromQt(const QTextDocument* document, int textWidthTwips = 10800);
 
     // Recomputes every paragraph's pixel lengths from its twips for a new scale, and
     // remembers the scale in the document.

@@ -3,6 +3,8 @@
 // and the fax rendering is black on white without insert point markers.
 #include "richtext/TQpRichText.h"
 
+#include "Headless.h"
+
 #include <QPainter>
 #include <QScreen>
 #include <QTextBlock>
