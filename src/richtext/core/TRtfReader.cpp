@@ -714,7 +714,7 @@ void TRtfReader::AppendToParagraph(char32_t ch) {
         return;
     }
     std::vector<TRtfRun>& runs = paragraph_.runs;
-    if (runs.empty() || runs.back().insertPointId != state_.insertPointId ||
+    if (runs.empty() || runs.back().picture || runs.back().insertPointId != state_.insertPointId ||
         !(runs.back().format == state_.chr)) {
         runs.push_back({state_.chr, {}, state_.insertPointId});
     }
