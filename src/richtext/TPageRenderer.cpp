@@ -1,6 +1,7 @@
 #include "richtext/TPageRenderer.h"
 
 #include "richtext/TInsertPointObject.h"
+#include "richtext/TPictureObject.h"
 #include "richtext/TRichDocumentBridge.h"
 #include "richtext/TRichTextProperties.h"
 
@@ -39,6 +40,7 @@ TPageRenderer::TPageRenderer(const QTextDocument& source, int layoutDpi, qreal p
     document_->setUseDesignMetrics(true);
     document_->documentLayout()->setPaintDevice(&device_);
     TInsertPointObject::RegisterWith(document_.get());
+    TPictureObject::RegisterWith(document_.get());
     TRichDocumentBridge::ApplyPixelsPerTwip(document_.get(), layoutDpi / 1440.0);
     if (options & roFaxPage) {
         PrepareForFax();

@@ -12,12 +12,14 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QShowEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 
 #include <vector>
 
@@ -412,7 +414,132 @@ void TQpRichText::InsertPageBreak() {
     setTextCursor(cursor);
 }
 
+void TQpRichText::InsertPicture(const QImage& image) {
+    if (image.isNull()) {
+        return;
+    }
+    TRtfPicture picture = TPictureObject::FromImage(image);
+    const int width = TextWidthTwips();
+    if (picture.goalWidth > width) {
+        picture.goalHeight =
+            static_cast<int>(qint64(picture.goalHeight) * width / picture.goalWidth);
+        picture.goalWidth = width;
+    }
+    TRtfDocument model;
+    TRtfParagraph paragraph;
+    paragraph.runs.push_back({TRichDocumentBridge::ModelCharFormat(TypingFormat(), {}),
+                              {},
+                              0,
+                              std::make_shared<const TRtfPicture>(std::move(picture))});
+    model.paragraphs.push_back(std::move(paragraph));
+    InsertModel(std::move(model));
+}
+
+void TQpRichText::InsertRtf(const QByteArray& rtf) {
+    InsertModel(TRtfReader::Read(std::string_view(rtf.constData(), rtf.size())));
+}
+
+// Inserts the model's paragraphs at the caret: the first one's text into the caret's
+// paragraph, the others as paragraphs of their own. Its insert points are numbered after
+// those of the document, so neighbours stay apart.
+void TQpRichText::InsertModel(TRtfDocument model) {
+    if (model.paragraphs.empty()) {
+        return;
+    }
+    int id = nextInsertPointId_;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            id = qMax(id, it.fragment().charFormat().intProperty(ptInsertPointId));
+        }
+    }
+    int highest = id;
+    for (TRtfParagraph& paragraph : model.paragraphs) {
+        for (TRtfRun& run : paragraph.runs) {
+            if (run.insertPointId > 0) {
+                run.insertPointId += id;
+                highest = qMax(highest, run.insertPointId);
+            }
+        }
+    }
+    nextInsertPointId_ = highest + 1;
+    KeepTypingOutsideInsertPoints();
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    TRichDocumentBridge::InsertParagraphs(cursor, model.paragraphs, ViewPixelsPerTwip(), false);
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    KeepTypingOutsideInsertPoints();
+}
+
+QMimeData* TQpRichText::createMimeDataFromSelection() const {
+    auto* mime = new QMimeData;
+    const QTextCursor selection = textCursor();
+    if (!selection.hasSelection()) {
+        return mime;
+    }
+    QTextDocument copy;
+    copy.setDefaultFont(document()->defaultFont());
+    for (const char* property :
+         {kPixelsPerTwipProperty, kDefaultFontFamilyWordProperty, kDefaultFontCharsetProperty}) {
+        copy.setProperty(property, document()->property(property));
+    }
+    QTextCursor(&copy).insertFragment(selection.selection());
+    TRtfDocument model = TRichDocumentBridge::FromQt(&copy, TextWidthTwips());
+    model.page = page_;
+    model.pageGiven = true;
+    const std::string rtf = TRtfWriter::Write(model);
+    const QByteArray bytes(rtf.data(), qsizetype(rtf.size()));
+    mime->setData(kRtfMimeType, bytes);
+    mime->setData("text/rtf", bytes);
+    QString text = TextWithoutMarkers(&copy);
+    text.remove(QChar::ObjectReplacementCharacter);
+    mime->setText(text);
+    return mime;
+}
+
+bool TQpRichText::canInsertFromMimeData(const QMimeData* source) const {
+    return source->hasFormat(kRtfMimeType) || source->hasFormat("text/rtf") ||
+           source->hasFormat("application/rtf") || source->hasHtml() || source->hasImage() ||
+           source->hasText();
+}
+
+void TQpRichText::insertFromMimeData(const QMimeData* source) {
+    for (const char* type : {kRtfMimeType, "text/rtf", "application/rtf"}) {
+        if (source->hasFormat(type)) {
+            InsertRtf(source->data(type));
+            return;
+        }
+    }
+    if (source->hasHtml()) {
+        QTextDocument html;
+        html.setDefaultFont(document()->defaultFont());
+        html.setHtml(source->html());
+        InsertModel(TRichDocumentBridge::FromQt(&html, TextWidthTwips()));
+    } else if (source->hasImage()) {
+        InsertPicture(qvariant_cast<QImage>(source->imageData()));
+    } else if (source->hasText()) {
+        KeepTypingOutsideInsertPoints();
+        QTextCursor cursor = textCursor();
+        cursor.insertText(source->text(), TypingFormat());
+        setTextCursor(cursor);
+    }
+}
+
+QTextCharFormat TQpRichText::TypingFormat() {
+    KeepTypingOutsideInsertPoints();
+    return textCursor().charFormat();
+}
+
 void TQpRichText::keyPressEvent(QKeyEvent* event) {
+    if (textCursor().hasSelection() && !event->text().isEmpty() && event->text().at(0).isPrint() &&
+        !isReadOnly()) {
+        // Typed text replaces the selection and then takes the attributes of the caret's
+        // place like any typed text.
+        QTextCursor cursor = textCursor();
+        cursor.removeSelectedText();
+        setTextCursor(cursor);
+    }
     KeepTypingOutsideInsertPoints();
     const bool newParagraph = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
                               !(event->modifiers() & Qt::ShiftModifier);
@@ -486,6 +613,9 @@ bool TQpRichText::IsInsideInsertPoint(const QTextCursor& cursor) const {
 // as ordinary text, in the colour of the text before the insert point.
 void TQpRichText::KeepTypingOutsideInsertPoints() {
     const QTextCursor cursor = textCursor();
+    if (cursor.hasSelection()) {
+        return; // a format set now would change the selected text
+    }
     const QTextCharFormat format = cursor.charFormat();
     const bool insertPoint = format.intProperty(ptInsertPointTag) > 0;
     const bool object = format.objectType() != QTextFormat::NoObject || format.isImageFormat();

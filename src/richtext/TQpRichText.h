@@ -87,6 +87,14 @@ public:
     // --- Editing aids ---------------------------------------------------------------
     // Inserts, at the caret, a paragraph break whose paragraph starts a new page.
     void InsertPageBreak();
+    // Inserts a picture at the caret, stored with the text as PNG; shown at its size on a
+    // 96 dpi screen, or at the page's text width when it is wider.
+    void InsertPicture(const QImage& image);
+    // Inserts RTF (of any word processor) at the caret, replacing the selection.
+    void InsertRtf(const QByteArray& rtf);
+
+    // The clipboard format that carries the program's RTF between its editors.
+    static constexpr const char* kRtfMimeType = "application/x-quillpost-rtf";
 
     // Insert points: a marker with a tag above 0 followed by its field text, shown red.
     void InsertInsertPoint(int tag, const QString& fieldText);
@@ -132,6 +140,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
+    // The clipboard: the program's RTF (insert points, pictures) for its own editors and
+    // word processors, plain text for every other program; whatever is pasted goes
+    // through the document model, so the editor shows exactly what is saved.
+    QMimeData* createMimeDataFromSelection() const override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -156,6 +170,8 @@ private:
     int InsertPointStart(const QTextCursor& cursor) const;
     void KeepTypingOutsideInsertPoints();
     void ContinueNewParagraph(const QTextCharFormat& typing);
+    void InsertModel(TRtfDocument model);
+    QTextCharFormat TypingFormat();
 
     int zoom_ = 100;
     bool wordWrap_ = true;

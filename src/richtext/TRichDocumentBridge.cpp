@@ -393,7 +393,8 @@ TRtfDocument TRichDocumentBridge::FromQt(const QTextDocument* document, int text
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
         if (const QTextTable* table = QTextCursor(block).currentTable()) {
             AppendTable(table, textWidthTwips, collector, model);
-            block = document->findBlock(table->lastPosition());
+            // The table ends with a block of its own that holds nothing but its end.
+            block = document->findBlock(table->lastPosition() + 1);
             continue;
         }
         TRtfParagraph paragraph;

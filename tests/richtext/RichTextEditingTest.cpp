@@ -170,6 +170,26 @@ private slots:
         QCOMPARE(editor.LineText(0), QString("Sales Desk"));
     }
 
+    // Text typed over a selected insert point (marker and field text) replaces it with
+    // ordinary text that the merge leaves alone.
+    void typingOverSelectedInsertPointReplacesIt() {
+        TQpRichText editor;
+        QTest::keyClicks(&editor, "Dear ");
+        editor.InsertInsertPoint(1, "[RECIPIENT]");
+        QTest::keyClicks(&editor, ",");
+        QTextCursor selection = editor.textCursor();
+        selection.setPosition(5);
+        selection.setPosition(17, QTextCursor::KeepAnchor);
+        editor.setTextCursor(selection);
+        QCOMPARE(editor.InsertPointCount(), 1); // selecting changes nothing
+        QTest::keyClicks(&editor, "Bob");
+        QCOMPARE(editor.InsertPointCount(), 0);
+        editor.GetTextToInsert = SalesDesk;
+        editor.MergeInsertPoints();
+        QCOMPARE(editor.LineText(0), QString("Dear Bob,"));
+        QVERIFY(!editor.Rtf().contains("\\inspnt"));
+    }
+
     // Attributes chosen for new text survive Enter on empty lines: Times New Roman 12
     // bold, then "H", Enter, Enter, "W" stores both letters (and the empty line) in that
     // font; so does a document that starts with Enter.
