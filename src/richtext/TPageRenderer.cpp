@@ -37,6 +37,7 @@ TPageRenderer::TPageRenderer(const QTextDocument& source, int layoutDpi, qreal p
                            source.property(richtext::kMarkersHiddenProperty));
     document_->setDefaultFont(source.defaultFont());
     document_->setDocumentMargin(0);
+    document_->setDefaultTextOption(source.defaultTextOption());
     document_->setUseDesignMetrics(true);
     document_->documentLayout()->setPaintDevice(&device_);
     TInsertPointObject::RegisterWith(document_.get());

@@ -100,14 +100,13 @@ TQpRichText::TQpRichText(QWidget* parent)
     : QTextEdit(parent), layoutDevice_(1, 1, QImage::Format_RGB32) {
     setTabChangesFocus(false);
     document()->setDefaultFont(QFont("Arial", 10));
-    // Glyphs advance by the font's design widths at every zoom, so lines break after the
-    // same words on the screen and on the fax page.
-    document()->setUseDesignMetrics(true);
+    PrepareDocument(document(), false);
     TInsertPointObject::RegisterWith(document());
     TPictureObject::RegisterWith(document());
     connect(document(), &QTextDocument::contentsChanged, this, &TQpRichText::InvalidateRenderer);
     connect(this, &QTextEdit::cursorPositionChanged, this,
             &TQpRichText::KeepTypingOutsideInsertPoints);
+    SetLayoutResolution();
     document()->documentLayout()->setPaintDevice(&layoutDevice_);
     ApplyZoom();
 }
@@ -162,14 +161,75 @@ TRtfDocument TQpRichText::Model() const {
     return model;
 }
 
+// The text is built in a document of its own, which the editor then takes: Qt lays it
+// out once, when it is taken, instead of after every step of building it.
 void TQpRichText::SetModel(const TRtfDocument& model) {
-    TRichDocumentBridge::ToQt(model, document(), ViewPixelsPerTwip());
     if (model.pageGiven) {
         page_ = model.page;
     }
-    ApplyZoom();
+    auto* built = new QTextDocument(this);
+    built->setDocumentMargin(document()->documentMargin());
+    PrepareDocument(built, HasRunawayWord(model));
+    TRichDocumentBridge::ToQt(model, built, PixelsPerTwip());
+    AdoptDocument(built);
     moveCursor(QTextCursor::Start);
     ResetWordScan();
+}
+
+// Settings every document of the editor has: glyphs advance by the font's design widths
+// at every zoom, so lines break after the same words on the screen and on the fax page;
+// text with a word of thousands of characters (data, not prose) wraps anywhere, because
+// Qt breaks such a word anew for every line it fills, in time that grows with the
+// square of its length.
+void TQpRichText::PrepareDocument(QTextDocument* document, bool wrapAnywhere) {
+    document->setUseDesignMetrics(true);
+    QTextOption option = document->defaultTextOption();
+    option.setWrapMode(wrapAnywhere ? QTextOption::WrapAnywhere
+                                    : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    document->setDefaultTextOption(option);
+}
+
+bool TQpRichText::HasRunawayWord(const TRtfDocument& model) {
+    constexpr size_t kLongestWord = 2000;
+    for (const TRtfParagraph& paragraph : model.paragraphs) {
+        size_t length = 0;
+        for (const TRtfRun& run : paragraph.runs) {
+            for (char32_t ch : run.text) {
+                length = ch == U' ' || ch == U'\t' || ch == U'\n' ? 0 : length + 1;
+                if (length > kLongestWord) {
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+// Makes `built` (laid out for the current zoom) the editor's document; the previous one
+// goes away.
+void TQpRichText::AdoptDocument(QTextDocument* built) {
+    QTextDocument* previous = document();
+    // Qt deletes the first document itself when it is replaced; the ones built here are
+    // the editor's children and are deleted below.
+    const bool builtHere = previous->parent() == this;
+    SetLayoutResolution();
+    built->documentLayout()->setPaintDevice(&layoutDevice_);
+    TInsertPointObject::RegisterWith(built);
+    TPictureObject::RegisterWith(built);
+    connect(built, &QTextDocument::contentsChanged, this, &TQpRichText::InvalidateRenderer);
+    zoomPending_ = false;
+    // The width and wrap mode the document is laid out with when it is taken (the editor
+    // hands its own wrap mode to every document it takes).
+    ApplyWordWrap();
+    const QTextOption::WrapMode wrap = built->defaultTextOption().wrapMode();
+    if (wordWrapMode() != wrap) {
+        setWordWrapMode(wrap);
+    }
+    setDocument(built);
+    if (builtHere) {
+        delete previous;
+    }
+    InvalidateRenderer();
 }
 
 void TQpRichText::Reformat() {
@@ -317,13 +377,17 @@ void TQpRichText::ApplyZoom() {
         return;
     }
     zoomPending_ = false;
-    const int dotsPerMeter = qRound(LayoutDpi() / 0.0254);
-    layoutDevice_.setDotsPerMeterX(dotsPerMeter);
-    layoutDevice_.setDotsPerMeterY(dotsPerMeter);
+    SetLayoutResolution();
     document()->documentLayout()->setPaintDevice(&layoutDevice_);
     TRichDocumentBridge::ApplyPixelsPerTwip(document(), PixelsPerTwip());
     ApplyWordWrap();
     Reformat();
+}
+
+void TQpRichText::SetLayoutResolution() {
+    const int dotsPerMeter = qRound(LayoutDpi() / 0.0254);
+    layoutDevice_.setDotsPerMeterX(dotsPerMeter);
+    layoutDevice_.setDotsPerMeterY(dotsPerMeter);
 }
 
 void TQpRichText::showEvent(QShowEvent* event) {
@@ -340,10 +404,15 @@ void TQpRichText::SetWordWrap(bool on) {
 
 void TQpRichText::ApplyWordWrap() {
     if (wordWrap_) {
-        setLineWrapMode(QTextEdit::FixedPixelWidth);
-        setLineWrapColumnOrWidth(TextWidthPixels(ViewPixelsPerTwip()) +
-                                 qRound(2 * document()->documentMargin()));
-    } else {
+        const int width =
+            TextWidthPixels(ViewPixelsPerTwip()) + qRound(2 * document()->documentMargin());
+        if (lineWrapMode() != QTextEdit::FixedPixelWidth) {
+            setLineWrapMode(QTextEdit::FixedPixelWidth);
+        }
+        if (lineWrapColumnOrWidth() != width) {
+            setLineWrapColumnOrWidth(width);
+        }
+    } else if (lineWrapMode() != QTextEdit::NoWrap) {
         setLineWrapMode(QTextEdit::NoWrap);
     }
 }

@@ -156,6 +156,10 @@ private:
     qreal PixelsPerTwip() const;     // for the editor's zoom
     qreal ViewPixelsPerTwip() const; // the scale the document is laid out with now
     void ApplyZoom();
+    void SetLayoutResolution();
+    static void PrepareDocument(QTextDocument* document, bool wrapAnywhere);
+    static bool HasRunawayWord(const TRtfDocument& model);
+    void AdoptDocument(QTextDocument* built);
     void ApplyWordWrap();
     int TextWidthTwips() const;
     int TextWidthPixels(qreal pixelsPerTwip) const;

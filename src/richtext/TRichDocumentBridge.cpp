@@ -126,6 +126,7 @@ void TRichDocumentBridge::ToQt(const TRtfDocument& model, QTextDocument* documen
     document->setUndoRedoEnabled(false);
     document->clear();
     document->setProperty(kPixelsPerTwipProperty, pixelsPerTwip);
+    SetDefaultTabStops(document, pixelsPerTwip);
     document->setProperty(kMarkersHiddenProperty, model.insertPointMarkersHidden);
     document->setDefaultFont(DocumentFont(model.defaultFont));
     document->setProperty(kDefaultFontFamilyWordProperty,
@@ -421,6 +422,16 @@ TRtfDocument TRichDocumentBridge::FromQt(const QTextDocument* document, int text
     return model;
 }
 
+// The half-inch default tab stops of the stored form ("\\deftab720").
+void TRichDocumentBridge::SetDefaultTabStops(QTextDocument* document, qreal pixelsPerTwip) {
+    QTextOption option = document->defaultTextOption();
+    const qreal defaultTab = TabPosition(720, pixelsPerTwip);
+    if (option.tabStopDistance() != defaultTab) {
+        option.setTabStopDistance(defaultTab);
+        document->setDefaultTextOption(option);
+    }
+}
+
 void TRichDocumentBridge::ApplyPixelsPerTwip(QTextDocument* document, qreal pixelsPerTwip) {
     const qreal previous = PixelsPerTwip(document);
     const bool undo = document->isUndoRedoEnabled();
@@ -439,12 +450,7 @@ void TRichDocumentBridge::ApplyPixelsPerTwip(QTextDocument* document, qreal pixe
         cursor.setBlockFormat(format);
     }
     cursor.endEditBlock();
-    QTextOption option = document->defaultTextOption();
-    const qreal defaultTab = TabPosition(720, pixelsPerTwip);
-    if (option.tabStopDistance() != defaultTab) {
-        option.setTabStopDistance(defaultTab);
-        document->setDefaultTextOption(option);
-    }
+    SetDefaultTabStops(document, pixelsPerTwip);
     document->setProperty(kPixelsPerTwipProperty, pixelsPerTwip);
     document->setUndoRedoEnabled(undo);
     document->setModified(modified);

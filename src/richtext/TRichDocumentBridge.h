@@ -35,6 +35,7 @@ public:
     // Recomputes every paragraph's pixel lengths from its twips for a new scale, and
     // remembers the scale in the document.
     static void ApplyPixelsPerTwip(QTextDocument* document, qreal pixelsPerTwip);
+    static void SetDefaultTabStops(QTextDocument* document, qreal pixelsPerTwip);
 
     static QTextBlockFormat BlockFormat(const TRtfParagraphFormat& format, bool pageBreakBefore,
                                         qreal pixelsPerTwip);
