@@ -39,6 +39,14 @@ QList<TRtfRun> OrdinaryRuns(const TRtfDocument& document) {
     return runs;
 }
 
+// Types `text` key by key, also characters no key of a Western keyboard gives.
+void TypeAnyText(TQpRichText& editor, const QString& text) {
+    for (const QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(&editor, &press);
+    }
+}
+
 void MoveCaretTo(TQpRichText& editor, QTextCursor::MoveOperation where) {
     QTextCursor cursor = editor.textCursor();
     cursor.movePosition(where);
@@ -309,6 +317,28 @@ private slots:
         };
         reopened.MergeInsertPoints();
         QCOMPARE(reopened.LineText(0), QString("Re: Prices."));
+    }
+
+    // RTF from Cyrillic and Central European word processors reads as its writer meant it;
+    // what is stored reads back the same, also text typed that the font's code page lacks.
+    void textOfOtherCodePagesIsReadAndStored() {
+        TQpRichText editor;
+        editor.SetRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset204 Arial;}"
+                      "{\\f1\\fswiss\\fcharset238 Arial CE;}}\\f0 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2 "
+                      "\\f1 \\'b3\\'f3d\\'9f\\par}");
+        const QString expected = QString::fromUtf8("Привет łódź");
+        QCOMPARE(editor.LineText(0), expected);
+
+        MoveCaretTo(editor, QTextCursor::End);
+        TypeAnyText(editor, QString::fromUtf8(" Ωμέγα €"));
+        const QByteArray rtf = editor.Rtf();
+        QVERIFY2(rtf.contains("\\'cf\\'f0\\'e8\\'e2\\'e5\\'f2"), rtf);
+        QVERIFY2(rtf.contains("\\u937?"), rtf);
+
+        TQpRichText reopened;
+        reopened.SetRtf(rtf);
+        QCOMPARE(reopened.LineText(0), expected + QString::fromUtf8(" Ωμέγα €"));
+        QCOMPARE(reopened.Rtf(), rtf);
     }
 };
 
