@@ -279,6 +279,7 @@ private slots:
         };
         for (const auto& item : cases) {
             const int measured = gap(item.body) - (item.absolute ? 0 : plain);
+            qInfo("%s: %d pixels, expected %.1f", item.body, measured, item.expected * inch);
             QVERIFY2(qAbs(measured - item.expected * inch) <= 2,
                      qPrintable(QString("%1: %2 pixels, expected %3")
                                     .arg(item.body)
@@ -308,6 +309,8 @@ private slots:
             const QList<Band> indented = Bands(RenderRtf(Rtf(item.indented), zoom));
             QCOMPARE(tabbed.size(), 1);
             QCOMPARE(indented.size(), 1);
+            qInfo("%s: H ends at %d, indented at %d", item.tabbed, tabbed[0].right,
+                  indented[0].right);
             QVERIFY2(qAbs(tabbed[0].right - indented[0].right) <= 1,
                      qPrintable(QString("%1: H ends at %2, indented at %3")
                                     .arg(item.tabbed)
@@ -354,6 +357,7 @@ private slots:
         const qreal scale = qRound(ScreenDpi() * 2.08) / ScreenDpi();
         for (int i = 0; i < bands.size(); ++i) {
             const qreal expected = kPageRect.left() + editorEnds[i] * scale;
+            qInfo("line %d ends at %d on the fax, %.1f expected", i + 1, bands[i].right, expected);
             QVERIFY2(qAbs(bands[i].right - expected) <= 12,
                      qPrintable(QString("line %1 ends at %2 on the fax, %3 expected")
                                     .arg(i + 1)
