@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabBar>
@@ -367,12 +368,55 @@ QWidget* KeyboardCheck::ExpectedFirst(QWidget* window) {
     return nullptr;
 }
 
+namespace {
+
+// The cursor and selection of the window's edit fields. Tab selects the whole text of a
+// field it enters; the walk puts them back so that typing afterwards goes where it would
+// have gone.
+class EditStates {
+public:
+    explicit EditStates(QWidget* window) {
+        for (QLineEdit* edit : window->findChildren<QLineEdit*>()) {
+            states_.append({edit, edit->cursorPosition(), edit->selectionStart(),
+                            static_cast<int>(edit->selectedText().size())});
+        }
+    }
+    ~EditStates() {
+        for (const State& state : states_) {
+            if (!state.edit) {
+                continue;
+            }
+            state.edit->deselect();
+            if (state.selectionStart >= 0) {
+                state.edit->setSelection(state.selectionStart, state.selectionLength);
+            }
+            if (state.selectionStart < 0 || state.edit->cursorPosition() != state.cursor) {
+                state.edit->setCursorPosition(state.cursor);
+            }
+        }
+    }
+    EditStates(const EditStates&) = delete;
+    EditStates& operator=(const EditStates&) = delete;
+
+private:
+    struct State {
+        QPointer<QLineEdit> edit;
+        int cursor;
+        int selectionStart;
+        int selectionLength;
+    };
+    QList<State> states_;
+};
+
+} // namespace
+
 QList<QWidget*> KeyboardCheck::TabChain(QWidget* window, bool backwards) {
     EnsureActive(window);
     QWidget* start = FocusOf(window);
     if (!start) {
         return {};
     }
+    const EditStates edits(window);
     start->setFocus(Qt::OtherFocusReason);
     QList<QWidget*> chain{start};
     QWidget* current = start;

@@ -42,7 +42,8 @@ public:
     // Where the focus is against where it should start.
     static QStringList FocusProblems(QWidget* window);
 
-    // The controls Tab reaches, from the focused one round to it again.
+    // The controls Tab reaches, from the focused one round to it again. The focus ends
+    // where it was, and the edit fields keep their cursor and selection.
     static QList<QWidget*> TabChain(QWidget* window, bool backwards = false);
     // The Tab stops in the order the window shows them.
     static QList<QWidget*> ExpectedOrder(QWidget* window);
