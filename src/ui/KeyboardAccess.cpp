@@ -141,6 +141,35 @@ private:
     }
 };
 
+// A field entered from the keyboard has its whole text selected (typing replaces it);
+// the cursor goes to the start of the text, so that a long text shows its beginning.
+class SelectionFromStart final : public QObject {
+public:
+    explicit SelectionFromStart(QObject* parent) : QObject(parent) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn) {
+            // After the field's own handling, which selects the text.
+            QPointer<QLineEdit> edit = qobject_cast<QLineEdit*>(watched);
+            QMetaObject::invokeMethod(
+                this, [edit] { MoveCursorToStart(edit); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    static void MoveCursorToStart(QLineEdit* edit) {
+        if (!edit || !edit->hasFocus()) {
+            return;
+        }
+        const auto length = static_cast<int>(edit->text().size());
+        if (length > 0 && edit->selectedText().size() == length) {
+            edit->setSelection(length, -length);
+        }
+    }
+};
+
 // Puts the focus back on the first candidate when the window is shown without a usable
 // focus widget.
 class FocusOnShow final : public QObject {
@@ -207,6 +236,10 @@ void KeyboardAccess::Prepare(QWidget* window, const QList<QWidget*>& order) {
     const bool keepAutoDefault = qobject_cast<QDialog*>(window) && HasDefaultButton(window);
     auto* enter = new EnterPressesButton(window);
     auto* radios = new TabToCheckedRadio(window);
+    auto* selection = new SelectionFromStart(window);
+    for (QLineEdit* edit : window->findChildren<QLineEdit*>()) {
+        edit->installEventFilter(selection);
+    }
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         auto* push = qobject_cast<QPushButton*>(button);
         if (push && !keepAutoDefault) {

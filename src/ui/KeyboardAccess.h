@@ -20,6 +20,8 @@ class QWidget;
 //   Controls without label or caption (grids, lists, picture buttons without a hint) are
 //   named with SetName.
 // - Tab enters an exclusive radio group on its checked button.
+// - An edit field entered from the keyboard has its text selected with the cursor at its
+//   start, so that a long text shows its beginning and typing replaces it.
 // - Enter on a focused push button presses it. Enter in a field presses only a button
 //   the window made its default on purpose (setDefault); bar buttons are never default.
 // Escape is the dialog's own: QDialog rejects, as its Cancel or Close button does.

@@ -387,11 +387,13 @@ public:
                 continue;
             }
             state.edit->deselect();
-            if (state.selectionStart >= 0) {
-                state.edit->setSelection(state.selectionStart, state.selectionLength);
-            }
-            if (state.selectionStart < 0 || state.edit->cursorPosition() != state.cursor) {
+            if (state.selectionStart < 0) {
                 state.edit->setCursorPosition(state.cursor);
+            } else if (state.cursor == state.selectionStart) { // selected backwards
+                state.edit->setSelection(state.selectionStart + state.selectionLength,
+                                         -state.selectionLength);
+            } else {
+                state.edit->setSelection(state.selectionStart, state.selectionLength);
             }
         }
     }

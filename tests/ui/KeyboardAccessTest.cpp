@@ -350,6 +350,25 @@ private slots:
         QCOMPARE(form.result(), int(QDialog::Rejected));
     }
 
+    // A filled field entered from the keyboard (also as the dialog's first field) has its
+    // text selected from the start: a long text shows its beginning, typing replaces it.
+    void filledFieldShowsItsStartSelected() {
+        SampleForm form(true);
+        const QString longName = QStringLiteral("Maximilian Alexander von Rosenthals");
+        form.name->setText(longName);
+        form.number->setText(QStringLiteral("+49 30 1234567"));
+        ShowActive(form);
+        QTRY_COMPARE(form.name->selectedText(), longName);
+        QTRY_COMPARE(form.name->cursorPosition(), 0);
+        QTest::keyClick(form.name, Qt::Key_Tab);
+        QTRY_COMPARE(form.number->selectedText(), QStringLiteral("+49 30 1234567"));
+        QTRY_COMPARE(form.number->cursorPosition(), 0);
+        QTest::keyClick(form.number, Qt::Key_Tab, Qt::ShiftModifier);
+        QTRY_COMPARE(form.name->cursorPosition(), 0);
+        qptest::TypeAtWindow(&form, QStringLiteral("Ann"));
+        QCOMPARE(form.name->text(), QStringLiteral("Ann"));
+    }
+
     // A first field that cannot take the focus (disabled) passes it to the next one.
     void focusSkipsWhatCannotTakeIt() {
         SampleForm form(true);
