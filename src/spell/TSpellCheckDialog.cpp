@@ -11,9 +11,9 @@
 #include <QVBoxLayout>
 
 #include "richtext/TQpRichText.h"
-#include "ui/KeyboardAccess.h"
 #include "spell/core/SpellDictionaryFiles.h"
 #include "spell/core/Windows1252.h"
+#include "ui/KeyboardAccess.h"
 
 namespace {
 
