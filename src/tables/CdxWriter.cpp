@@ -1,13 +1,10 @@
 #include "tables/CdxWriter.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "tables/ByteOrder.h"
+#include "tables/FileOps.h"
 #include "tables/TableFault.h"
 
 namespace qp::tables {
@@ -249,18 +246,7 @@ std::string CdxWriter::Build(const std::vector<Tag>& tags) {
 }
 
 void CdxWriter::Write(const std::string& path, const std::vector<Tag>& tags) {
-    std::string data = Build(tags);
-    std::string temp = path + ".new";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw TableFault(tbeIo, "Index " + path + ": cannot write: " + std::strerror(errno));
-    bool written = ::write(fd, data.data(), data.size()) == ssize_t(data.size());
-    written = (::close(fd) == 0) && written;
-    if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
-        int error = errno;
-        std::remove(temp.c_str());
-        throw TableFault(tbeIo, "Index " + path + ": cannot write: " + std::strerror(error));
-    }
+    FileOps::ReplaceFile(path, Build(tags));
 }
 
 } // namespace qp::tables

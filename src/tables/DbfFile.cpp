@@ -1,6 +1,6 @@
 #include "tables/DbfFile.h"
 
-#include "tables/PositionalIo.h"
+#include "tables/FileOps.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,10 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "tables/ByteOrder.h"
 #include "tables/TableFault.h"
@@ -119,54 +115,28 @@ void DbfFile::Create(const std::string& path, const std::vector<FieldInfo>& fiel
     data[headerLength - 1] = 0x0D;
     data[headerLength] = kEndOfFile;
 
-    std::string temp = path + ".new";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw TableFault(tbeIo, "Cannot create " + path + ": " + std::strerror(errno));
-    bool written = ::write(fd, data.data(), data.size()) == ssize_t(data.size());
-    written = (::close(fd) == 0) && written;
-    if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        throw TableFault(tbeIo, "Cannot write " + path + ": " + std::strerror(errno));
-    }
+    FileOps::ReplaceFile(path, std::string(data.begin(), data.end()));
 }
 
-DbfFile::DbfFile(const std::string& path) : path_(path), cache_(kCachePages) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd_ < 0)
-        Fail(tbeOpenFailed, std::string("cannot open: ") + std::strerror(errno));
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-        Fail(tbeOpenFailed, "the table is in use by another program");
-    }
-    try {
-        ReadHeader();
-    } catch (...) {
-        ::close(fd_);
-        fd_ = -1;
-        throw;
-    }
+DbfFile::DbfFile(const std::string& path)
+    : file_(std::make_unique<EngineFile>("Table", path, EngineFile::Access::kReadWrite,
+                                         EngineFile::Lock::kExclusive)),
+      cache_(kCachePages) {
+    ReadHeader();
 }
 
-DbfFile::~DbfFile() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
+DbfFile::~DbfFile() = default;
 
 void DbfFile::Fail(TableError code, const std::string& what) const {
-    throw TableFault(code, "Table " + path_ + ": " + what);
+    file_->Fail(code, what);
 }
 
 void DbfFile::ReadHeader() {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0)
-        Fail(tbeIo, std::strerror(errno));
-    const int64_t fileSize = st.st_size;
+    const int64_t fileSize = file_->Size();
     if (fileSize < 32 + 32 + 1)
         Fail(tbeCorrupt, "file too short for a table header");
     std::vector<unsigned char> head(32);
-    ReadAt(0, head.data(), 32);
+    file_->ReadAt(0, head.data(), 32);
     version_ = head[0];
     if (version_ != 0x03 && version_ != 0xF5)
         Fail(tbeCorrupt, "not a FoxPro 2 table (version byte " + std::to_string(version_) + ")");
@@ -181,7 +151,7 @@ void DbfFile::ReadHeader() {
     if (recordLength_ < 2)
         Fail(tbeCorrupt, "wrong record length " + std::to_string(recordLength_));
     std::vector<unsigned char> header(headerLength_);
-    ReadAt(0, header.data(), header.size());
+    file_->ReadAt(0, header.data(), header.size());
     ReadFieldDescriptors(header);
     int64_t needed = int64_t(headerLength_) + int64_t(recordCount_) * recordLength_;
     if (needed > fileSize)
@@ -237,23 +207,9 @@ std::string DbfFile::LastUpdate() const {
     return text;
 }
 
-void DbfFile::ReadAt(int64_t offset, void* data, size_t length) {
-    switch (PositionalIo::ReadAll(fd_, offset, data, length)) {
-    case PositionalIo::ioOk:
-        return;
-    case PositionalIo::ioEndOfFile:
-        Fail(tbeCorrupt, "unexpected end of file");
-        break;
-    case PositionalIo::ioError:
-        Fail(tbeIo, std::strerror(errno));
-        break;
-    }
-}
-
 void DbfFile::WriteAt(int64_t offset, const void* data, size_t length) {
     UpdateCache(offset, data, length);
-    if (PositionalIo::WriteAll(fd_, offset, data, length) != PositionalIo::ioOk)
-        Fail(tbeIo, std::string("write failed: ") + std::strerror(errno));
+    file_->WriteAt(offset, data, length);
 }
 
 const unsigned char* DbfFile::CachedPage(int64_t page, size_t& valid) {
@@ -261,20 +217,8 @@ const unsigned char* DbfFile::CachedPage(int64_t page, size_t& valid) {
     if (slot.page != page) {
         slot.data.resize(kPageSize);
         slot.page = -1;
-        size_t got = 0;
-        while (got < size_t(kPageSize)) {
-            ssize_t n = ::pread(fd_, slot.data.data() + got, kPageSize - got,
-                                (page << kPageShift) + int64_t(got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                Fail(tbeIo, std::strerror(errno));
-            if (n == 0)
-                break;
-            got += size_t(n);
-        }
+        slot.valid = file_->ReadUpTo(page << kPageShift, slot.data.data(), size_t(kPageSize));
         slot.page = page;
-        slot.valid = got;
     }
     valid = slot.valid;
     return slot.data.data();
@@ -310,7 +254,7 @@ void DbfFile::ReadRecord(long recno, std::string& out) {
             return;
         }
     }
-    ReadAt(offset, out.data(), out.size());
+    file_->ReadAt(offset, out.data(), out.size());
 }
 
 void DbfFile::WriteRecord(long recno, const std::string& record) {
@@ -342,8 +286,8 @@ void DbfFile::ReadDeletedMarks(std::vector<char>& marks) {
     std::vector<unsigned char> chunk(perChunk * size_t(recordLength_));
     for (long first = 1; first <= recordCount_; first += long(perChunk)) {
         long count = std::min<long>(long(perChunk), recordCount_ - first + 1);
-        ReadAt(headerLength_ + int64_t(first - 1) * recordLength_, chunk.data(),
-               size_t(count) * size_t(recordLength_));
+        file_->ReadAt(headerLength_ + int64_t(first - 1) * recordLength_, chunk.data(),
+                      size_t(count) * size_t(recordLength_));
         for (long i = 0; i < count; ++i)
             marks[size_t(first + i)] = chunk[size_t(i) * size_t(recordLength_)] == '*';
     }
@@ -375,12 +319,12 @@ void DbfFile::Flush() {
         std::memcpy(date_, today, 3);
         WriteAt(1, date_, 3);
     }
-    ::fdatasync(fd_);
+    file_->Sync();
 }
 
 std::string DbfFile::HeaderBytes() {
     std::string header(size_t(headerLength_), '\0');
-    ReadAt(0, header.data(), header.size());
+    file_->ReadAt(0, header.data(), header.size());
     return header;
 }
 
@@ -390,16 +334,7 @@ void DbfFile::WriteCopy(const std::string& path, std::string header, const std::
     std::string data = std::move(header);
     data += records;
     data += char(kEndOfFile);
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw TableFault(tbeIo, "Cannot write " + path + ": " + std::strerror(errno));
-    bool written = ::write(fd, data.data(), data.size()) == ssize_t(data.size());
-    written = (::fdatasync(fd) == 0) && written;
-    written = (::close(fd) == 0) && written;
-    if (!written) {
-        std::remove(path.c_str());
-        throw TableFault(tbeIo, "Cannot write " + path + ": " + std::strerror(errno));
-    }
+    FileOps::WriteWholeFile(path, data);
 }
 
 } // namespace qp::tables

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tables/EngineFile.h"
 #include "tables/TableEngine.h"
 
 namespace qp::tables {
@@ -27,7 +29,7 @@ public:
     DbfFile(const DbfFile&) = delete;
     DbfFile& operator=(const DbfFile&) = delete;
 
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return file_->Path(); }
     const std::vector<FieldInfo>& Fields() const { return fields_; }
     int RecordLength() const { return recordLength_; }
     long RecordCount() const { return recordCount_; }
@@ -63,7 +65,6 @@ public:
 private:
     void ReadHeader();
     void ReadFieldDescriptors(const std::vector<unsigned char>& header);
-    void ReadAt(int64_t offset, void* data, size_t length);
     void WriteAt(int64_t offset, const void* data, size_t length);
     void WriteRecordCount();
     const unsigned char* CachedPage(int64_t page, size_t& valid);
@@ -76,8 +77,7 @@ private:
         std::vector<unsigned char> data;
     };
 
-    std::string path_;
-    int fd_ = -1;
+    std::unique_ptr<EngineFile> file_;
     int version_ = 0;
     int flags_ = 0;
     int codePage_ = 0;

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "tables/EngineFile.h"
 
 namespace qp::tables {
 
@@ -26,7 +29,7 @@ public:
     MemoFile(const MemoFile&) = delete;
     MemoFile& operator=(const MemoFile&) = delete;
 
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return file_->Path(); }
     uint32_t BlockSize() const { return blockSize_; }
     uint32_t NextFreeBlock() const { return nextFree_; }
 
@@ -43,13 +46,11 @@ public:
 private:
     void ReadHeader();
     uint32_t ReadLength(uint32_t block);
-    void ReadAt(int64_t offset, void* data, size_t length);
     void WriteAt(int64_t offset, const void* data, size_t length);
     void WriteMemo(uint32_t block, const std::string& data);
     [[noreturn]] void Fail(int code, const std::string& what) const;
 
-    std::string path_;
-    int fd_ = -1;
+    std::unique_ptr<EngineFile> file_;
     uint32_t blockSize_ = kDefaultBlockSize;
     uint32_t nextFree_ = 0;
     int64_t fileSize_ = 0;

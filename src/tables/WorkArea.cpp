@@ -9,6 +9,7 @@
 
 #include "tables/CdxWriter.h"
 #include "tables/DbfFile.h"
+#include "tables/FileOps.h"
 #include "tables/MemoFile.h"
 #include "tables/TableFault.h"
 
@@ -828,10 +829,9 @@ void WorkArea::Pack() {
     std::string memoPath = memo_ ? MemoPath() : std::string();
     memo_.reset();
     dbf_.reset();
-    if (!memoPath.empty() && std::rename(memoTemp.c_str(), memoPath.c_str()) != 0)
-        Fail(tbeIo, "cannot replace the memo file");
-    if (std::rename(tableTemp.c_str(), path_.c_str()) != 0)
-        Fail(tbeIo, "cannot replace the table file");
+    if (!memoPath.empty())
+        FileOps::Rename(memoTemp, memoPath);
+    FileOps::Rename(tableTemp, path_);
     OpenFiles();
     for (auto& tag : tags_)
         BuildKeys(*tag);
