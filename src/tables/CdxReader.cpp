@@ -38,6 +38,10 @@ void CdxReader::Fail(const std::string& what) const {
     throw TableFault(tbeCorrupt, "Index " + path_ + ": " + what);
 }
 
+bool CdxReader::MarkedStale() const {
+    return GetBE32(reinterpret_cast<const unsigned char*>(bytes_.data()) + 8) != 0;
+}
+
 void CdxReader::CheckPage(uint32_t offset, size_t length, const char* what) const {
     if (offset % kPage != 0 || uint64_t(offset) + length > bytes_.size())
         Fail(std::string(what) + " at offset " + std::to_string(offset) + " lies outside the file");

@@ -34,6 +34,8 @@ public:
 
     // Tags in creation order (ascending header offset).
     const std::vector<CdxTagHeader>& Tags() const { return tags_; }
+    // true when the file is marked as possibly behind its table (see CdxWriter::MarkStale).
+    bool MarkedStale() const;
     // Reads every key of `tag` in ascending order into `keys` (whose key length must be
     // the tag's). `pad` fills the trailing bytes a leaf entry leaves out: ' ' for
     // character keys, '\0' for numeric and date keys.

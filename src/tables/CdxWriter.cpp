@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tables/ByteOrder.h"
+#include "tables/EngineFile.h"
 #include "tables/FileOps.h"
 #include "tables/TableFault.h"
 
@@ -247,6 +248,18 @@ std::string CdxWriter::Build(const std::vector<Tag>& tags) {
 
 void CdxWriter::Write(const std::string& path, const std::vector<Tag>& tags) {
     FileOps::ReplaceFile(path, Build(tags));
+}
+
+void CdxWriter::WriteInPlace(const std::string& path, const std::vector<Tag>& tags) {
+    FileOps::WriteWholeFile(path, Build(tags));
+}
+
+void CdxWriter::MarkStale(const std::string& path, bool stale) {
+    EngineFile file("Index", path, EngineFile::Access::kReadWrite, EngineFile::Lock::kNone);
+    unsigned char counter[4];
+    PutBE32(counter, stale ? 1 : 0);
+    file.WriteAt(8, counter, 4);
+    file.Sync();
 }
 
 } // namespace qp::tables

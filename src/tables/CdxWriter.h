@@ -25,6 +25,12 @@ public:
 
     // Throws TableFault(tbeIo) when the file cannot be written.
     static void Write(const std::string& path, const std::vector<Tag>& tags);
+    // Writes the file at `path` as it is (no rename), synced to disk.
+    static void WriteInPlace(const std::string& path, const std::vector<Tag>& tags);
+    // Sets or clears the mark that says the index may be behind its table: set before the
+    // table takes a change the index does not have yet, cleared once it has it. It is the
+    // update counter of the tag directory's header, which readers do not interpret.
+    static void MarkStale(const std::string& path, bool stale);
     // The file's bytes (for tests and the fuzz seeds).
     static std::string Build(const std::vector<Tag>& tags);
 };

@@ -118,9 +118,8 @@ void DbfFile::Create(const std::string& path, const std::vector<FieldInfo>& fiel
     FileOps::ReplaceFile(path, std::string(data.begin(), data.end()));
 }
 
-DbfFile::DbfFile(const std::string& path)
-    : file_(std::make_unique<EngineFile>("Table", path, EngineFile::Access::kReadWrite,
-                                         EngineFile::Lock::kExclusive)),
+DbfFile::DbfFile(const std::string& path, EngineFile::Access access)
+    : file_(std::make_unique<EngineFile>("Table", path, access, EngineFile::Lock::kForUse)),
       cache_(kCachePages) {
     ReadHeader();
 }
@@ -154,9 +153,15 @@ void DbfFile::ReadHeader() {
     file_->ReadAt(0, header.data(), header.size());
     ReadFieldDescriptors(header);
     int64_t needed = int64_t(headerLength_) + int64_t(recordCount_) * recordLength_;
-    if (needed > fileSize)
-        Fail(tbeCorrupt,
-             "record count " + std::to_string(recordCount_) + " goes beyond the end of the file");
+    if (needed > fileSize) {
+        // Only the last record may be missing: the count was written, the record was not.
+        if (recordCount_ == 0 || needed - recordLength_ > fileSize)
+            Fail(tbeCorrupt, "record count " + std::to_string(recordCount_) +
+                                 " goes beyond the end of the file");
+        cutRecord_ = recordCount_;
+        --recordCount_;
+        countRepaired_ = false;
+    }
     if (version_ == 0x03 && HasMemoFields())
         Fail(tbeCorrupt, "memo fields in a table marked as having no memo file");
 }
@@ -208,8 +213,27 @@ std::string DbfFile::LastUpdate() const {
 }
 
 void DbfFile::WriteAt(int64_t offset, const void* data, size_t length) {
+    RepairCount();
+    changed_ = true;
     UpdateCache(offset, data, length);
     file_->WriteAt(offset, data, length);
+}
+
+void DbfFile::RepairCount() {
+    if (countRepaired_)
+        return;
+    file_->RequireWritable();
+    countRepaired_ = true;
+    try {
+        const int64_t end = headerLength_ + int64_t(recordCount_) * recordLength_;
+        const unsigned char marker = kEndOfFile;
+        file_->Truncate(end);
+        file_->WriteAt(end, &marker, 1);
+        WriteRecordCount();
+    } catch (...) {
+        countRepaired_ = false;
+        throw;
+    }
 }
 
 const unsigned char* DbfFile::CachedPage(int64_t page, size_t& valid) {
@@ -293,6 +317,21 @@ void DbfFile::ReadDeletedMarks(std::vector<char>& marks) {
     }
 }
 
+void DbfFile::DropRecordsAfter(long recno) {
+    if (recno < 0 || recno >= recordCount_)
+        return;
+    const int64_t end = headerLength_ + int64_t(recno) * recordLength_;
+    const unsigned char marker = kEndOfFile;
+    recordCount_ = recno;
+    WriteRecordCount();
+    file_->Truncate(end);
+    WriteAt(end, &marker, 1);
+    for (auto& slot : cache_) {
+        if (slot.page >= 0 && (slot.page << kPageShift) + int64_t(slot.valid) > end)
+            slot.page = -1;
+    }
+}
+
 std::string DbfFile::BlankRecord() const {
     return std::string(size_t(recordLength_), ' ');
 }
@@ -313,6 +352,8 @@ void DbfFile::SetIndexFlag(bool on) {
 }
 
 void DbfFile::Flush() {
+    if (!changed_)
+        return;
     unsigned char today[3];
     TodayYmd(today);
     if (std::memcmp(today, date_, 3) != 0) {
@@ -320,6 +361,7 @@ void DbfFile::Flush() {
         WriteAt(1, date_, 3);
     }
     file_->Sync();
+    changed_ = false;
 }
 
 std::string DbfFile::HeaderBytes() {

@@ -33,7 +33,8 @@ EngineFile::EngineFile(std::string label, std::string path, Access access, Lock 
         if (fd_ < 0)
             Fail(tbeOpenFailed, std::string("cannot open: ") + std::strerror(errno));
     }
-    if (lock == Lock::kExclusive && ::flock(fd_, (writable_ ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    const int mode = lock == Lock::kForUse && !writable_ ? LOCK_SH : LOCK_EX;
+    if (lock != Lock::kNone && ::flock(fd_, mode | LOCK_NB) != 0) {
         ::close(fd_);
         fd_ = -1;
         Fail(tbeOpenFailed, "the table is in use by another program");

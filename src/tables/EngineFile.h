@@ -21,7 +21,8 @@ public:
     };
     enum class Lock {
         kNone,
-        kExclusive // no other program may open it (shared among readers when read-only)
+        kForUse, // no other program may use it (readers share it when it is read-only)
+        kSole    // no other program may use it, even for reading
     };
 
     // Throws TableFault: tbeOpenFailed when the file cannot be opened or is locked.

@@ -19,11 +19,6 @@ FileOps::Hook& CurrentHook() {
     return hook;
 }
 
-std::string FolderOf(const std::string& path) {
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    return folder.empty() ? "." : folder;
-}
-
 } // namespace
 
 void FileOps::SetHook(Hook hook) {
@@ -139,18 +134,32 @@ void FileOps::Link(const std::string& target, const std::string& link) {
         return;
     if (errno != EPERM && errno != EOPNOTSUPP && errno != EXDEV && errno != EMLINK)
         Fail("create", link, errno);
-    // No hard links here (a FAT file system, say): a synced copy serves as well.
+    // No hard links here (a FAT file system, say): a synced copy serves as well, written
+    // under a passing name so that `link` never names a partial copy.
+    const std::string temp = link + ".tmp";
     std::error_code ec;
-    std::filesystem::copy_file(target, link, std::filesystem::copy_options::overwrite_existing, ec);
+    std::filesystem::copy_file(target, temp, std::filesystem::copy_options::overwrite_existing, ec);
     if (ec)
         Fail("create", link, ec.value());
-    int fd = ::open(link.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        Fail("create", link, errno);
-    int syncError = ::fdatasync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    if (syncError != 0)
+    int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+    int syncError = fd < 0 ? errno : ::fdatasync(fd) == 0 ? 0 : errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (syncError == 0 && std::rename(temp.c_str(), link.c_str()) != 0)
+        syncError = errno;
+    if (syncError != 0) {
+        ::unlink(temp.c_str());
         Fail("create", link, syncError);
+    }
+}
+
+std::string FileOps::FolderOf(const std::string& path) {
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+bool FileOps::MayWrite(const std::string& path) {
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 bool FileOps::Exists(const std::string& path) {

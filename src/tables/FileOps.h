@@ -41,6 +41,10 @@ public:
     // Makes `link` a second name of `target` (a copy where the file system has no links).
     static void Link(const std::string& target, const std::string& link);
     static bool Exists(const std::string& path);
+    // true when this process may write `path` (a file or a folder).
+    static bool MayWrite(const std::string& path);
+    // The folder holding `path` ("." for a bare name).
+    static std::string FolderOf(const std::string& path);
 
     // Creates (or truncates) `path`, writes `data` and syncs it to disk. A failure
     // removes the partial file.

@@ -29,9 +29,8 @@ void MemoFile::Create(const std::string& path, uint32_t blockSize) {
     FileOps::ReplaceFile(path, std::string(header.begin(), header.end()));
 }
 
-MemoFile::MemoFile(const std::string& path)
-    : file_(std::make_unique<EngineFile>("Memo file", path, EngineFile::Access::kReadWrite,
-                                         EngineFile::Lock::kNone)) {
+MemoFile::MemoFile(const std::string& path, EngineFile::Access access)
+    : file_(std::make_unique<EngineFile>("Memo file", path, access, EngineFile::Lock::kNone)) {
     ReadHeader();
 }
 
@@ -91,30 +90,18 @@ uint32_t MemoFile::BlocksUsed(uint32_t block) {
     return block == 0 ? 0 : BlocksFor(ReadLength(block), blockSize_);
 }
 
-void MemoFile::WriteMemo(uint32_t block, const std::string& data) {
-    int64_t start = int64_t(block) * blockSize_;
-    uint32_t blocks = BlocksFor(data.size(), blockSize_);
-    std::vector<unsigned char> body(size_t(blocks) * blockSize_ - 8, 0);
-    std::memcpy(body.data(), data.data(), data.size());
-    WriteAt(start + 8, body.data(), body.size());
-    unsigned char head[8];
-    PutBE32(head, kMemoText);
-    PutBE32(head + 4, uint32_t(data.size()));
-    WriteAt(start, head, 8);
-}
-
-uint32_t MemoFile::Write(uint32_t oldBlock, const std::string& data) {
+uint32_t MemoFile::Write(const std::string& data) {
     if (int64_t(data.size()) > kMaxMemo)
         Fail(tbeBadArgument, "memo too large");
-    uint32_t needed = BlocksFor(data.size(), blockSize_);
-    if (oldBlock != 0 && needed <= BlocksUsed(oldBlock)) {
-        WriteMemo(oldBlock, data);
-        return oldBlock;
-    }
-    uint64_t block = nextFree_;
+    const uint32_t needed = BlocksFor(data.size(), blockSize_);
+    const uint64_t block = nextFree_;
     if (block + needed > 0xFFFFFFFFull)
         Fail(tbeBadArgument, "memo file full");
-    WriteMemo(uint32_t(block), data);
+    std::vector<unsigned char> memo(size_t(needed) * blockSize_, 0);
+    PutBE32(&memo[0], kMemoText);
+    PutBE32(&memo[4], uint32_t(data.size()));
+    std::memcpy(&memo[8], data.data(), data.size());
+    WriteAt(int64_t(block) * blockSize_, memo.data(), memo.size());
     nextFree_ = uint32_t(block + needed);
     unsigned char head[4];
     PutBE32(head, nextFree_);

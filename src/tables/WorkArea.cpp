@@ -11,6 +11,7 @@
 #include "tables/DbfFile.h"
 #include "tables/FileOps.h"
 #include "tables/MemoFile.h"
+#include "tables/ReplacementJournal.h"
 #include "tables/TableFault.h"
 
 namespace qp::tables {
@@ -77,6 +78,7 @@ std::string WorkArea::CompanionPath(const std::string& tablePath, const std::str
 
 WorkArea::WorkArea(const std::string& path, const Environment& env, IndexMode mode)
     : path_(path), env_(env) {
+    RecoverInterruptedPack();
     OpenFiles();
     OpenIndex(mode);
     GoTop();
@@ -86,7 +88,7 @@ WorkArea::~WorkArea() {
     try {
         Commit();
     } catch (...) {
-        // Closing must not throw; the index is rebuilt by Reindex when it was not written.
+        // Closing must not throw; an index left stale is rebuilt at the next open.
     }
 }
 
@@ -101,17 +103,65 @@ std::string WorkArea::IndexPath() const {
     return Companion(path_, ".CDX");
 }
 
+std::string WorkArea::JournalPath() const {
+    return path_ + ".journal";
+}
+
+void WorkArea::RecoverInterruptedPack() {
+    const std::vector<std::string> targets = {path_, MemoPath(), IndexPath()};
+    bool traces = FileOps::Exists(JournalPath());
+    for (const auto& target : targets)
+        traces = traces || FileOps::Exists(ReplacementJournal::ReplacementOf(target));
+    if (!traces)
+        return;
+    // Only while no other program uses the table: it may be packing right now.
+    EngineFile lock("Table", path_, EngineFile::Access::kReadOnly, EngineFile::Lock::kSole);
+    try {
+        ReplacementJournal::Recover(JournalPath(), targets);
+    } catch (const TableFault& fault) {
+        throw TableFault(fault.Code(),
+                         "Table " + path_ +
+                             ": an interrupted pack cannot be completed: " + fault.what());
+    }
+}
+
 void WorkArea::OpenFiles() {
     dbf_ = std::make_unique<DbfFile>(path_);
+    memo_.reset();
     if (dbf_->HasMemoFields()) {
         std::string memoPath = MemoPath();
         std::error_code ec;
         if (!fs::exists(memoPath, ec))
             Fail(tbeOpenFailed, "its memo file " + memoPath + " is missing");
-        memo_ = std::make_unique<MemoFile>(memoPath);
+        memo_ = std::make_unique<MemoFile>(memoPath, dbf_->Writable()
+                                                         ? EngineFile::Access::kReadWriteIfAllowed
+                                                         : EngineFile::Access::kReadOnly);
     }
+    const std::string index = IndexPath();
+    writable_ = dbf_->Writable() && (!memo_ || memo_->Writable()) &&
+                (!FileOps::Exists(index) || FileOps::MayWrite(index));
+    text_ = &CodePage::ForMark(dbf_->CodePageMark());
+    if (dbf_->CutRecord() != 0)
+        notes_.push_back("Table " + path_ + ": record " + std::to_string(dbf_->CutRecord()) +
+                         " was cut short (the table was not closed properly while it was " +
+                         "being added) and has been left out");
     LoadDeletedMarks();
     recordRecno_ = 0;
+}
+
+void WorkArea::BeginChange() {
+    if (!writable_)
+        Fail(tbeReadOnly, "the table is open for reading only (its files may not be written)");
+    if (tags_.empty() || indexMarkedStale_)
+        return;
+    const std::string index = IndexPath();
+    if (!FileOps::Exists(index))
+        return;
+    // The index is rewritten beside itself: refuse now rather than after the change.
+    if (!FileOps::MayWrite(FileOps::FolderOf(index)))
+        FileOps::Fail("write the index", index, EACCES);
+    CdxWriter::MarkStale(index, true);
+    indexMarkedStale_ = true;
 }
 
 void WorkArea::LoadDeletedMarks() {
@@ -162,8 +212,15 @@ void WorkArea::OpenIndex(IndexMode mode) {
     std::error_code ec;
     if (!fs::exists(cdxPath, ec))
         return;
+    bool rebuild = mode == IndexMode::kRepair;
     try {
         CdxReader reader(cdxPath);
+        if (!rebuild && (reader.MarkedStale() || dbf_->CutRecord() != 0)) {
+            // The table took changes the index may lack: every tag is rebuilt from it.
+            rebuild = true;
+            notes_.push_back("Index " + cdxPath + " was behind its table (the table was not " +
+                             "closed properly) and has been rebuilt");
+        }
         for (const auto& header : reader.Tags()) {
             std::unique_ptr<IndexTagState> tag;
             try {
@@ -178,7 +235,7 @@ void WorkArea::OpenIndex(IndexMode mode) {
                                                  std::to_string(header.keyLength) +
                                                  " bytes, its expression gives " +
                                                  std::to_string(tag->header.keyLength));
-            if (mode == IndexMode::kRepair) {
+            if (rebuild) {
                 BuildKeys(*tag);
                 tags_.push_back(std::move(tag));
                 continue;
@@ -208,11 +265,15 @@ void WorkArea::OpenIndex(IndexMode mode) {
         if (mode == IndexMode::kStrict)
             throw;
         notes_.push_back(std::string(fault.what()) + "; its tags could not be recovered");
-        fs::remove(cdxPath, ec);
+        if (writable_)
+            fs::remove(cdxPath, ec);
         return;
     }
-    if (mode == IndexMode::kRepair)
-        WriteIndex();
+    if (rebuild) {
+        indexDirty_ = true;
+        if (writable_)
+            WriteIndex();
+    }
 }
 
 bool WorkArea::IsMember(const IndexTagState& tag, const std::string& record) const {
@@ -246,15 +307,20 @@ void WorkArea::BuildKeys(IndexTagState& tag) {
         if (IsMember(tag, scratch_))
             entries.emplace_back(MakeKey(tag, scratch_), uint32_t(r));
     }
+    SortedKeys(entries, tag.header.unique, tag.keys);
+    posValid_ = false;
+}
+
+void WorkArea::SortedKeys(std::vector<std::pair<std::string, uint32_t>>& entries, bool unique,
+                          KeyList& keys) {
     std::stable_sort(entries.begin(), entries.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    tag.keys.Clear();
+    keys.Clear();
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (tag.header.unique && i > 0 && entries[i].first == entries[i - 1].first)
+        if (unique && i > 0 && entries[i].first == entries[i - 1].first)
             continue;
-        tag.keys.PushBack(entries[i].first, entries[i].second);
+        keys.PushBack(entries[i].first, entries[i].second);
     }
-    posValid_ = false;
 }
 
 void WorkArea::UpdateTags(uint32_t recno, const std::string& before, const std::string& after) {
@@ -268,6 +334,26 @@ void WorkArea::UpdateTags(uint32_t recno, const std::string& before, const std::
             RelistUniqueKey(*tag, oldKey, recno);
         if (isIn)
             InsertKey(*tag, newKey, recno);
+        indexDirty_ = true;
+    }
+}
+
+void WorkArea::AddToTags(uint32_t recno, const std::string& record) {
+    for (auto& tag : tags_) {
+        if (IsMember(*tag, record)) {
+            InsertKey(*tag, MakeKey(*tag, record), recno);
+            indexDirty_ = true;
+        }
+    }
+}
+
+void WorkArea::RemoveFromTags(uint32_t recno, const std::string& record) {
+    for (auto& tag : tags_) {
+        if (!IsMember(*tag, record))
+            continue;
+        std::string key = MakeKey(*tag, record);
+        if (tag->keys.Remove(key, recno) && tag->header.unique)
+            RelistUniqueKey(*tag, key, recno);
         indexDirty_ = true;
     }
 }
@@ -312,6 +398,7 @@ void WorkArea::WriteIndex() {
         dbf_->SetIndexFlag(true);
     }
     indexDirty_ = false;
+    indexMarkedStale_ = false;
 }
 
 void WorkArea::ReadRecordInto(long recno, std::string& out) {
@@ -495,21 +582,47 @@ const std::string& WorkArea::Record() {
 }
 
 void WorkArea::AppendBlank() {
-    std::string blank = dbf_->BlankRecord();
-    long recno = dbf_->AppendRecord(blank);
-    deletedMarks_.push_back(0);
-    record_ = blank;
+    AppendRecord(dbf_->BlankRecord());
+}
+
+void WorkArea::AppendRecord(const std::string& record) {
+    if (int(record.size()) != dbf_->RecordLength())
+        Fail(tbeBadArgument, "record of " + std::to_string(record.size()) +
+                                 " bytes given, the table needs " +
+                                 std::to_string(dbf_->RecordLength()));
+    BeginChange();
+    long recno = dbf_->AppendRecord(record);
+    bool deleted = record[0] == '*';
+    deletedMarks_.push_back(deleted);
+    deletedCount_ += deleted ? 1 : 0;
+    record_ = record;
     recordRecno_ = recno;
-    for (auto& tag : tags_) {
-        if (IsMember(*tag, blank)) {
-            InsertKey(*tag, MakeKey(*tag, blank), uint32_t(recno));
-            indexDirty_ = true;
-        }
-    }
+    AddToTags(uint32_t(recno), record);
     Go(recno);
 }
 
+void WorkArea::DropRecordsAfter(long recno) {
+    if (recno < 0 || recno >= RecCount())
+        return;
+    BeginChange();
+    std::vector<std::pair<uint32_t, std::string>> dropped;
+    for (long r = recno + 1; r <= RecCount(); ++r) {
+        dbf_->ReadRecord(r, scratch_);
+        dropped.emplace_back(uint32_t(r), scratch_);
+    }
+    dbf_->DropRecordsAfter(recno);
+    deletedMarks_.resize(size_t(recno) + 1);
+    deletedCount_ = long(std::count(deletedMarks_.begin(), deletedMarks_.end(), 1));
+    recordRecno_ = 0;
+    for (const auto& [r, record] : dropped)
+        RemoveFromTags(r, record);
+    posValid_ = false;
+    if (recno_ > recno)
+        PlaceAtEnd();
+}
+
 void WorkArea::PutRecord(const std::string& record) {
+    BeginChange();
     std::string before = Record();
     if (record.size() != before.size())
         Fail(tbeBadArgument, "record of " + std::to_string(record.size()) +
@@ -529,11 +642,16 @@ void WorkArea::SetDeleted(bool deleted) {
 void WorkArea::Commit() {
     if (!dbf_)
         return;
-    if (indexDirty_)
-        WriteIndex();
+    // The table reaches the disk before the index that describes it.
     dbf_->Flush();
     if (memo_)
         memo_->Flush();
+    if (indexDirty_ && writable_) {
+        WriteIndex();
+    } else if (indexMarkedStale_) {
+        CdxWriter::MarkStale(IndexPath(), false);
+        indexMarkedStale_ = false;
+    }
 }
 
 // ---- Fields -----------------------------------------------------------------------
@@ -606,32 +724,31 @@ std::string WorkArea::Memo(int field) {
 }
 
 void WorkArea::PutMemo(int field, const std::string& bytes) {
+    std::string record = Record();
+    StoreMemo(field, bytes, record);
+    PutRecord(record);
+}
+
+void WorkArea::StoreMemo(int field, const std::string& bytes, std::string& record) {
     const FieldInfo& f = Field(field);
     if (f.type != 'M')
         Fail(tbeBadArgument, "field " + f.name + " is not a memo field");
-    std::string record = Record();
-    uint32_t oldBlock = 0;
-    try {
-        oldBlock = MemoBlock(record, f);
-        if (oldBlock != 0)
-            memo_->BlocksUsed(oldBlock);
-    } catch (const TableFault&) {
-        oldBlock = 0; // a damaged old pointer is simply replaced
-    }
-    uint32_t block = bytes.empty() ? 0 : memo_->Write(oldBlock, bytes);
+    BeginChange();
+    uint32_t block = bytes.empty() ? 0 : memo_->Write(bytes);
     char pointer[16];
     if (block == 0)
         std::snprintf(pointer, sizeof pointer, "%10s", "");
     else
         std::snprintf(pointer, sizeof pointer, "%10u", block);
     record.replace(size_t(f.offset), 10, pointer, 10);
-    PutRecord(record);
 }
 
 // ---- Index tags ---------------------------------------------------------------------
 
 void WorkArea::IndexTag(const std::string& name, const std::string& forExpr, bool descending,
                         bool unique, const std::string& key) {
+    if (!writable_)
+        Fail(tbeReadOnly, "the table is open for reading only (its files may not be written)");
     std::string tagName = Upper(name);
     if (tagName.empty() || tagName.size() > 10 ||
         !std::all_of(tagName.begin(), tagName.end(), [](char c) {
@@ -700,7 +817,7 @@ void WorkArea::SetOrder(int tag) {
 }
 
 void WorkArea::CloseIndexes() {
-    if (indexDirty_)
+    if (indexDirty_ && writable_)
         WriteIndex();
     tags_.clear();
     activeTag_ = 0;
@@ -708,6 +825,8 @@ void WorkArea::CloseIndexes() {
 }
 
 void WorkArea::Reindex() {
+    if (!writable_)
+        Fail(tbeReadOnly, "the table is open for reading only (its files may not be written)");
     if (tags_.empty()) {
         // A damaged file that could not be read at open: nothing to rebuild from.
         return;
@@ -785,27 +904,41 @@ void WorkArea::GoKey(long position) {
 // ---- Maintenance ----------------------------------------------------------------------
 
 void WorkArea::Pack() {
-    const auto& fields = Fields();
-    std::string memoTemp = MemoPath() + ".pack";
-    std::string tableTemp = path_ + ".pack";
+    if (!writable_)
+        Fail(tbeReadOnly, "the table is open for reading only (its files may not be written)");
+    const std::string memoPath = MemoPath(), indexPath = IndexPath();
+    const std::string tableTemp = ReplacementJournal::ReplacementOf(path_);
+    const std::string memoTemp = ReplacementJournal::ReplacementOf(memoPath);
+    const std::string indexTemp = ReplacementJournal::ReplacementOf(indexPath);
+    const auto removeTemps = [&] {
+        for (const auto& temp : {tableTemp, memoTemp, indexTemp})
+            std::remove(temp.c_str());
+    };
+
+    // Complete new files beside the old ones, synced to disk, before anything is replaced.
+    std::unique_ptr<DbfFile> newTable;
     std::unique_ptr<MemoFile> newMemo;
-    if (memo_) {
-        MemoFile::Create(memoTemp, memo_->BlockSize());
-        newMemo = std::make_unique<MemoFile>(memoTemp);
-    }
-    std::string records;
-    long kept = 0;
+    std::vector<KeyList> newKeys;
     try {
+        if (memo_) {
+            MemoFile::Create(memoTemp, memo_->BlockSize());
+            newMemo = std::make_unique<MemoFile>(memoTemp);
+        }
+        for (const auto& tag : tags_)
+            newKeys.emplace_back(tag->header.keyLength);
+        std::vector<std::vector<std::pair<std::string, uint32_t>>> entries(tags_.size());
+        std::string records;
+        long kept = 0;
         for (long r = 1; r <= RecCount(); ++r) {
             if (deletedMarks_[size_t(r)])
                 continue;
             dbf_->ReadRecord(r, scratch_);
-            for (const auto& f : fields) {
+            for (const auto& f : Fields()) {
                 if (f.type != 'M')
                     continue;
                 uint32_t block = MemoBlock(scratch_, f);
                 std::string text = block ? memo_->Read(block) : std::string();
-                uint32_t newBlock = text.empty() ? 0 : newMemo->Write(0, text);
+                uint32_t newBlock = text.empty() ? 0 : newMemo->Write(text);
                 char pointer[16];
                 if (newBlock == 0)
                     std::snprintf(pointer, sizeof pointer, "%10s", "");
@@ -815,27 +948,49 @@ void WorkArea::Pack() {
             }
             records += scratch_;
             ++kept;
+            for (size_t t = 0; t < tags_.size(); ++t) {
+                if (IsMember(*tags_[t], scratch_))
+                    entries[t].emplace_back(MakeKey(*tags_[t], scratch_), uint32_t(kept));
+            }
         }
         if (newMemo)
             newMemo->Flush();
-        DbfFile::WriteCopy(tableTemp, dbf_->HeaderBytes(), records, kept);
+        std::string header = dbf_->HeaderBytes();
+        header[28] = char(tags_.empty() ? header[28] & ~0x01 : header[28] | 0x01);
+        DbfFile::WriteCopy(tableTemp, header, records, kept);
+        std::vector<CdxWriter::Tag> written;
+        for (size_t t = 0; t < tags_.size(); ++t) {
+            SortedKeys(entries[t], tags_[t]->header.unique, newKeys[t]);
+            written.push_back(CdxWriter::Tag{tags_[t]->header, &newKeys[t], tags_[t]->pad});
+        }
+        if (!written.empty())
+            CdxWriter::WriteInPlace(indexTemp, written);
+        newTable = std::make_unique<DbfFile>(tableTemp);
     } catch (...) {
         newMemo.reset();
-        std::remove(memoTemp.c_str());
-        std::remove(tableTemp.c_str());
+        removeTemps();
         throw;
     }
-    newMemo.reset();
-    std::string memoPath = memo_ ? MemoPath() : std::string();
-    memo_.reset();
-    dbf_.reset();
-    if (!memoPath.empty())
-        FileOps::Rename(memoTemp, memoPath);
-    FileOps::Rename(tableTemp, path_);
-    OpenFiles();
-    for (auto& tag : tags_)
-        BuildKeys(*tag);
-    WriteIndex();
+
+    // All three replaced together, or none.
+    std::vector<ReplacementJournal::Entry> replaced = {{path_, tableTemp}};
+    if (memo_)
+        replaced.push_back({memoPath, memoTemp});
+    replaced.push_back({indexPath, tags_.empty() ? std::string() : indexTemp});
+    ReplacementJournal(JournalPath(), replaced).Commit();
+
+    newTable->SetPath(path_);
+    if (newMemo)
+        newMemo->SetPath(memoPath);
+    dbf_ = std::move(newTable);
+    memo_ = std::move(newMemo);
+    LoadDeletedMarks();
+    recordRecno_ = 0;
+    for (size_t t = 0; t < tags_.size(); ++t)
+        tags_[t]->keys = std::move(newKeys[t]);
+    indexDirty_ = false;
+    indexMarkedStale_ = false;
+    posValid_ = false;
     GoTop();
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tables/CdxReader.h"
+#include "tables/CodePage.h"
 #include "tables/Expression.h"
 #include "tables/KeyList.h"
 #include "tables/TableEngine.h"
@@ -20,8 +21,12 @@ class MemoFile;
 // Failures throw TableFault; TableEngine turns them into result codes.
 //
 // Index changes are written to the .CDX file on Commit, Close, tag creation, Reindex and
-// Pack. A process killed in between leaves an older index, which the next open notices
-// for appended records (and rebuilds in memory) and `Check` reports; Reindex repairs it.
+// Pack. Before the table takes its first change the index does not have yet, the index
+// file is marked stale; writing the index clears the mark. A process killed in between
+// leaves the mark, and the next open rebuilds the index from the table.
+//
+// A table whose files may not be written opens for reading only: every change is then
+// refused (tbeReadOnly) before anything is written.
 class WorkArea {
 public:
     // Settings shared by every work area of an engine.
@@ -50,8 +55,11 @@ public:
     const MemoFile* Memos() const { return memo_.get(); }
     // Number of keys tag `tag` holds.
     long TagKeyCount(int tag) const;
-    // Messages about repairs made while opening (kRepair).
+    // Messages about repairs made while opening.
     const std::vector<std::string>& Notes() const { return notes_; }
+    bool Writable() const { return writable_; }
+    // The code page of the table's text.
+    const CodePage& Text() const { return *text_; }
 
     // ---- Records and navigation
     long RecCount() const;
@@ -66,6 +74,10 @@ public:
     bool Deleted() const;
 
     void AppendBlank();
+    // Appends `record` (raw bytes, RecordLength long) and makes it current.
+    void AppendRecord(const std::string& record);
+    // Removes the records after `recno` from the end of the table (undoing appends).
+    void DropRecordsAfter(long recno);
     // Raw bytes of the current record; throws tbeNoRecord at end of table.
     const std::string& Record();
     void PutRecord(const std::string& record);
@@ -82,6 +94,9 @@ public:
     // Raw memo bytes of the current record.
     std::string Memo(int field);
     void PutMemo(int field, const std::string& bytes);
+    // Writes `bytes` as the new memo of `field` and points the field in `record` (raw
+    // record bytes, not yet stored) at it.
+    void StoreMemo(int field, const std::string& bytes, std::string& record);
 
     // ---- Index tags
     void IndexTag(const std::string& name, const std::string& forExpr, bool descending, bool unique,
@@ -118,14 +133,23 @@ private:
         bool exact; // the current record itself is at `pos`
     };
 
+    void RecoverInterruptedPack();
+    std::string JournalPath() const;
     void OpenFiles();
+    // Before every change: refuses it on a read-only table, and marks the index stale.
+    void BeginChange();
     void LoadDeletedMarks();
     void OpenIndex(IndexMode mode);
     std::unique_ptr<IndexTagState> MakeTag(const CdxTagHeader& header) const;
     void BuildKeys(IndexTagState& tag);
+    // Sorts (key, record number) entries into `keys`; a unique tag keeps the first of each key.
+    static void SortedKeys(std::vector<std::pair<std::string, uint32_t>>& entries, bool unique,
+                           KeyList& keys);
     bool IsMember(const IndexTagState& tag, const std::string& record) const;
     std::string MakeKey(const IndexTagState& tag, const std::string& record) const;
     void UpdateTags(uint32_t recno, const std::string& before, const std::string& after);
+    void AddToTags(uint32_t recno, const std::string& record);
+    void RemoveFromTags(uint32_t recno, const std::string& record);
     void InsertKey(IndexTagState& tag, const std::string& key, uint32_t recno);
     // After the listed record of a unique key left the tag: lists the next record with
     // that key, if any (a scan of the table).
@@ -156,7 +180,10 @@ private:
     std::vector<std::unique_ptr<IndexTagState>> tags_;
     std::vector<char> deletedMarks_; // index = record number
     long deletedCount_ = 0;
-    bool indexDirty_ = false;
+    bool indexDirty_ = false;       // the tags hold changes the index file lacks
+    bool indexMarkedStale_ = false; // the index file carries the stale mark
+    bool writable_ = false;
+    const CodePage* text_ = nullptr;
     int activeTag_ = 0;
     std::unique_ptr<Expression> query_;
     bool queryIsNotDeleted_ = false;
