@@ -38,7 +38,7 @@ CdxLeaf::Layout CdxLeaf::LayoutFor(int keyLength, uint32_t maxRecno) {
 }
 
 int CdxLeaf::Compare(int i, const char* key, uint32_t recno) const {
-    int r = std::memcmp(KeyAt(i), key, size_t(keyLength_));
+    int r = CompareKeys(KeyAt(i), key, keyLength_);
     if (r != 0)
         return r;
     uint32_t own = RecnoAt(i);
@@ -93,6 +93,12 @@ void CdxLeaf::Erase(int i) {
     fragmentBytes_ += (i < Count() ? Fragment(i) : 0) - before;
     if (recno == maxRecno_)
         maxRecno_ = recnos_.empty() ? 0 : *std::max_element(recnos_.begin(), recnos_.end());
+}
+
+void CdxLeaf::Reset(int keyLength, char pad) {
+    keyLength_ = keyLength;
+    pad_ = pad;
+    Clear();
 }
 
 void CdxLeaf::Clear() {

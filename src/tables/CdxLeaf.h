@@ -18,6 +18,8 @@ public:
     static constexpr int kArea = 488; // bytes for entries and fragments
 
     CdxLeaf(int keyLength, char pad);
+    // Empties the node for keys of another length and pad (keeping its buffers).
+    void Reset(int keyLength, char pad);
 
     int KeyLength() const { return keyLength_; }
     int Count() const { return int(recnos_.size()); }
@@ -25,6 +27,7 @@ public:
     const char* KeyAt(int i) const { return keys_.data() + size_t(i) * size_t(keyLength_); }
     std::string Key(int i) const { return std::string(KeyAt(i), size_t(keyLength_)); }
     uint32_t RecnoAt(int i) const { return recnos_[size_t(i)]; }
+    uint32_t MaxRecno() const { return maxRecno_; }
 
     // <0, 0, >0 as entry `i` sorts before, equal to or after (key, recno).
     int Compare(int i, const char* key, uint32_t recno) const;

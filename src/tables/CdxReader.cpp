@@ -212,6 +212,7 @@ void CdxReader::ReadLeaf(const unsigned char* node, uint32_t offset, WalkState& 
     LeafSummary summary;
     summary.page = offset;
     summary.count = leaf.Count();
+    summary.highestRecno = leaf.MaxRecno();
     if (!leaf.Empty()) {
         state.previous = leaf.Key(leaf.Count() - 1);
         state.previousRecno = leaf.RecnoAt(leaf.Count() - 1);

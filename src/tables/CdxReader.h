@@ -35,6 +35,7 @@ public:
         int count = 0;
         std::string lastKey; // empty when the leaf is empty
         uint32_t lastRecno = 0;
+        uint32_t highestRecno = 0;
     };
     using KeyVisit = std::function<void(const std::string& key, uint32_t recno)>;
     using LeafVisit = std::function<void(const LeafSummary& leaf)>;

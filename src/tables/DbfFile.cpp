@@ -3,6 +3,7 @@
 #include "tables/FileOps.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -122,6 +123,8 @@ DbfFile::DbfFile(const std::string& path, EngineFile::Access access)
     : file_(std::make_unique<EngineFile>("Table", path, access, EngineFile::Lock::kForUse)),
       cache_(kCachePages) {
     ReadHeader();
+    if (file_->Writable())
+        window_ = std::make_unique<AppendWindow>(*file_, file_->Size());
 }
 
 DbfFile::~DbfFile() = default;
@@ -216,7 +219,25 @@ void DbfFile::WriteAt(int64_t offset, const void* data, size_t length) {
     RepairCount();
     changed_ = true;
     UpdateCache(offset, data, length);
+    if (WriteHeld(offset, data, length))
+        return;
     file_->WriteAt(offset, data, length);
+    if (window_ && offset + int64_t(length) > window_->FileSize())
+        window_->NoteSize(offset + int64_t(length));
+}
+
+bool DbfFile::WriteHeld(int64_t offset, const void* data, size_t length) {
+    unsigned char* at = window_ ? window_->Held(offset, offset + int64_t(length)) : nullptr;
+    if (!at)
+        return false;
+    std::memcpy(at, data, length);
+    return true;
+}
+
+void DbfFile::CutTo(int64_t size) {
+    file_->Truncate(size);
+    if (window_)
+        window_->NoteSize(size);
 }
 
 void DbfFile::RepairCount() {
@@ -227,8 +248,8 @@ void DbfFile::RepairCount() {
     try {
         const int64_t end = headerLength_ + int64_t(recordCount_) * recordLength_;
         const unsigned char marker = kEndOfFile;
-        file_->Truncate(end);
-        file_->WriteAt(end, &marker, 1);
+        CutTo(end);
+        WriteAt(end, &marker, 1);
         WriteRecordCount();
     } catch (...) {
         countRepaired_ = false;
@@ -268,6 +289,11 @@ void DbfFile::ReadRecord(long recno, std::string& out) {
         Fail(tbeNoRecord, "no record " + std::to_string(recno));
     int64_t offset = headerLength_ + int64_t(recno - 1) * recordLength_;
     out.resize(size_t(recordLength_));
+    if (const unsigned char* held =
+            window_ ? window_->Held(offset, offset + recordLength_) : nullptr) {
+        std::memcpy(out.data(), held, size_t(recordLength_));
+        return;
+    }
     int64_t page = offset >> kPageShift;
     if (((offset + recordLength_ - 1) >> kPageShift) == page) {
         size_t valid = 0;
@@ -290,17 +316,41 @@ void DbfFile::WriteRecord(long recno, const std::string& record) {
     WriteAt(headerLength_ + int64_t(recno - 1) * recordLength_, record.data(), record.size());
 }
 
+void DbfFile::WriteRecordPart(long recno, int offset, const char* bytes, size_t length) {
+    if (recno < 1 || recno > recordCount_)
+        Fail(tbeNoRecord, "no record " + std::to_string(recno));
+    if (offset < 0 || size_t(offset) + length > size_t(recordLength_))
+        Fail(tbeBadArgument, "bytes past the end of the record");
+    WriteAt(headerLength_ + int64_t(recno - 1) * recordLength_ + offset, bytes, length);
+}
+
 long DbfFile::AppendRecord(const std::string& record) {
     if (int(record.size()) != recordLength_)
         Fail(tbeBadArgument, "record of " + std::to_string(record.size()) +
                                  " bytes, the table needs " + std::to_string(recordLength_));
     if (recordCount_ >= 0x7FFFFFFE)
         Fail(tbeBadArgument, "the table is full");
-    std::string data = record;
-    data += char(kEndOfFile);
-    WriteAt(headerLength_ + int64_t(recordCount_) * recordLength_, data.data(), data.size());
+    RepairCount();
+    const int64_t offset = headerLength_ + int64_t(recordCount_) * recordLength_;
+    unsigned char* at = window_ ? window_->Reserve(offset, offset + recordLength_ + 1) : nullptr;
+    unsigned char* head = at ? window_->Head(size_t(headerLength_)) : nullptr;
+    if (!head) {
+        std::string data = record;
+        data += char(kEndOfFile);
+        WriteAt(offset, data.data(), data.size());
+        ++recordCount_;
+        WriteRecordCount();
+        return recordCount_;
+    }
+    changed_ = true;
+    std::memcpy(at, record.data(), size_t(recordLength_));
+    at[recordLength_] = kEndOfFile;
+    UpdateCache(offset, at, size_t(recordLength_) + 1);
+    // The record is in the file before the count that takes it in.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     ++recordCount_;
-    WriteRecordCount();
+    PutLE32(head + 4, uint32_t(recordCount_));
+    UpdateCache(4, head + 4, 4);
     return recordCount_;
 }
 
@@ -324,7 +374,7 @@ void DbfFile::DropRecordsAfter(long recno) {
     const unsigned char marker = kEndOfFile;
     recordCount_ = recno;
     WriteRecordCount();
-    file_->Truncate(end);
+    CutTo(end);
     WriteAt(end, &marker, 1);
     for (auto& slot : cache_) {
         if (slot.page >= 0 && (slot.page << kPageShift) + int64_t(slot.valid) > end)
@@ -339,6 +389,12 @@ std::string DbfFile::BlankRecord() const {
 void DbfFile::WriteRecordCount() {
     unsigned char count[4];
     PutLE32(count, uint32_t(recordCount_));
+    if (unsigned char* head = window_ ? window_->Head(size_t(headerLength_)) : nullptr) {
+        changed_ = true;
+        std::memcpy(head + 4, count, 4);
+        UpdateCache(4, count, 4);
+        return;
+    }
     WriteAt(4, count, 4);
 }
 
@@ -360,6 +416,8 @@ void DbfFile::Flush() {
         std::memcpy(date_, today, 3);
         WriteAt(1, date_, 3);
     }
+    if (window_)
+        window_->Finish(headerLength_ + int64_t(recordCount_) * recordLength_ + 1);
     file_->Sync();
     changed_ = false;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tables/AppendWindow.h"
 #include "tables/EngineFile.h"
 #include "tables/TableEngine.h"
 
@@ -16,7 +17,9 @@ namespace qp::tables {
 //
 // Write order keeps the file sound if the process dies: an appended record and the end
 // marker are written before the header's record count, so a record is either fully
-// there or not counted. A file whose last counted record is cut short (the count reached
+// there or not counted. Appending and filling in new records goes through a mapped
+// window at the end of the file (see AppendWindow); the file is cut back to its records
+// when flushed. A file whose last counted record is cut short (the count reached
 // the disk, the record did not) opens with its whole records; the count is put right
 // with the next write.
 class DbfFile {
@@ -53,6 +56,8 @@ public:
     void ReadRecord(long recno, std::string& out);
     // Overwrites record `recno` with `record` (RecordLength bytes).
     void WriteRecord(long recno, const std::string& record);
+    // Overwrites `length` bytes of record `recno` from byte `offset` on.
+    void WriteRecordPart(long recno, int offset, const char* bytes, size_t length);
     // Appends a record and returns its number.
     long AppendRecord(const std::string& record);
     // Removes the records after `recno` from the end of the file.
@@ -77,6 +82,9 @@ private:
     void ReadHeader();
     void ReadFieldDescriptors(const std::vector<unsigned char>& header);
     void WriteAt(int64_t offset, const void* data, size_t length);
+    // Writes through the append window when it holds the bytes; false when it does not.
+    bool WriteHeld(int64_t offset, const void* data, size_t length);
+    void CutTo(int64_t size);
     void WriteRecordCount();
     // Before the first change: stores the count of a file opened with a cut record.
     void RepairCount();
@@ -91,6 +99,7 @@ private:
     };
 
     std::unique_ptr<EngineFile> file_;
+    std::unique_ptr<AppendWindow> window_; // null for a read-only file
     int version_ = 0;
     int flags_ = 0;
     int codePage_ = 0;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tables/ByteOrder.h"
+
 namespace qp::tables {
 
 namespace {
@@ -144,7 +146,7 @@ void LeafDirectory::Erase(size_t leaf) {
 }
 
 int LeafDirectory::CompareLast(const Chunk& c, size_t i, const char* key, uint32_t recno) const {
-    int r = std::memcmp(c.lastKeys.data() + i * size_t(keyLength_), key, size_t(keyLength_));
+    int r = bytes::CompareKeys(c.lastKeys.data() + i * size_t(keyLength_), key, keyLength_);
     if (r != 0)
         return r;
     return c.lastRecnos[i] < recno ? -1 : c.lastRecnos[i] > recno ? 1 : 0;
