@@ -27,8 +27,9 @@ class CdxFile {
 public:
     static constexpr size_t kCachedLeaves = 4096;
 
-    // Opens `path` and reads its tag definitions; throws TableFault.
-    CdxFile(const std::string& path, bool writable);
+    // Opens `path` and reads its tag definitions; throws TableFault. `cachedLeaves`: how
+    // many decoded leaves the file keeps in memory at most.
+    CdxFile(const std::string& path, bool writable, size_t cachedLeaves = kCachedLeaves);
     ~CdxFile();
     CdxFile(const CdxFile&) = delete;
     CdxFile& operator=(const CdxFile&) = delete;
