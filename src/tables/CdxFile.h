@@ -25,7 +25,9 @@ class EngineFile;
 // stale mark (MarkStale) tells the next open to rebuild the trees from the table.
 class CdxFile {
 public:
-    static constexpr size_t kCachedLeaves = 4096;
+    // Decoded leaves held at most: a few megabytes, enough for the whole tree of a table
+    // of some ten thousand faxes.
+    static constexpr size_t kCachedLeaves = 2048;
 
     // Opens `path` and reads its tag definitions; throws TableFault. `cachedLeaves`: how
     // many decoded leaves the file keeps in memory at most.
