@@ -26,7 +26,7 @@ class EngineFile;
 class CdxFile {
 public:
     // Decoded leaves held at most: a few megabytes, enough for the whole tree of a table
-    // of some ten thousand faxes.
+    // of some hundred thousand faxes.
     static constexpr size_t kCachedLeaves = 2048;
 
     // Opens `path` and reads its tag definitions; throws TableFault. `cachedLeaves`: how

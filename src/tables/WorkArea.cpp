@@ -479,6 +479,10 @@ void WorkArea::SyncTags() {
         else
             UpdateTags(p.recno, p.before, now);
     }
+    // The list's room is kept for the changes to come.
+    changed.clear();
+    if (pending_.empty())
+        pending_.swap(changed);
 }
 
 void WorkArea::ReadRecordInto(long recno, std::string& out) {
