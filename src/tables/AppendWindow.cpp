@@ -58,17 +58,23 @@ unsigned char* AppendWindow::Reserve(int64_t offset, int64_t end) {
         const int64_t grown = (end + kGrowth - 1) / kGrowth * kGrowth;
         if (grown > reserved_) {
             // Space first: a store into a mapped page the disk has no room for would kill
-            // the process instead of failing a call.
-            if (::fallocate(file_.Fd(), FALLOC_FL_KEEP_SIZE, reserved_,
-                            grown - reserved_ + kReserve) != 0) {
-                if (errno == EOPNOTSUPP || errno == ENOSYS) {
-                    usable_ = false;
-                    Unmap();
-                    return nullptr;
-                }
-                FileOps::Fail("write", file_.Path(), errno);
+            // the process instead of failing a call. A disk nearly full still takes the
+            // records it has room for: then only the space needed now is asked for.
+            int64_t ahead = kReserve;
+            int failed =
+                FileOps::Reserve(file_.Fd(), reserved_, grown - reserved_ + ahead, file_.Path());
+            if (failed == ENOSPC || failed == EDQUOT) {
+                ahead = 0;
+                failed = FileOps::Reserve(file_.Fd(), reserved_, grown - reserved_, file_.Path());
             }
-            reserved_ = grown + kReserve;
+            if (failed == EOPNOTSUPP || failed == ENOSYS) {
+                usable_ = false;
+                Unmap();
+                return nullptr;
+            }
+            if (failed != 0)
+                FileOps::Fail("write", file_.Path(), failed);
+            reserved_ = grown + ahead;
         }
         file_.Truncate(grown);
         size_ = grown;

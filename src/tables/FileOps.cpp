@@ -92,6 +92,12 @@ void FileOps::Truncate(int fd, int64_t size, const std::string& path) {
         Fail("write", path, error);
 }
 
+int FileOps::Reserve(int fd, int64_t offset, int64_t length, const std::string& path) {
+    if (const int error = Injected(Call::kReserve, path))
+        return error;
+    return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, offset, length) == 0 ? 0 : errno;
+}
+
 void FileOps::SyncFolderOf(const std::string& path) {
     std::string folder = FolderOf(path);
     int error = Injected(Call::kSync, folder);

@@ -16,7 +16,7 @@ namespace qp::tables {
 // any single call fail with an error of its choice or stop the process right there.
 class FileOps {
 public:
-    enum class Call { kWrite, kSync, kRename, kRemove, kLink, kTruncate, kCreate };
+    enum class Call { kWrite, kSync, kRename, kRemove, kLink, kTruncate, kCreate, kReserve };
     // Returns 0 to let the call go ahead, or the errno value the call then fails with.
     using Hook = std::function<int(Call call, const std::string& path)>;
     static void SetHook(Hook hook);
@@ -32,6 +32,9 @@ public:
                          const std::string& path);
     static void Sync(int fd, const std::string& path);
     static void Truncate(int fd, int64_t size, const std::string& path);
+    // Reserves disk space for [offset, offset + length) without changing the file's size.
+    // Returns 0 or the errno value (the caller decides what a refusal means).
+    static int Reserve(int fd, int64_t offset, int64_t length, const std::string& path);
 
     // Syncs the folder holding `path`, so that renames and removals in it are durable.
     static void SyncFolderOf(const std::string& path);

@@ -3,6 +3,7 @@
 // while taking space. Both must leave a table that opens with every whole record, that
 // the independent readers read, and that is cut back to its records by the next write.
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 
 #include "TableFixtures.h"
 #include "TestPaths.h"
+#include "tables/FileOps.h"
 #include "tables/TableEngine.h"
 
 using namespace qp::tables;
@@ -172,6 +174,53 @@ TEST_F(AppendEndTest, ADiskThatFillsUpRefusesTheAppendAndKeepsTheRecordsBefore) 
     EXPECT_LE(ExactSize(appended), limit);
     ExpectRecords(appended, "after the disk filled up");
     EXPECT_EQ(fs::file_size(path), ExactSize(appended));
+}
+
+TEST_F(AppendEndTest, ANearlyFullDiskStillTakesTheRecordsItHasRoomFor) {
+    // No room for the space taken ahead, room for what the record needs.
+    FailingCall noRoomAhead(1, ENOSPC, [](FileOps::Call call, const std::string&) {
+        return call == FileOps::Call::kReserve;
+    });
+    ASSERT_GT(engine.Use(path), 0);
+    ASSERT_EQ(engine.AppendBlank(), 0) << engine.LastErrorText();
+    ASSERT_EQ(engine.PutString("SUBJECT", Subject(1)), 0);
+    ASSERT_EQ(engine.PutDate("DATESENT", "20240315"), 0);
+    EXPECT_TRUE(noRoomAhead.Happened()) << "no space was reserved";
+    ASSERT_EQ(engine.Close(), 0) << engine.LastErrorText();
+    ExpectRecords(1, "after appending on a nearly full disk");
+}
+
+TEST_F(AppendEndTest, AFullDiskRefusesTheAppendWithTheRealReasonAndChangesNothing) {
+    ASSERT_GT(engine.Use(path), 0);
+    ASSERT_EQ(engine.AppendBlank(), 0);
+    ASSERT_EQ(engine.PutString("SUBJECT", Subject(1)), 0);
+    ASSERT_EQ(engine.Close(), 0);
+    const std::string table = ReadFile(path);
+
+    FileOps::SetHook([](FileOps::Call call, const std::string&) {
+        return call == FileOps::Call::kReserve ? ENOSPC : 0;
+    });
+    ASSERT_GT(engine.Use(path), 0);
+    const int result = engine.AppendBlank();
+    const std::string reason = engine.LastErrorText();
+    const long count = engine.RecCount();
+    engine.Close();
+    FileOps::SetHook({});
+    EXPECT_NE(result, 0) << "appended with no space to be had";
+    EXPECT_NE(reason.find("No space left on device"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("QPX.DBF"), std::string::npos) << reason;
+
+    // The refused append left nothing behind.
+    EXPECT_EQ(count, 1);
+    ASSERT_GT(engine.Use(path), 0);
+    EXPECT_EQ(engine.RecCount(), 1);
+    ASSERT_EQ(engine.Go(1), 0);
+    EXPECT_EQ(engine.GetString("SUBJECT"), Subject(1));
+    ASSERT_EQ(engine.Close(), 0);
+    EXPECT_EQ(fs::file_size(path), ExactSize(1));
+    // Apart from the date of the last change the file is as it was.
+    EXPECT_EQ(ReadFile(path).substr(4), table.substr(4));
+    EXPECT_EQ(Lines(PythonDump(path)), 1);
 }
 
 } // namespace
