@@ -150,6 +150,10 @@ void TMainScreen::FormCreate() {
         InfoBox(QStringLiteral("Unable to open/create the FAX RECEIVE datafile - closing program"));
         PostCloseRequest();
     }
+    if (const std::string repairs = store_->RepairNotes(); !repairs.empty()) {
+        InfoBox(QStringLiteral("Quillpost repaired its data files:\n\n") +
+                QString::fromStdString(repairs).trimmed());
+    }
 
     LoadSettings();
     if (Settings().comPort == -1) {
