@@ -72,13 +72,13 @@ const char* TypeName(std::uint16_t type) {
 }
 
 const char* SubTypeName(std::uint16_t type, std::uint16_t subType) {
-    static const char* const device[] = {"?", "Read", "Write", "LineSet", "Flush"};
+    static const char* const device[] = {"?", "Read", "Write", "LineSet", "Flush", "Failed"};
     static const char* const trigger[] = {"?", "Avail", "Data", "Timer", "Status"};
     static const char* const status[] = {"?", "ModemStatus", "LineError"};
     static const char* const user[] = {"?", "Open", "Close", "DTR", "RTS", "Flow"};
     switch (type) {
     case ltDevice:
-        return subType < 5 ? device[subType] : "?";
+        return subType < 6 ? device[subType] : "?";
     case ltTrigger:
         return subType < 5 ? trigger[subType] : "?";
     case ltStatus:

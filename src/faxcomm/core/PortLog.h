@@ -10,7 +10,7 @@ namespace qpcomm {
 
 // Entry types and subtypes of the port log.
 enum LogEntryType : std::uint16_t {
-    ltDevice = 1,  // subtypes: lsRead, lsWrite, lsLine, lsFlush
+    ltDevice = 1,  // subtypes: lsRead, lsWrite, lsLine, lsFlush, lsFailed
     ltTrigger = 2, // subtypes: lsAvail, lsData, lsTimer, lsStatus
     ltStatus = 3,  // subtypes: lsModem, lsLineError
     ltUser = 4,    // subtypes: lsOpen, lsClose, lsDTR, lsRTS, lsFlow
@@ -20,6 +20,7 @@ enum LogEntrySubType : std::uint16_t {
     lsWrite = 2,
     lsLine = 3,
     lsFlush = 4,
+    lsFailed = 5,
     lsAvail = 1,
     lsData = 2,
     lsTimer = 3,
