@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "DispatcherFixtures.h"
 #include "PtyPair.h"
 #include "faxcomm/core/ComDispatcher.h"
 
@@ -16,16 +17,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-ComDispatcher& Dispatcher() {
-    return ComDispatcher::Instance();
-}
-
-int OpenPty(const PtyPair& pty) {
-    PortOpenRequest request;
-    request.deviceName = pty.SlaveName();
-    return Dispatcher().OpenPort(std::move(request));
-}
 
 // Stands in for a window's thread that is busy: posted calls wait here until the test
 // runs them.

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "DispatcherFixtures.h"
 #include "PtyPair.h"
 #include "ScriptedDevice.h"
 #include "faxcomm/core/ComDispatcher.h"
@@ -20,16 +21,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-ComDispatcher& Dispatcher() {
-    return ComDispatcher::Instance();
-}
-
-int OpenPty(const PtyPair& pty) {
-    PortOpenRequest request;
-    request.deviceName = pty.SlaveName();
-    return Dispatcher().OpenPort(std::move(request));
-}
 
 int OpenScripted(std::unique_ptr<ScriptedDevice> device) {
     PortOpenRequest request;

@@ -186,6 +186,7 @@ namespace {
 
 void WakeAll(PortRecord& port) {
     port.dispatchWake.notify_all();
+    port.callsChanged.notify_all();
     port.eventAck.notify_all();
     port.outputWake.notify_all();
     port.dataArrived.notify_all();
@@ -618,10 +619,19 @@ void ComDispatcher::CallWindow(PortRecord& port, const TriggerHandler& handler,
     call->handlerId = handler.id;
     port.calls.push_back(call);
     lock.unlock();
-    handler.post([record = port.shared_from_this(), call, proc = handler.proc, message] {
-        RunWindowCall(*record, call, proc, message);
-    });
+    bool posted = true;
+    try {
+        handler.post([record = port.shared_from_this(), call, proc = handler.proc, message] {
+            RunWindowCall(*record, call, proc, message);
+        });
+    } catch (...) {
+        posted = false; // out of memory: this handler misses the message
+    }
     lock.lock();
+    if (!posted) {
+        port.EndCall(call, HandlerCall::State::Withdrawn);
+        return;
+    }
     if (call->state == HandlerCall::State::Posting) {
         call->state = HandlerCall::State::Waiting;
     }
@@ -1112,15 +1122,59 @@ int ComDispatcher::FetchClientSlot(int slot, int clientSlot, void*& value) const
 
 // ---- trace and log --------------------------------------------------------------------------
 
+// The trace and the log are switched, dumped, cleared and paused the same way; only
+// their "not enabled" results differ.
+namespace {
+
+template <typename Recording>
+int SwitchOn(std::unique_ptr<Recording>& recording, std::size_t size) {
+    if (recording) {
+        recording->SetPaused(false);
+    } else {
+        recording = std::make_unique<Recording>(size);
+    }
+    return prOK;
+}
+
+// Writes the file and ends the recording.
+template <typename Recording>
+int Dump(std::unique_ptr<Recording>& recording, int notEnabled, const std::string& path,
+         bool append, bool hex) {
+    if (!recording) {
+        return notEnabled;
+    }
+    const bool written = recording->DumpToFile(path, append, hex);
+    recording.reset();
+    return written ? static_cast<int>(prOK) : static_cast<int>(prAccessDenied);
+}
+
+template <typename Recording>
+int Clear(Recording* recording, int notEnabled) {
+    if (!recording) {
+        return notEnabled;
+    }
+    recording->Clear();
+    return prOK;
+}
+
+template <typename Recording>
+int Pause(Recording* recording, int notEnabled) {
+    if (!recording) {
+        return notEnabled;
+    }
+    recording->SetPaused(true);
+    return prOK;
+}
+
+template <typename Recording>
+std::string Text(const Recording* recording, bool hex) {
+    return recording ? recording->DumpText(hex) : std::string();
+}
+
+} // namespace
+
 int ComDispatcher::TraceOn(int slot, std::size_t size) {
-    return WithPort(slot, [size](PortRecord& port) {
-        if (port.trace) {
-            port.trace->SetPaused(false);
-        } else {
-            port.trace = std::make_unique<PortTrace>(size);
-        }
-        return static_cast<int>(prOK);
-    });
+    return WithPort(slot, [size](PortRecord& port) { return SwitchOn(port.trace, size); });
 }
 
 int ComDispatcher::TraceOff(int slot) {
@@ -1132,33 +1186,18 @@ int ComDispatcher::TraceOff(int slot) {
 
 int ComDispatcher::TraceDump(int slot, const std::string& path, bool append, bool hex) {
     return WithPort(slot, [&](PortRecord& port) {
-        if (!port.trace) {
-            return static_cast<int>(prTracingNotEnabled);
-        }
-        const bool written = port.trace->DumpToFile(path, append, hex);
-        port.trace.reset();
-        return written ? static_cast<int>(prOK) : static_cast<int>(prAccessDenied);
+        return Dump(port.trace, prTracingNotEnabled, path, append, hex);
     });
 }
 
 int ComDispatcher::TraceClear(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
-        if (!port.trace) {
-            return static_cast<int>(prTracingNotEnabled);
-        }
-        port.trace->Clear();
-        return static_cast<int>(prOK);
-    });
+    return WithPort(slot,
+                    [](PortRecord& port) { return Clear(port.trace.get(), prTracingNotEnabled); });
 }
 
 int ComDispatcher::TracePause(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
-        if (!port.trace) {
-            return static_cast<int>(prTracingNotEnabled);
-        }
-        port.trace->SetPaused(true);
-        return static_cast<int>(prOK);
-    });
+    return WithPort(slot,
+                    [](PortRecord& port) { return Pause(port.trace.get(), prTracingNotEnabled); });
 }
 
 bool ComDispatcher::TraceEnabled(int slot) const {
@@ -1168,23 +1207,14 @@ bool ComDispatcher::TraceEnabled(int slot) const {
 std::string ComDispatcher::TraceText(int slot, bool hex) const {
     std::string text;
     WithPort(slot, [&](PortRecord& port) {
-        if (port.trace) {
-            text = port.trace->DumpText(hex);
-        }
+        text = Text(port.trace.get(), hex);
         return static_cast<int>(prOK);
     });
     return text;
 }
 
 int ComDispatcher::LogOn(int slot, std::size_t size) {
-    return WithPort(slot, [size](PortRecord& port) {
-        if (port.log) {
-            port.log->SetPaused(false);
-        } else {
-            port.log = std::make_unique<PortLog>(size);
-        }
-        return static_cast<int>(prOK);
-    });
+    return WithPort(slot, [size](PortRecord& port) { return SwitchOn(port.log, size); });
 }
 
 int ComDispatcher::LogOff(int slot) {
@@ -1196,33 +1226,18 @@ int ComDispatcher::LogOff(int slot) {
 
 int ComDispatcher::LogDump(int slot, const std::string& path, bool append, bool hex) {
     return WithPort(slot, [&](PortRecord& port) {
-        if (!port.log) {
-            return static_cast<int>(prLoggingNotEnabled);
-        }
-        const bool written = port.log->DumpToFile(path, append, hex);
-        port.log.reset();
-        return written ? static_cast<int>(prOK) : static_cast<int>(prAccessDenied);
+        return Dump(port.log, prLoggingNotEnabled, path, append, hex);
     });
 }
 
 int ComDispatcher::LogClear(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
-        if (!port.log) {
-            return static_cast<int>(prLoggingNotEnabled);
-        }
-        port.log->Clear();
-        return static_cast<int>(prOK);
-    });
+    return WithPort(slot,
+                    [](PortRecord& port) { return Clear(port.log.get(), prLoggingNotEnabled); });
 }
 
 int ComDispatcher::LogPause(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
-        if (!port.log) {
-            return static_cast<int>(prLoggingNotEnabled);
-        }
-        port.log->SetPaused(true);
-        return static_cast<int>(prOK);
-    });
+    return WithPort(slot,
+                    [](PortRecord& port) { return Pause(port.log.get(), prLoggingNotEnabled); });
 }
 
 bool ComDispatcher::LogEnabled(int slot) const {
@@ -1232,9 +1247,7 @@ bool ComDispatcher::LogEnabled(int slot) const {
 std::string ComDispatcher::LogText(int slot, bool hex) const {
     std::string text;
     WithPort(slot, [&](PortRecord& port) {
-        if (port.log) {
-            text = port.log->DumpText(hex);
-        }
+        text = Text(port.log.get(), hex);
         return static_cast<int>(prOK);
     });
     return text;
