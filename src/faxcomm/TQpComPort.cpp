@@ -117,10 +117,10 @@ void TQpComPort::OpenPort() {
         dataBits_ = static_cast<std::uint16_t>(line.dataBits);
         stopBits_ = static_cast<std::uint16_t>(line.stopBits);
         if (tracing_ == tlOn) {
-            CheckPortResult(Dispatcher().TraceOn(slot_, traceSize_));
+            CheckPortResult(Dispatcher().RecordingOn(slot_, qpcomm::Recording::Trace, traceSize_));
         }
         if (logging_ == tlOn) {
-            CheckPortResult(Dispatcher().LogOn(slot_, logSize_));
+            CheckPortResult(Dispatcher().RecordingOn(slot_, qpcomm::Recording::Log, logSize_));
         }
         ApplyHWFlow();
         ApplySWFlow();
@@ -163,11 +163,13 @@ void TQpComPort::ClosePort() {
     }
     const int slot = slot_;
     if (tracing_ == tlOn || tracing_ == tlPause) {
-        Dispatcher().TraceDump(slot, DumpPath(traceName_), false, traceHex_);
+        Dispatcher().RecordingDump(slot, qpcomm::Recording::Trace, DumpPath(traceName_), false,
+                                   traceHex_);
         tracing_ = tlOn;
     }
     if (logging_ == tlOn || logging_ == tlPause) {
-        Dispatcher().LogDump(slot, DumpPath(logName_), false, logHex_);
+        Dispatcher().RecordingDump(slot, qpcomm::Recording::Log, DumpPath(logName_), false,
+                                   logHex_);
         logging_ = tlOn;
     }
     qpcomm::TriggerTable saved;
@@ -383,29 +385,28 @@ void TQpComPort::SetLogging(TTraceLogState value) {
 // tlAppend write the file (new or appended) and stop, tlClear empties, tlPause suspends.
 void TQpComPort::ApplyTraceCommand(TTraceLogState value, bool trace) {
     ComDispatcher& d = Dispatcher();
+    const qpcomm::Recording which = trace ? qpcomm::Recording::Trace : qpcomm::Recording::Log;
     TTraceLogState& state = trace ? tracing_ : logging_;
-    const std::string name = DumpPath(trace ? traceName_ : logName_);
-    const bool hex = trace ? traceHex_ : logHex_;
     switch (value) {
     case tlOn:
-        CheckPortResult(trace ? d.TraceOn(slot_, traceSize_) : d.LogOn(slot_, logSize_));
+        CheckPortResult(d.RecordingOn(slot_, which, trace ? traceSize_ : logSize_));
         state = tlOn;
         break;
     case tlOff:
-        CheckPortResult(trace ? d.TraceOff(slot_) : d.LogOff(slot_));
+        CheckPortResult(d.RecordingOff(slot_, which));
         state = tlOff;
         break;
     case tlDump:
     case tlAppend:
         state = tlOff;
-        CheckPortResult(trace ? d.TraceDump(slot_, name, value == tlAppend, hex)
-                              : d.LogDump(slot_, name, value == tlAppend, hex));
+        CheckPortResult(d.RecordingDump(slot_, which, DumpPath(trace ? traceName_ : logName_),
+                                        value == tlAppend, trace ? traceHex_ : logHex_));
         break;
     case tlClear:
-        CheckPortResult(trace ? d.TraceClear(slot_) : d.LogClear(slot_));
+        CheckPortResult(d.RecordingClear(slot_, which));
         break;
     case tlPause:
-        CheckPortResult(trace ? d.TracePause(slot_) : d.LogPause(slot_));
+        CheckPortResult(d.RecordingPause(slot_, which));
         state = tlPause;
         break;
     }

@@ -176,11 +176,11 @@ TEST(DispatcherTest, PutLargerThanFreeSpaceWritesNothing) {
     request.outSize = 1024;
     const int slot = Dispatcher().OpenPort(std::move(request));
     ASSERT_GE(slot, 1);
-    Dispatcher().TraceOn(slot, 100);
+    Dispatcher().RecordingOn(slot, Recording::Trace, 100);
     EXPECT_EQ(Dispatcher().PutBlock(slot, std::vector<std::uint8_t>(1025, 'x').data(), 1025),
               -3006);
     EXPECT_EQ(pty.ReadFor(100ms), "");
-    EXPECT_EQ(Dispatcher().TraceText(slot, true), "");
+    EXPECT_EQ(Dispatcher().RecordingText(slot, Recording::Trace, true), "");
 
     // Fill the pty until the staging buffer backs up, then one byte more than the free
     // space is refused and exactly what was accepted arrives.
@@ -429,10 +429,12 @@ TEST(DispatcherTest, TraceAndLogDumps) {
     qptest::ScratchDir dir("dumps");
     const int slot = Open(pty.SlaveName());
     ASSERT_GE(slot, 1);
-    EXPECT_EQ(Dispatcher().TraceDump(slot, dir.file("x.trc"), false, true), -3008);
-    EXPECT_EQ(Dispatcher().LogDump(slot, dir.file("x.log"), false, true), -3009);
-    ASSERT_EQ(Dispatcher().TraceOn(slot, 1000), 0);
-    ASSERT_EQ(Dispatcher().LogOn(slot, 1000), 0);
+    EXPECT_EQ(Dispatcher().RecordingDump(slot, Recording::Trace, dir.file("x.trc"), false, true),
+              -3008);
+    EXPECT_EQ(Dispatcher().RecordingDump(slot, Recording::Log, dir.file("x.log"), false, true),
+              -3009);
+    ASSERT_EQ(Dispatcher().RecordingOn(slot, Recording::Trace, 1000), 0);
+    ASSERT_EQ(Dispatcher().RecordingOn(slot, Recording::Log, 1000), 0);
     ASSERT_EQ(Dispatcher().PutString(slot, "AT\r"), 0);
     EXPECT_EQ(pty.Read(3, 2000ms), "AT\r");
     pty.Write("\r\nOK\r\n");
@@ -441,10 +443,13 @@ TEST(DispatcherTest, TraceAndLogDumps) {
     ASSERT_TRUE(WaitUntil([&] { return Dispatcher().OutBuffUsed(slot) == 0; }));
     std::this_thread::sleep_for(20ms);
 
-    ASSERT_EQ(Dispatcher().TraceDump(slot, dir.file("QPX.TRC"), false, true), 0);
+    ASSERT_EQ(Dispatcher().RecordingDump(slot, Recording::Trace, dir.file("QPX.TRC"), false, true),
+              0);
     EXPECT_EQ(ReadFile(dir.file("QPX.TRC")), "\nTransmit: AT[0D]\n\nReceive: [0D][0A]OK[0D][0A]\n");
-    EXPECT_FALSE(Dispatcher().TraceEnabled(slot)); // a dump ends the recording
-    ASSERT_EQ(Dispatcher().LogDump(slot, dir.file("QPX.LOG"), false, true), 0);
+    EXPECT_FALSE(
+        Dispatcher().RecordingEnabled(slot, Recording::Trace)); // a dump ends the recording
+    ASSERT_EQ(Dispatcher().RecordingDump(slot, Recording::Log, dir.file("QPX.LOG"), false, true),
+              0);
     const std::string log = ReadFile(dir.file("QPX.LOG"));
     EXPECT_EQ(log.rfind("Time      Type      SubType       Data  OtherData\n"
                         "----      ----      -------       ----  ---------\n",
@@ -454,16 +459,34 @@ TEST(DispatcherTest, TraceAndLogDumps) {
     EXPECT_NE(log.find("Device    Read             6"), std::string::npos);
 
     // Clear and pause.
-    Dispatcher().TraceOn(slot, 1000);
+    Dispatcher().RecordingOn(slot, Recording::Trace, 1000);
     Dispatcher().PutString(slot, "A");
-    Dispatcher().TraceClear(slot);
+    Dispatcher().RecordingClear(slot, Recording::Trace);
     Dispatcher().PutString(slot, "B");
-    Dispatcher().TracePause(slot);
+    Dispatcher().RecordingPause(slot, Recording::Trace);
     Dispatcher().PutString(slot, "C");
-    EXPECT_EQ(Dispatcher().TraceText(slot, true), "\nTransmit: B\n");
-    Dispatcher().TraceOn(slot, 1000); // resumes
+    EXPECT_EQ(Dispatcher().RecordingText(slot, Recording::Trace, true), "\nTransmit: B\n");
+    Dispatcher().RecordingOn(slot, Recording::Trace, 1000); // resumes
     Dispatcher().PutString(slot, "D");
-    EXPECT_EQ(Dispatcher().TraceText(slot, true), "\nTransmit: BD\n");
+    EXPECT_EQ(Dispatcher().RecordingText(slot, Recording::Trace, true), "\nTransmit: BD\n");
+
+    // The log answers the same commands with its own "not enabled" result.
+    EXPECT_FALSE(Dispatcher().RecordingEnabled(slot, Recording::Log));
+    EXPECT_EQ(Dispatcher().RecordingClear(slot, Recording::Log), -3009);
+    EXPECT_EQ(Dispatcher().RecordingPause(slot, Recording::Log), -3009);
+    EXPECT_EQ(Dispatcher().RecordingClear(slot, Recording::Trace), 0);
+    ASSERT_EQ(Dispatcher().RecordingOn(slot, Recording::Log, 1000), 0);
+    Dispatcher().SetDTR(slot, true);
+    ASSERT_EQ(Dispatcher().RecordingPause(slot, Recording::Log), 0);
+    Dispatcher().SetDTR(slot, false);
+    const std::string paused = Dispatcher().RecordingText(slot, Recording::Log, true);
+    EXPECT_NE(paused.find("User      DTR              1"), std::string::npos);
+    EXPECT_EQ(paused.find("User      DTR              0"), std::string::npos);
+    ASSERT_EQ(Dispatcher().RecordingClear(slot, Recording::Log), 0);
+    EXPECT_EQ(Dispatcher().RecordingText(slot, Recording::Log, true).find("DTR"),
+              std::string::npos);
+    ASSERT_EQ(Dispatcher().RecordingOff(slot, Recording::Log), 0);
+    EXPECT_FALSE(Dispatcher().RecordingEnabled(slot, Recording::Log));
     Dispatcher().ClosePort(slot);
 }
 

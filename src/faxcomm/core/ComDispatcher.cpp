@@ -571,9 +571,11 @@ void ComDispatcher::Deliver(PortRecord& port, const TriggerMessage& message,
         }
         const TriggerHandler* handler = FindHandler(port, id);
         if (handler && !handler->post) {
-            // An exclusive call in progress finishes first.
-            port.callsChanged.wait(
-                lock, [&] { return port.stopping || port.exclusiveThread == std::thread::id(); });
+            // Exclusive calls in progress or waiting go first.
+            port.callsChanged.wait(lock, [&] {
+                return port.stopping ||
+                       (port.exclusiveThread == std::thread::id() && port.exclusiveWaiters == 0);
+            });
             handler = port.stopping || port.deliverySuspended ? nullptr : FindHandler(port, id);
         }
         if (!handler) {
@@ -1078,11 +1080,14 @@ int ComDispatcher::CallExclusive(int slot, const std::function<void()>& call) {
         call();
         return prOK;
     }
+    ++port->exclusiveWaiters;
     port->callsChanged.wait(lock, [&] {
         return port->stopping ||
                (port->exclusiveThread == std::thread::id() && !ProcedureRunning(*port));
     });
+    --port->exclusiveWaiters;
     if (port->stopping) {
+        port->callsChanged.notify_all();
         return prBadHandle;
     }
     port->exclusiveThread = self;
@@ -1122,132 +1127,76 @@ int ComDispatcher::FetchClientSlot(int slot, int clientSlot, void*& value) const
 
 // ---- trace and log --------------------------------------------------------------------------
 
-// The trace and the log are switched, dumped, cleared and paused the same way; only
-// their "not enabled" results differ.
-namespace {
+template <typename Operation>
+int ComDispatcher::WithRecording(int slot, Recording which, Operation operation) const {
+    return WithPort(slot, [&](PortRecord& port) {
+        return which == Recording::Trace ? operation(port.trace, prTracingNotEnabled)
+                                         : operation(port.log, prLoggingNotEnabled);
+    });
+}
 
-template <typename Recording>
-int SwitchOn(std::unique_ptr<Recording>& recording, std::size_t size) {
-    if (recording) {
-        recording->SetPaused(false);
-    } else {
-        recording = std::make_unique<Recording>(size);
-    }
-    return prOK;
+int ComDispatcher::RecordingOn(int slot, Recording which, std::size_t size) {
+    return WithRecording(slot, which, [size](auto& recording, int) {
+        if (recording) {
+            recording->SetPaused(false);
+        } else {
+            recording =
+                std::make_unique<typename std::decay_t<decltype(recording)>::element_type>(size);
+        }
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::RecordingOff(int slot, Recording which) {
+    return WithRecording(slot, which, [](auto& recording, int) {
+        recording.reset();
+        return static_cast<int>(prOK);
+    });
 }
 
 // Writes the file and ends the recording.
-template <typename Recording>
-int Dump(std::unique_ptr<Recording>& recording, int notEnabled, const std::string& path,
-         bool append, bool hex) {
-    if (!recording) {
-        return notEnabled;
-    }
-    const bool written = recording->DumpToFile(path, append, hex);
-    recording.reset();
-    return written ? static_cast<int>(prOK) : static_cast<int>(prAccessDenied);
+int ComDispatcher::RecordingDump(int slot, Recording which, const std::string& path, bool append,
+                                 bool hex) {
+    return WithRecording(slot, which, [&](auto& recording, int notEnabled) {
+        if (!recording) {
+            return notEnabled;
+        }
+        const bool written = recording->DumpToFile(path, append, hex);
+        recording.reset();
+        return written ? static_cast<int>(prOK) : static_cast<int>(prAccessDenied);
+    });
 }
 
-template <typename Recording>
-int Clear(Recording* recording, int notEnabled) {
-    if (!recording) {
-        return notEnabled;
-    }
-    recording->Clear();
-    return prOK;
-}
-
-template <typename Recording>
-int Pause(Recording* recording, int notEnabled) {
-    if (!recording) {
-        return notEnabled;
-    }
-    recording->SetPaused(true);
-    return prOK;
-}
-
-template <typename Recording>
-std::string Text(const Recording* recording, bool hex) {
-    return recording ? recording->DumpText(hex) : std::string();
-}
-
-} // namespace
-
-int ComDispatcher::TraceOn(int slot, std::size_t size) {
-    return WithPort(slot, [size](PortRecord& port) { return SwitchOn(port.trace, size); });
-}
-
-int ComDispatcher::TraceOff(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
-        port.trace.reset();
+int ComDispatcher::RecordingClear(int slot, Recording which) {
+    return WithRecording(slot, which, [](auto& recording, int notEnabled) {
+        if (!recording) {
+            return notEnabled;
+        }
+        recording->Clear();
         return static_cast<int>(prOK);
     });
 }
 
-int ComDispatcher::TraceDump(int slot, const std::string& path, bool append, bool hex) {
-    return WithPort(slot, [&](PortRecord& port) {
-        return Dump(port.trace, prTracingNotEnabled, path, append, hex);
+int ComDispatcher::RecordingPause(int slot, Recording which) {
+    return WithRecording(slot, which, [](auto& recording, int notEnabled) {
+        if (!recording) {
+            return notEnabled;
+        }
+        recording->SetPaused(true);
+        return static_cast<int>(prOK);
     });
 }
 
-int ComDispatcher::TraceClear(int slot) {
-    return WithPort(slot,
-                    [](PortRecord& port) { return Clear(port.trace.get(), prTracingNotEnabled); });
+bool ComDispatcher::RecordingEnabled(int slot, Recording which) const {
+    return WithRecording(slot, which, [](auto& recording, int) { return recording ? 1 : 0; }) == 1;
 }
 
-int ComDispatcher::TracePause(int slot) {
-    return WithPort(slot,
-                    [](PortRecord& port) { return Pause(port.trace.get(), prTracingNotEnabled); });
-}
-
-bool ComDispatcher::TraceEnabled(int slot) const {
-    return WithPort(slot, [](PortRecord& port) { return port.trace ? 1 : 0; }) == 1;
-}
-
-std::string ComDispatcher::TraceText(int slot, bool hex) const {
+std::string ComDispatcher::RecordingText(int slot, Recording which, bool hex) const {
     std::string text;
-    WithPort(slot, [&](PortRecord& port) {
-        text = Text(port.trace.get(), hex);
-        return static_cast<int>(prOK);
-    });
-    return text;
-}
-
-int ComDispatcher::LogOn(int slot, std::size_t size) {
-    return WithPort(slot, [size](PortRecord& port) { return SwitchOn(port.log, size); });
-}
-
-int ComDispatcher::LogOff(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
-        port.log.reset();
-        return static_cast<int>(prOK);
-    });
-}
-
-int ComDispatcher::LogDump(int slot, const std::string& path, bool append, bool hex) {
-    return WithPort(slot, [&](PortRecord& port) {
-        return Dump(port.log, prLoggingNotEnabled, path, append, hex);
-    });
-}
-
-int ComDispatcher::LogClear(int slot) {
-    return WithPort(slot,
-                    [](PortRecord& port) { return Clear(port.log.get(), prLoggingNotEnabled); });
-}
-
-int ComDispatcher::LogPause(int slot) {
-    return WithPort(slot,
-                    [](PortRecord& port) { return Pause(port.log.get(), prLoggingNotEnabled); });
-}
-
-bool ComDispatcher::LogEnabled(int slot) const {
-    return WithPort(slot, [](PortRecord& port) { return port.log ? 1 : 0; }) == 1;
-}
-
-std::string ComDispatcher::LogText(int slot, bool hex) const {
-    std::string text;
-    WithPort(slot, [&](PortRecord& port) {
-        text = Text(port.log.get(), hex);
+    WithRecording(slot, which, [&](auto& recording, int) {
+        if (recording) {
+            text = recording->DumpText(hex);
+        }
         return static_cast<int>(prOK);
     });
     return text;

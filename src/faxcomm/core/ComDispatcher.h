@@ -18,6 +18,9 @@
 
 namespace qpcomm {
 
+// The two recordings of a port's traffic: the trace (every byte) and the log (events).
+enum class Recording { Trace, Log };
+
 // What opening a port needs.
 struct PortOpenRequest {
     std::string deviceName;
@@ -162,23 +165,17 @@ public:
     int StoreClientSlot(int slot, int clientSlot, void* value);
     int FetchClientSlot(int slot, int clientSlot, void*& value) const;
 
-    // Trace and log: on (allocates `size` entries, or resumes after a pause), off (frees),
-    // dump (writes TraceName/LogName, new or appended, then stops; -3008/-3009 when not
-    // enabled, -5 when the file cannot be written), clear, pause.
-    int TraceOn(int slot, std::size_t size);
-    int TraceOff(int slot);
-    int TraceDump(int slot, const std::string& path, bool append, bool hex);
-    int TraceClear(int slot);
-    int TracePause(int slot);
-    bool TraceEnabled(int slot) const;
-    std::string TraceText(int slot, bool hex) const;
-    int LogOn(int slot, std::size_t size);
-    int LogOff(int slot);
-    int LogDump(int slot, const std::string& path, bool append, bool hex);
-    int LogClear(int slot);
-    int LogPause(int slot);
-    bool LogEnabled(int slot) const;
-    std::string LogText(int slot, bool hex) const;
+    // Trace and log, each a Recording: on (allocates `size` entries, or resumes after a
+    // pause), off (frees), dump (writes the file, new or appended, then stops; -3008 for
+    // the trace and -3009 for the log when not enabled, -5 when the file cannot be
+    // written), clear, pause.
+    int RecordingOn(int slot, Recording which, std::size_t size);
+    int RecordingOff(int slot, Recording which);
+    int RecordingDump(int slot, Recording which, const std::string& path, bool append, bool hex);
+    int RecordingClear(int slot, Recording which);
+    int RecordingPause(int slot, Recording which);
+    bool RecordingEnabled(int slot, Recording which) const;
+    std::string RecordingText(int slot, Recording which, bool hex) const;
 
 private:
     ComDispatcher() = default;
@@ -187,6 +184,9 @@ private:
     std::shared_ptr<PortRecord> Find(int slot) const;
     template <typename Operation>
     int WithPort(int slot, Operation operation) const;
+    // Runs `operation(recording, notEnabledResult)` on the port's trace or log.
+    template <typename Operation>
+    int WithRecording(int slot, Recording which, Operation operation) const;
 
     void StartThreads(const std::shared_ptr<PortRecord>& port);
     void StopAndJoin(const std::shared_ptr<PortRecord>& port);

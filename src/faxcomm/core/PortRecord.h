@@ -131,6 +131,7 @@ struct PortRecord : std::enable_shared_from_this<PortRecord> {
     std::vector<std::shared_ptr<HandlerCall>> calls;
     std::condition_variable callsChanged; // a call ended or an exclusive call finished
     std::thread::id exclusiveThread;      // the thread inside CallExclusive, if any
+    int exclusiveWaiters = 0;             // threads waiting to enter CallExclusive
     bool closeRequested = false;
     bool stopping = false;
     bool eventPending = false;
