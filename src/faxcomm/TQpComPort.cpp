@@ -262,8 +262,18 @@ void TQpComPort::SetOutSize(std::uint16_t value) {
     }
 }
 
-// Hardware flow: a BufferFull of 0 or above InSize becomes 90 % of InSize, a
-// BufferResume of 0 or above BufferFull 10 % of InSize.
+// A BufferFull of 0 or above InSize becomes `fullShare` of InSize, a BufferResume of 0 or
+// above BufferFull `resumeShare` of InSize (both truncated).
+void TQpComPort::FillFlowLimits(double fullShare, double resumeShare) {
+    if (bufferFull_ == 0 || bufferFull_ > inSize_) {
+        bufferFull_ = static_cast<std::uint16_t>(inSize_ * fullShare);
+    }
+    if (bufferResume_ == 0 || bufferResume_ > bufferFull_) {
+        bufferResume_ = static_cast<std::uint16_t>(inSize_ * resumeShare);
+    }
+}
+
+// Hardware flow: limits 90 % and 10 % of InSize unless set.
 void TQpComPort::ApplyHWFlow() {
     if (!Open()) {
         return;
@@ -272,17 +282,12 @@ void TQpComPort::ApplyHWFlow() {
         CheckPortResult(Dispatcher().HWFlowDisable(slot_));
         return;
     }
-    if (bufferFull_ == 0 || bufferFull_ > inSize_) {
-        bufferFull_ = static_cast<std::uint16_t>(inSize_ * 0.9);
-    }
-    if (bufferResume_ == 0 || bufferResume_ > bufferFull_) {
-        bufferResume_ = static_cast<std::uint16_t>(inSize_ * 0.1);
-    }
+    FillFlowLimits(0.9, 0.1);
     CheckPortResult(Dispatcher().HWFlowOptions(slot_, bufferFull_, bufferResume_,
                                                static_cast<int>(hwFlowOptions_)));
 }
 
-// Software flow: the same with 75 % and 25 %.
+// Software flow: limits 75 % and 25 % of InSize unless set.
 void TQpComPort::ApplySWFlow() {
     if (!Open()) {
         return;
@@ -291,12 +296,7 @@ void TQpComPort::ApplySWFlow() {
         CheckPortResult(Dispatcher().SWFlowDisable(slot_));
         return;
     }
-    if (bufferFull_ == 0 || bufferFull_ > inSize_) {
-        bufferFull_ = static_cast<std::uint16_t>(inSize_ * 0.75);
-    }
-    if (bufferResume_ == 0 || bufferResume_ > bufferFull_) {
-        bufferResume_ = static_cast<std::uint16_t>(inSize_ * 0.25);
-    }
+    FillFlowLimits(0.75, 0.25);
     CheckPortResult(Dispatcher().SWFlowOptions(slot_, bufferFull_, bufferResume_, swFlowOptions_,
                                                static_cast<std::uint8_t>(xonChar_),
                                                static_cast<std::uint8_t>(xoffChar_)));

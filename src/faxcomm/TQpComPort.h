@@ -174,6 +174,7 @@ private:
     void ClosePort();
     void EnsureOpen();
     void ApplyLine();
+    void FillFlowLimits(double fullShare, double resumeShare);
     void ApplyHWFlow();
     void ApplySWFlow();
     void ApplyTraceCommand(TTraceLogState value, bool trace);

@@ -70,15 +70,21 @@ std::shared_ptr<PortRecord> ComDispatcher::Find(int slot) const {
 
 template <typename Operation>
 int ComDispatcher::WithPort(int slot, Operation operation) const {
+    return WithPortLock(
+        slot, [&](PortRecord& port, std::unique_lock<std::mutex>&) { return operation(port); });
+}
+
+template <typename Operation>
+int ComDispatcher::WithPortLock(int slot, Operation operation) const {
     const std::shared_ptr<PortRecord> port = Find(slot);
     if (!port) {
         return prBadHandle;
     }
-    std::lock_guard guard(port->lock);
+    std::unique_lock lock(port->lock);
     if (port->stopping) {
         return prBadHandle;
     }
-    return operation(*port);
+    return operation(*port, lock);
 }
 
 void ComDispatcher::ReapThreads() {
@@ -1030,79 +1036,64 @@ int ComDispatcher::AddTriggerWindow(int slot, TriggerProc proc, PostProc post,
 }
 
 int ComDispatcher::RemoveTriggerHandler(int slot, int handlerId) {
-    const auto port = Find(slot);
-    if (!port || handlerId <= 0) {
+    if (handlerId <= 0) {
         return prBadHandle;
     }
-    std::unique_lock lock(port->lock);
-    if (port->stopping) {
-        return prBadHandle;
-    }
-    const auto removed = std::erase_if(
-        port->handlers, [handlerId](const TriggerHandler& h) { return h.id == handlerId; });
-    if (!removed) {
-        return prBadHandle;
-    }
-    AwaitCalls(*port, lock, handlerId);
-    return prOK;
+    return WithPortLock(slot, [handlerId](PortRecord& port, std::unique_lock<std::mutex>& lock) {
+        const auto removed = std::erase_if(
+            port.handlers, [handlerId](const TriggerHandler& h) { return h.id == handlerId; });
+        if (!removed) {
+            return static_cast<int>(prBadHandle);
+        }
+        AwaitCalls(port, lock, handlerId);
+        return static_cast<int>(prOK);
+    });
 }
 
 int ComDispatcher::SuspendDelivery(int slot, bool suspend) {
-    const auto port = Find(slot);
-    if (!port) {
-        return prBadHandle;
-    }
-    std::unique_lock lock(port->lock);
-    if (port->stopping) {
-        return prBadHandle;
-    }
-    const bool before = port->deliverySuspended;
-    port->deliverySuspended = suspend;
-    if (suspend) {
-        AwaitCalls(*port, lock, 0);
-    }
-    port->dispatchWake.notify_one();
-    return before ? 1 : 0;
+    return WithPortLock(slot, [suspend](PortRecord& port, std::unique_lock<std::mutex>& lock) {
+        const bool before = port.deliverySuspended;
+        port.deliverySuspended = suspend;
+        if (suspend) {
+            AwaitCalls(port, lock, 0);
+        }
+        port.dispatchWake.notify_one();
+        return before ? 1 : 0;
+    });
 }
 
 int ComDispatcher::CallExclusive(int slot, const std::function<void()>& call) {
-    const auto port = Find(slot);
-    if (!port) {
-        return prBadHandle;
-    }
-    std::unique_lock lock(port->lock);
-    if (port->stopping) {
-        return prBadHandle;
-    }
-    const auto self = std::this_thread::get_id();
-    if (self == port->dispatcherThreadId || self == port->exclusiveThread) {
-        lock.unlock(); // already exclusive: inside a handler or an exclusive call
-        call();
-        return prOK;
-    }
-    ++port->exclusiveWaiters;
-    port->callsChanged.wait(lock, [&] {
-        return port->stopping ||
-               (port->exclusiveThread == std::thread::id() && !ProcedureRunning(*port));
-    });
-    --port->exclusiveWaiters;
-    if (port->stopping) {
-        port->callsChanged.notify_all();
-        return prBadHandle;
-    }
-    port->exclusiveThread = self;
-    struct EndExclusive {
-        PortRecord& port;
-        std::unique_lock<std::mutex>& lock;
-        ~EndExclusive() {
-            lock.lock();
-            port.exclusiveThread = std::thread::id();
-            port.callsChanged.notify_all();
+    return WithPortLock(slot, [&call](PortRecord& port, std::unique_lock<std::mutex>& lock) {
+        const auto self = std::this_thread::get_id();
+        if (self == port.dispatcherThreadId || self == port.exclusiveThread) {
+            lock.unlock(); // already exclusive: inside a handler or an exclusive call
+            call();
+            return static_cast<int>(prOK);
         }
-    } end{*port, lock};
-    lock.unlock();
-    call();
-    return prOK;
+        ++port.exclusiveWaiters;
+        port.callsChanged.wait(lock, [&] {
+            return port.stopping ||
+                   (port.exclusiveThread == std::thread::id() && !ProcedureRunning(port));
+        });
+        --port.exclusiveWaiters;
+        if (port.stopping) {
+            port.callsChanged.notify_all();
+            return static_cast<int>(prBadHandle);
+        }
+        port.exclusiveThread = self;
+        struct EndExclusive {
+            PortRecord& port;
+            std::unique_lock<std::mutex>& lock;
+            ~EndExclusive() {
+                lock.lock();
+                port.exclusiveThread = std::thread::id();
+                port.callsChanged.notify_all();
+            }
+        } end{port, lock};
+        lock.unlock();
+        call();
+        return static_cast<int>(prOK);
+    });
 }
 
 int ComDispatcher::StoreClientSlot(int slot, int clientSlot, void* value) {

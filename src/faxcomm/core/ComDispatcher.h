@@ -182,8 +182,12 @@ private:
     ~ComDispatcher();
 
     std::shared_ptr<PortRecord> Find(int slot) const;
+    // Runs `operation(port)` under the port's lock; -1001 when the slot is not open.
     template <typename Operation>
     int WithPort(int slot, Operation operation) const;
+    // The same with `operation(port, lock)`, for operations that wait on the lock.
+    template <typename Operation>
+    int WithPortLock(int slot, Operation operation) const;
     // Runs `operation(recording, notEnabledResult)` on the port's trace or log.
     template <typename Operation>
     int WithRecording(int slot, Recording which, Operation operation) const;
