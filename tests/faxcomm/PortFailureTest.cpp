@@ -125,15 +125,17 @@ TEST(PortFailureTest, FailedWriteRefusesLaterPuts) {
 TEST(PortFailureTest, FlushWinsOverAWriteInProgress) {
     auto owned = std::make_unique<ScriptedDevice>();
     ScriptedDevice& device = *owned;
-    device.writeDelayMs = 3;
+    device.writeDelayMs = 20;
     device.writeLimit = 8;
     const int slot = OpenScripted(std::move(owned));
     ASSERT_GE(slot, 1);
     constexpr int kRounds = 20;
     for (int round = 0; round < kRounds; ++round) {
+        const int started = device.writesStarted.load();
         const std::vector<std::uint8_t> block(64, static_cast<std::uint8_t>('a' + round));
         ASSERT_EQ(Dispatcher().PutBlock(slot, block.data(), block.size()), 0);
-        std::this_thread::sleep_for(1ms);
+        // Flush while the device is in the middle of writing this round's first chunk.
+        ASSERT_TRUE(WaitUntil([&] { return device.writesStarted.load() > started; }));
         ASSERT_EQ(Dispatcher().FlushOutBuffer(slot), 0);
     }
     ASSERT_TRUE(WaitUntil([&] { return Dispatcher().OutBuffUsed(slot) == 0; }));

@@ -42,6 +42,7 @@ long ScriptedDevice::Read(std::uint8_t* buffer, std::size_t size) {
 
 // A slow write is accepted only when it ends, as a UART takes bytes into its queue.
 long ScriptedDevice::Write(const std::uint8_t* data, std::size_t length) {
+    ++writesStarted;
     if (writeDelayMs.load() > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(writeDelayMs.load()));
     }

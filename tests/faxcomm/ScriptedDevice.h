@@ -17,6 +17,7 @@ public:
     std::atomic<bool> failWrites{false};
     std::atomic<int> writeDelayMs{0};       // each write takes this long
     std::atomic<std::size_t> writeLimit{0}; // most bytes one write takes (0: all)
+    std::atomic<int> writesStarted{0};
 
     ScriptedDevice();
     ~ScriptedDevice() override;
