@@ -317,6 +317,8 @@ TEST(DispatcherTest, OutputUsedZeroFiresOnlyWhenOutputIsEmpty) {
     ASSERT_EQ(Dispatcher().SetStatusTrigger(slot, handle, 0, true), 0);
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(recorder.Count(msgTriggerStatus), 0u);
+    // On a pty the device queue counts 0 (TIOCOUTQ), so "all output has left" means
+    // "left our buffers": the trigger fires once the staging buffer is written.
     EXPECT_EQ(pty.Read(put, 3000ms).size(), put);
     ASSERT_TRUE(WaitUntil([&] { return recorder.Count(msgTriggerStatus) == 1; }));
     EXPECT_EQ(Dispatcher().OutBuffUsed(slot), 0);
