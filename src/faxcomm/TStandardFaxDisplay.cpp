@@ -13,6 +13,7 @@
 #include "faxcomm/TQpMeter.h"
 #include "faxcomm/TQpSendFax.h"
 #include "faxcomm/core/FaxCodes.h"
+#include "ui/KeyboardAccess.h"
 
 namespace {
 
@@ -110,7 +111,7 @@ TStandardFaxDisplay::TStandardFaxDisplay(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(cancel_);
     buttons->addStretch();
     outer->addLayout(buttons);
-    cancel_->setFocus();
+    KeyboardAccess::Prepare(this, {cancel_});
 
     ticker_.setInterval(1000);
     connect(&ticker_, &QTimer::timeout, this, [this] { UpdateValues(); });

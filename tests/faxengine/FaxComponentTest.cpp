@@ -13,6 +13,7 @@
 
 #include "Emulator.h"
 #include "EngineHarness.h"
+#include "KeyboardCheck.h"
 #include "TestPages.h"
 #include "common/DataFolder.h"
 #include "common/IniFile.h"
@@ -176,6 +177,10 @@ void FaxComponentTest::statusTexts() {
     QCOMPARE(TStandardFaxDisplay::MinutesSeconds(754), QString(" 12:34"));
     QCOMPARE(TStandardFaxDisplay::MinutesSeconds(-3), QString("  0:00"));
     TStandardFaxDisplay window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QP_VERIFY_KEYBOARD(&window);
+    QCOMPARE(window.focusWidget(), window.findChild<QPushButton*>("CancelButton"));
     QCOMPARE(window.windowTitle(), QString("Fax Status"));
     QCOMPARE(window.size(), QSize(529, 295));
     QCOMPARE(window.Meter()->geometry(), QRect(120, 7, 380, 20));
