@@ -79,6 +79,11 @@ void SendTenFinePages(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(SendTenFinePages)->Arg(4)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(SendTenFinePages)
+    ->Arg(1)
+    ->Arg(4)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 
 BENCHMARK_MAIN();
