@@ -46,6 +46,10 @@ TCoverEditor::TCoverEditor(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
+    // The program's windows are laid out for an 8-point face.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -43,8 +43,11 @@ public:
     // the attributes chosen for the text typed next (the default font of a new fax).
     static void MoveToStart(TQpRichText* editor);
 
-    static QToolButton* MakeToolButton(const char* objectName, const QString& text,
-                                       const QString& hint, QWidget* parent);
+    // Small pictures of the added toolbar buttons.
+    enum Picture { picPageBreak, picParagraph, picWordWrap, picTemplate };
+
+    static QToolButton* MakeToolButton(const char* objectName, Picture picture, const QString& hint,
+                                       QWidget* parent);
 
 private:
     TQpRichText* editor_;

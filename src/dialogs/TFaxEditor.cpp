@@ -62,6 +62,10 @@ TFaxEditor::TFaxEditor(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
+    // The program's windows are laid out for an 8-point face.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -206,7 +210,7 @@ QWidget* TFaxEditor::BuildRichPage(bool cover) {
             {"CoverDocPageBreakButton", "CoverParagraphSetupbutton", "CoverDocWordWrapButton"},
             this);
         loadCoverButton_ =
-            TEditorAids::MakeToolButton("LoadCoverButton", QStringLiteral("Template"),
+            TEditorAids::MakeToolButton("LoadCoverButton", TEditorAids::picTemplate,
                                         QStringLiteral("Load Cover Sheet from Template"), toolBar);
         toolBar->AddButton(loadCoverButton_);
         connect(loadCoverButton_, &QToolButton::clicked, this, &TFaxEditor::LoadCoverButtonClick);

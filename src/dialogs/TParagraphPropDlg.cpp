@@ -45,10 +45,14 @@ TParagraphPropDlg::TParagraphPropDlg(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(494, 137);
+    // The fixed size was laid out for an 8-point face.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
-    layout->setSpacing(10);
+    layout->setContentsMargins(6, 8, 6, 8);
+    layout->setSpacing(8);
 
     // Indents on the left, unit and spacing on the right, the buttons at the far right.
     auto* indents = new QWidget(this);
@@ -62,7 +66,8 @@ TParagraphPropDlg::TParagraphPropDlg(QWidget* parent) : QDialog(parent) {
                         QStringLiteral("Specify special handling for first line indent"));
     QLineEdit* first = AddField(vFirstIndent, "FirstIndent");
     first->setParent(indents);
-    first->setMaximumWidth(60);
+    first->setFixedWidth(44);
+    firstIndentCombo_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     QLineEdit* left = AddField(vLeftIndent, "LeftIndent");
     left->setParent(indents);
     QLineEdit* right = AddField(vRightIndent, "RightIndent");
@@ -72,11 +77,11 @@ TParagraphPropDlg::TParagraphPropDlg(QWidget* parent) : QDialog(parent) {
     indentGrid->addWidget(firstIndentCombo_, 0, 1);
     indentGrid->addWidget(first, 0, 2);
     indentGrid->addWidget(BuddyLabel(QStringLiteral("&Left Indent"), left, indents), 1, 0);
-    indentGrid->addWidget(left, 1, 1);
+    indentGrid->addWidget(left, 1, 1, 1, 2);
     indentGrid->addWidget(BuddyLabel(QStringLiteral("&Right Indent"), right, indents), 2, 0);
-    indentGrid->addWidget(right, 2, 1);
+    indentGrid->addWidget(right, 2, 1, 1, 2);
     indentGrid->setRowStretch(4, 1);
-    layout->addWidget(indents, 3);
+    layout->addWidget(indents, 1);
 
     auto* spacing = new QWidget(this);
     auto* spacingGrid = new QGridLayout(spacing);
@@ -102,7 +107,10 @@ TParagraphPropDlg::TParagraphPropDlg(QWidget* parent) : QDialog(parent) {
     spacingGrid->addWidget(after, 2, 1);
     spacingGrid->addWidget(BuddyLabel(QStringLiteral("Line &Height (pts)"), height, spacing), 3, 0);
     spacingGrid->addWidget(height, 3, 1);
-    layout->addWidget(spacing, 3);
+    for (QLineEdit* field : {before, after, height}) {
+        field->setFixedWidth(44);
+    }
+    layout->addWidget(spacing, 0);
 
     auto* buttons = new QDialogButtonBox(Qt::Vertical, this);
     QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);

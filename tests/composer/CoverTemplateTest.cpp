@@ -5,6 +5,7 @@
 #include "dialogs/TCoverEditor.h"
 
 #include "ModalAnswer.h"
+#include "WindowChecks.h"
 
 #include "common/DataFolder.h"
 #include "common/Settings.h"
@@ -151,6 +152,12 @@ private slots:
                    });
         QCOMPARE(Descriptions(browser), QStringList({"Invoice cover", "Standard"}));
         SelectRow(browser, 1);
+        QVERIFY(composertest::SaveShot(&browser, "cover-browser"));
+        WithEditor([&] { browser.ModifyButtonClick(); },
+                   [](TCoverEditor* editor) {
+                       QVERIFY(composertest::SaveShot(editor, "cover-editor"));
+                       Finish(editor, false);
+                   });
         const QByteArray rtf = CurrentCover(Table());
         QVERIFY(rtf.startsWith("{\\rtf1\\ansi\\deff0\\deftab720"));
         QVERIFY2(rtf.contains("To: "), rtf.constData());

@@ -433,9 +433,28 @@ private slots:
         QVERIFY(merged != plain);
         const QString picture = QString::fromStdString(DataFolder()) + "merged-cover.png";
         QVERIFY(merged.save(picture));
-        if (const QByteArray keep = qgetenv("QP_KEEP_PICTURES"); !keep.isEmpty()) {
-            merged.save(QString::fromLocal8Bit(keep) + "/merged-cover.png");
+        if (const QByteArray keep = qgetenv("QP_SCREENSHOT_DIR"); !keep.isEmpty()) {
+            merged.save(QString::fromLocal8Bit(keep) + "/merged-cover-faxpage.png");
         }
+
+        // Pictures of the three pages and of the paragraph dialog over the document.
+        editor.Subject()->setText("Price list for the spring");
+        editor.FaxNumber()->setText("+49 30 1234567");
+        ButtonOf(&editor, "RecipientButton")->click();
+        QVERIFY(composertest::SaveShot(&editor, "fax-editor-recipient"));
+        ButtonOf(&editor, "CoverButton")->click();
+        QVERIFY(composertest::SaveShot(&editor, "fax-editor-cover"));
+        ButtonOf(&editor, "DocumentButton")->click();
+        QTest::keyClicks(editor.WPDoc(), "Dear customer,");
+        QTest::keyClick(editor.WPDoc(), Qt::Key_Return);
+        QTest::keyClicks(editor.WPDoc(), "please find our new price list below.");
+        QVERIFY(composertest::SaveShot(&editor, "fax-editor-document"));
+        auto answer = qptest::OnNextModal<TParagraphPropDlg>([](TParagraphPropDlg* dialog) {
+            QVERIFY(composertest::SaveShot(dialog, "paragraph-dialog"));
+            dialog->reject();
+        });
+        ToolOf(&editor, "ParagraphSetupButton")->click();
+        QVERIFY(answer.Wait());
     }
 
     // Tags 1 to 5 answer from the fields and the clock, cut to 100 characters; others

@@ -81,3 +81,24 @@ inline QStringList UnnamedControls(QWidget* window) {
 }
 
 } // namespace composertest
+
+#include <QImage>
+#include <QPixmap>
+#include <QString>
+
+#include "common/DataFolder.h"
+
+namespace composertest {
+
+// Saves a picture of the window into the data folder and, when QP_SCREENSHOT_DIR is set
+// (screenshots taken under Xvfb for a person to look at), into that folder too.
+inline bool SaveShot(QWidget* window, const QString& name) {
+    const QImage image = window->grab().toImage();
+    if (image.isNull() || !image.save(QString::fromStdString(DataFolder()) + name + ".png")) {
+        return false;
+    }
+    const QByteArray folder = qgetenv("QP_SCREENSHOT_DIR");
+    return folder.isEmpty() || image.save(QString::fromLocal8Bit(folder) + "/" + name + ".png");
+}
+
+} // namespace composertest
