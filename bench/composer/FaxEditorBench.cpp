@@ -32,25 +32,25 @@ void FillDocument(TQpRichText& editor) {
     QString text;
     int paragraph = 0;
     int pages = 0;
-    int more = 600; // about 30 paragraphs of two lines fill a page
+    int more = 400; // about 25 paragraphs of two lines fill a page
     while (pages < Pages) {
         for (int i = 0; i < more; ++i, ++paragraph) {
             text += QStringLiteral("%1. ").arg(paragraph + 1) + sentence + sentence + "\n";
         }
         editor.setPlainText(text);
-        QImage page(1664, 2156, QImage::Format_Mono);
-        page.setDotsPerMeterX(qRound(200 / 0.0254));
-        page.setDotsPerMeterY(qRound(196 / 0.0254));
+        // The text area of a letter page with half-inch margins, in screen pixels at 100 %.
+        const QRect textArea(0, 0, 720, 960);
+        QImage page(textArea.size(), QImage::Format_Mono);
         pages = 0;
         for (int start = 0;; ++pages) {
             QPainter painter(&page);
-            start = editor.RenderPage(painter, start, QRect(0, 0, 1584, 2076));
+            start = editor.RenderPage(painter, start, textArea);
             if (start <= 0) {
                 ++pages;
                 break;
             }
         }
-        more = 60;
+        more = 25;
     }
     std::fprintf(stderr, "Document: %d paragraphs, %d fax pages\n", paragraph, pages);
 }

@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -97,7 +98,8 @@ TCoverEditor::TCoverEditor(QWidget* parent) : QDialog(parent) {
         setTabOrder(chain[i - 1], chain[i]);
     }
 
-    resize(592, 403);
+    // 592 x 403, or wider where this desktop's fonts need it for the whole toolbar.
+    resize(std::max(592, toolBar_->sizeHint().width()), 403);
     RestoreFormPlacement(this);
     description_->setFocus();
 }

@@ -28,6 +28,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -96,7 +97,8 @@ TFaxEditor::TFaxEditor(QWidget* parent) : QDialog(parent) {
 
     BuildTabOrder();
     ShowRecipientPage();
-    resize(592, 403);
+    // 592 x 403, or wider where this desktop's fonts need it for the whole toolbar.
+    resize(std::max(592, coverTool_->sizeHint().width()), 403);
     RestoreFormPlacement(this);
     recipient_->setFocus();
 }

@@ -16,6 +16,7 @@
 #include "ui/MessageBoxScript.h"
 #include "ui/WindowUtils.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -346,6 +347,24 @@ private slots:
         QCOMPARE(editor.WPCover()->Zoom(), 80);
         QCOMPARE(editor.ZoomButton()->text(), QString("80%"));
         QCOMPARE(PlacementSection(&editor).left(22), QString("TCoverEditor_Placement"));
+
+        // Tab: the description, the toolbar's lists, the template (where Tab is text);
+        // every Alt letter is unique and every control has a name.
+        QStringList order;
+        for (int i = 0; i < 5; ++i) {
+            QWidget* focus = QApplication::focusWidget();
+            if (qobject_cast<QComboBox*>(focus->parentWidget())) {
+                focus = focus->parentWidget();
+            }
+            order << focus->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(order, QStringList({"CoverDescription", "FontNameBox", "FontSizeBox", "WPCover",
+                                     "WPCover"}));
+        QVERIFY(editor.WPCover()->toPlainText().contains('\t'));
+        const QStringList problems =
+            composertest::MnemonicClashes(&editor) + composertest::UnnamedControls(&editor);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
         QTest::keyClick(&editor, Qt::Key_Escape);
         QCOMPARE(editor.result(), int(QDialog::Rejected));
     }
@@ -363,6 +382,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&browser));
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(browser.CoverGrid()));
         QCOMPARE(browser.CoverGrid()->currentIndex().row(), 0);
+        const QStringList problems =
+            composertest::MnemonicClashes(&browser) + composertest::UnnamedControls(&browser);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
         QCOMPARE(HintTarget(), browser.StatusLine());
         QTest::keyClick(browser.CoverGrid(), Qt::Key_Escape);
         QCOMPARE(browser.result(), int(QDialog::Rejected));

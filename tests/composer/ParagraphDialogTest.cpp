@@ -4,6 +4,7 @@
 #include "dialogs/TParagraphPropDlg.h"
 
 #include "ModalAnswer.h"
+#include "WindowChecks.h"
 
 #include "richtext/TQpRichText.h"
 #include "ui/MessageBoxScript.h"
@@ -206,6 +207,9 @@ private slots:
         // The first indent is disabled (same as left): Tab goes on to the left indent.
         QCOMPARE(QApplication::focusWidget(),
                  static_cast<QWidget*>(dialog.Field(Dlg::vRightIndent)));
+        const QStringList problems =
+            composertest::MnemonicClashes(&dialog) + composertest::UnnamedControls(&dialog);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QVERIFY(!dialog.isVisible());

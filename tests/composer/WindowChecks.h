@@ -39,7 +39,8 @@ inline QStringList MnemonicClashes(QWidget* window) {
         seen[letter] = who;
     };
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
-        if (button->window() == window) {
+        // Buttons a mode hides (Cancel or Close of a browser) take no Alt letter.
+        if (button->window() == window && !button->isHidden()) {
             note(button->text(), button->objectName());
         }
     }
