@@ -5,6 +5,7 @@
 #include "richtext/RichTextTransfer.h"
 #include "store/TTableAdapter.h"
 #include "store/TTableModel.h"
+#include "ui/KeyboardAccess.h"
 #include "ui/TButtonBar.h"
 #include "ui/THelpBrowser.h"
 #include "ui/WindowUtils.h"
@@ -65,7 +66,7 @@ TCoverBrowse::TCoverBrowse(TTableAdapter& coverTable, QWidget* parent)
     grid_ = new QTableView(this);
     grid_->setObjectName("CoverGrid");
     grid_->setTabKeyNavigation(false); // Tab leaves the grid; the arrows move between rows
-    grid_->setAccessibleName(QStringLiteral("Cover sheet templates"));
+    KeyboardAccess::SetName(grid_, QStringLiteral("Cover sheet templates"));
     layout->addWidget(grid_, 1);
 
     status_ = new QLabel(this);
@@ -87,16 +88,9 @@ TCoverBrowse::TCoverBrowse(TTableAdapter& coverTable, QWidget* parent)
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
     connect(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
 
-    // The grid first, then the bar's buttons.
-    QWidget* previous = grid_;
-    for (QPushButton* button :
-         {newButton, modify, clone, remove, help, acceptButton_, cancelButton_, closeButton_}) {
-        setTabOrder(previous, button);
-        previous = button;
-    }
     BuildGrid();
     SetChoosingMode(false);
-    grid_->setFocus();
+    KeyboardAccess::Prepare(this, {grid_});
 }
 
 TCoverBrowse::~TCoverBrowse() {

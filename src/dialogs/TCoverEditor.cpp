@@ -5,6 +5,7 @@
 #include "richtext/TQpRichText.h"
 #include "richtext/TQpRichToolBar.h"
 #include "ui/Cp1252Input.h"
+#include "ui/KeyboardAccess.h"
 #include "ui/TButtonBar.h"
 #include "ui/THelpBrowser.h"
 #include "ui/WindowUtils.h"
@@ -82,26 +83,18 @@ TCoverEditor::TCoverEditor(QWidget* parent) : QDialog(parent) {
     layout->addWidget(status_);
     hintGuard_ = std::make_unique<HintTargetGuard>(this, status_);
 
-    // Tab: the description, the formatting toolbar, the template, then the top bar.
-    QList<QWidget*> chain{description_, toolBar_->FontNameBox(), toolBar_->FontSizeBox()};
-    for (QToolButton* button : toolBar_->findChildren<QToolButton*>()) {
-        if (button->focusPolicy() & Qt::TabFocus) {
-            chain << button;
-        }
-    }
-    chain << cover_;
-    for (const char* name :
-         {"HelpButton", "ExplorerButton1", "Zoombutton", "OKbutton", "CancelButton"}) {
-        chain << findChild<QWidget*>(name);
-    }
-    for (qsizetype i = 1; i < chain.size(); ++i) {
-        setTabOrder(chain[i - 1], chain[i]);
-    }
-
     // 592 x 403, or wider where this desktop's fonts need it for the whole toolbar.
     resize(std::max(592, toolBar_->sizeHint().width()), 403);
     RestoreFormPlacement(this);
-    description_->setFocus();
+    // Tab: the description, the formatting toolbar, the template, then the bar's buttons.
+    QList<QWidget*> order{description_, toolBar_->FontNameBox(), toolBar_->FontSizeBox()};
+    for (QToolButton* button : toolBar_->findChildren<QToolButton*>()) {
+        if (button->focusPolicy() & Qt::TabFocus) {
+            order << button;
+        }
+    }
+    order << cover_;
+    KeyboardAccess::Prepare(this, order);
 }
 
 TCoverEditor::~TCoverEditor() = default;

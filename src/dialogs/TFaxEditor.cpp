@@ -11,6 +11,7 @@
 #include "store/TFaxStore.h"
 #include "store/TTableEnv.h"
 #include "ui/Cp1252Input.h"
+#include "ui/KeyboardAccess.h"
 #include "ui/TButtonBar.h"
 #include "ui/THelpBrowser.h"
 #include "ui/WindowUtils.h"
@@ -95,12 +96,11 @@ TFaxEditor::TFaxEditor(QWidget* parent) : QDialog(parent) {
     docAids_->ShowWordWrap(false);
     cover_->GetTextToInsert = [this](int tag) { return GetTextToInsert(tag); };
 
-    BuildTabOrder();
     ShowRecipientPage();
     // 592 x 403, or wider where this desktop's fonts need it for the whole toolbar.
     resize(std::max(592, coverTool_->sizeHint().width()), 403);
     RestoreFormPlacement(this);
-    recipient_->setFocus();
+    KeyboardAccess::Prepare(this, TabOrder());
 }
 
 TFaxEditor::~TFaxEditor() = default;
@@ -226,9 +226,9 @@ QWidget* TFaxEditor::BuildRichPage(bool cover) {
     return page;
 }
 
-void TFaxEditor::BuildTabOrder() {
-    // The fields of the visible page top to bottom, then the top bar (the hidden pages'
-    // controls are skipped by Tab).
+QList<QWidget*> TFaxEditor::TabOrder() const {
+    // The fields of the visible page top to bottom (the hidden pages' controls are skipped
+    // by Tab); the top bar follows them.
     QList<QWidget*> chain{recipient_, faxNumber_, subject_, addressButton_};
     for (auto [toolBar, editor] : {std::pair{coverTool_, cover_}, std::pair{docTool_, doc_}}) {
         chain << toolBar->FontNameBox() << toolBar->FontSizeBox();
@@ -239,13 +239,7 @@ void TFaxEditor::BuildTabOrder() {
         }
         chain << editor;
     }
-    for (const char* name : {"Helpbutton", "RecipientButton", "DocumentButton", "CoverButton",
-                             "Zoombutton", "OKButton", "CancelButton"}) {
-        chain << findChild<QWidget*>(name);
-    }
-    for (qsizetype i = 1; i < chain.size(); ++i) {
-        setTabOrder(chain[i - 1], chain[i]);
-    }
+    return chain;
 }
 
 TQpRichText* TFaxEditor::ZoomedEditor() const {

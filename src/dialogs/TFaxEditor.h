@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDialog>
+#include <QList>
 #include <QString>
 #include <QTime>
 
@@ -88,7 +89,7 @@ private:
     QWidget* BuildTopBar();
     QWidget* BuildRecipientPage();
     QWidget* BuildRichPage(bool cover);
-    void BuildTabOrder();
+    QList<QWidget*> TabOrder() const;
     void LoadCoverFrom(TTableAdapter& coverTable);
     TQpRichText* ZoomedEditor() const;
     void ApplyPageLayout();

@@ -1,6 +1,7 @@
 #include "dialogs/TParagraphPropDlg.h"
 
 #include "richtext/TQpRichText.h"
+#include "ui/KeyboardAccess.h"
 #include "ui/TButtonBar.h"
 #include "ui/WindowUtils.h"
 
@@ -66,7 +67,7 @@ TParagraphPropDlg::TParagraphPropDlg(QWidget* parent) : QDialog(parent) {
                         QStringLiteral("Specify special handling for first line indent"));
     QLineEdit* first = AddField(vFirstIndent, "FirstIndent");
     first->setParent(indents);
-    first->setFixedWidth(44);
+    first->setFixedWidth(60);
     firstIndentCombo_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     QLineEdit* left = AddField(vLeftIndent, "LeftIndent");
     left->setParent(indents);
@@ -75,12 +76,14 @@ TParagraphPropDlg::TParagraphPropDlg(QWidget* parent) : QDialog(parent) {
     indentGrid->addWidget(BuddyLabel(QStringLiteral("&First Indent"), firstIndentCombo_, indents),
                           0, 0);
     indentGrid->addWidget(firstIndentCombo_, 0, 1);
-    indentGrid->addWidget(first, 0, 2);
-    indentGrid->addWidget(BuddyLabel(QStringLiteral("&Left Indent"), left, indents), 1, 0);
-    indentGrid->addWidget(left, 1, 1, 1, 2);
-    indentGrid->addWidget(BuddyLabel(QStringLiteral("&Right Indent"), right, indents), 2, 0);
-    indentGrid->addWidget(right, 2, 1, 1, 2);
-    indentGrid->setRowStretch(4, 1);
+    // The amount of "Indented by" under its choice, with a label of its own.
+    indentGrid->addWidget(BuddyLabel(QStringLiteral("Amount"), first, indents), 1, 0);
+    indentGrid->addWidget(first, 1, 1, Qt::AlignLeft);
+    indentGrid->addWidget(BuddyLabel(QStringLiteral("&Left Indent"), left, indents), 2, 0);
+    indentGrid->addWidget(left, 2, 1);
+    indentGrid->addWidget(BuddyLabel(QStringLiteral("&Right Indent"), right, indents), 3, 0);
+    indentGrid->addWidget(right, 3, 1);
+
     layout->addWidget(indents, 1);
 
     auto* spacing = new QWidget(this);
@@ -137,17 +140,6 @@ TParagraphPropDlg::TParagraphPropDlg(QWidget* parent) : QDialog(parent) {
         SetIndentHints();
     });
 
-    // Tab follows the panels: indents top to bottom, then unit and spacing, then buttons.
-    setTabOrder(firstIndentCombo_, first);
-    setTabOrder(first, left);
-    setTabOrder(left, right);
-    setTabOrder(right, unitCombo_);
-    setTabOrder(unitCombo_, before);
-    setTabOrder(before, after);
-    setTabOrder(after, height);
-    setTabOrder(height, ok);
-    setTabOrder(ok, cancel);
-
     firstIndentCombo_->setAccessibleName(QStringLiteral("First Indent"));
     first->setAccessibleName(QStringLiteral("First Indent, indented by"));
     left->setAccessibleName(QStringLiteral("Left Indent"));
@@ -160,7 +152,9 @@ TParagraphPropDlg::TParagraphPropDlg(QWidget* parent) : QDialog(parent) {
     ShowValues();
     SetIndentHints();
     FirstIndentChoiceChanged();
-    firstIndentCombo_->setFocus();
+    // Tab follows the panels: indents top to bottom, then unit and spacing, then buttons.
+    KeyboardAccess::Prepare(this, {firstIndentCombo_, first, left, right, unitCombo_, before, after,
+                                   height, ok, cancel});
 }
 
 QLineEdit* TParagraphPropDlg::AddField(Value value, const char* objectName) {

@@ -4,6 +4,7 @@
 #include "dialogs/TCoverBrowse.h"
 #include "dialogs/TCoverEditor.h"
 
+#include "KeyboardCheck.h"
 #include "ModalAnswer.h"
 #include "WindowChecks.h"
 
@@ -365,6 +366,7 @@ private slots:
         const QStringList problems =
             composertest::MnemonicClashes(&editor) + composertest::UnnamedControls(&editor);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+
         QTest::keyClick(&editor, Qt::Key_Escape);
         QCOMPARE(editor.result(), int(QDialog::Rejected));
     }
@@ -385,6 +387,7 @@ private slots:
         const QStringList problems =
             composertest::MnemonicClashes(&browser) + composertest::UnnamedControls(&browser);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        QP_VERIFY_KEYBOARD(&browser);
         QCOMPARE(HintTarget(), browser.StatusLine());
         QTest::keyClick(browser.CoverGrid(), Qt::Key_Escape);
         QCOMPARE(browser.result(), int(QDialog::Rejected));

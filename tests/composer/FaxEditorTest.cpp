@@ -417,6 +417,7 @@ private slots:
         TQpRichText reloaded;
         reloaded.SetRtf(cover->Rtf());
         QCOMPARE(reloaded.toPlainText(), text);
+        QVERIFY(reloaded.InsertPointMarkersHidden());
         QCOMPARE(reloaded.InsertPointCount(), 4);
 
         // Rendered for faxing, the merged page differs from the unmerged template's page.
@@ -504,6 +505,7 @@ private slots:
             QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join('\n')));
             const QStringList unnamed = composertest::UnnamedControls(&editor);
             QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join('\n')));
+
             editor.move(40, 50);
             ButtonOf(&editor, "OKButton")->click();
             QCOMPARE(editor.result(), int(QDialog::Accepted));

@@ -3,6 +3,7 @@
 // and that OK really changes the paragraph.
 #include "dialogs/TParagraphPropDlg.h"
 
+#include "KeyboardCheck.h"
 #include "ModalAnswer.h"
 #include "WindowChecks.h"
 
@@ -196,6 +197,7 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.FirstIndentCombo()));
+        QP_VERIFY_KEYBOARD(&dialog);
         QCOMPARE(dialog.windowTitle(), QString("Paragraph Properties"));
         QCOMPARE(dialog.size(), QSize(494, 137));
         QCOMPARE(dialog.Field(Dlg::vSpaceAfter)->statusTip(),
