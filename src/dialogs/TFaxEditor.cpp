@@ -120,6 +120,10 @@ QWidget* TFaxEditor::BuildTopBar() {
     }
     pages->setExclusive(true);
     recipientButton_->setChecked(true);
+    // The page button that is down looks pressed.
+    bar->setStyleSheet(bar->styleSheet() +
+                       "TButtonBar QPushButton:checked { background-color: rgb(24, 72, 72); "
+                       "border: 1px solid rgb(200, 230, 230); }");
 
     zoom_ = new TZoomButton([this] { return ZoomedEditor(); }, bar);
     qobject_cast<QHBoxLayout*>(bar->layout())->addWidget(zoom_);
