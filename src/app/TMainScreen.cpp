@@ -9,7 +9,13 @@
 #include "store/TTableModel.h"
 #include "common/DataFolder.h"
 #include "common/Settings.h"
+#include "dialogs/ApplyDefaultFont.h"
 #include "dialogs/TAboutBox.h"
+#include "dialogs/TCoverBrowse.h"
+#include "dialogs/TEnterEdit.h"
+#include "dialogs/TFaxEditor.h"
+#include "richtext/RichTextTransfer.h"
+#include "richtext/TQpRichText.h"
 #include "ui/TButtonBar.h"
 #include "dialogs/TEditReceiveNotes.h"
 #include "ui/THelpBrowser.h"
@@ -522,9 +528,63 @@ void TMainScreen::TabSet1Change(int tab) {
 // ---- Record commands ---------------------------------------------------------------------
 
 void TMainScreen::NewbuttonClick() {
-    // The fax editor is not part of the program yet.
+    TTableAdapter& fax = store_->FaxAdapter();
+    try {
+        TFaxEditor editor(this);
+        editor.SetCoverStore(store_.get());
+        if (cloneRequested_ && fax.HasCurrentRecord()) {
+            LoadRichText(*editor.WPCover(), "RTFCOVER", fax);
+            LoadRichText(*editor.WPDoc(), "RTFDOC", fax);
+            editor.Recipient()->setText(Text(fax.FieldString("RECIPIENT")));
+            editor.Subject()->setText(QStringLiteral("[clone]") + Text(fax.FieldString("SUBJECT")));
+            editor.FaxNumber()->setText(Text(fax.FieldString("PHONE")));
+        } else {
+            ApplyDefaultFont(*editor.WPCover());
+            ApplyDefaultFont(*editor.WPDoc());
+        }
+        ShowFieldStarts(editor);
+        if (editor.exec() == QDialog::Accepted) {
+            fax.Append();
+            QCoreApplication::processEvents();
+            StoreEditedFax(editor);
+            QCoreApplication::processEvents();
+            store_->FaxTableCloseAndOpen();
+            QCoreApplication::processEvents();
+        }
+    } catch (const std::exception& error) {
+        CancelEdit(fax);
+        InfoBox(QString::fromStdString(error.what()));
+    }
     cloneRequested_ = false;
     SetButtons();
+}
+
+void TMainScreen::ShowFieldStarts(TFaxEditor& editor) {
+    for (QLineEdit* field :
+         {static_cast<QLineEdit*>(editor.Recipient()), static_cast<QLineEdit*>(editor.Subject()),
+          static_cast<QLineEdit*>(editor.FaxNumber())}) {
+        field->setCursorPosition(0);
+    }
+}
+
+void TMainScreen::StoreEditedFax(TFaxEditor& editor) {
+    TTableAdapter& fax = store_->FaxAdapter();
+    SaveRichText(*editor.WPCover(), "RTFCOVER", fax);
+    SaveRichText(*editor.WPDoc(), "RTFDOC", fax);
+    fax.SetFieldString("RECIPIENT", editor.Recipient()->text().toStdString());
+    fax.SetFieldString("SUBJECT", editor.Subject()->text().toStdString());
+    fax.SetFieldString("PHONE", editor.FaxNumber()->text().toStdString());
+    fax.Post();
+}
+
+void TMainScreen::CancelEdit(TTableAdapter& table) {
+    try {
+        if (table.Active()) {
+            table.Cancel();
+        }
+    } catch (const std::exception&) {
+        // The table is reopened by the next command; the error was reported already.
+    }
 }
 
 void TMainScreen::CloneButtonClick() {
@@ -545,10 +605,30 @@ void TMainScreen::EditButtonClick() {
 }
 
 void TMainScreen::EditSentFax() {
-    if (store_->FaxAdapter().QueryRecCount() == 0) {
+    TTableAdapter& fax = store_->FaxAdapter();
+    if (fax.QueryRecCount() == 0 || !fax.HasCurrentRecord()) {
         QApplication::beep();
+        return;
     }
-    // The fax editor is not part of the program yet.
+    try {
+        TFaxEditor editor(this);
+        editor.SetCoverStore(store_.get());
+        LoadRichText(*editor.WPCover(), "RTFCOVER", fax);
+        LoadRichText(*editor.WPDoc(), "RTFDOC", fax);
+        editor.Recipient()->setText(Text(fax.FieldString("RECIPIENT")));
+        editor.Subject()->setText(Text(fax.FieldString("SUBJECT")));
+        editor.FaxNumber()->setText(Text(fax.FieldString("PHONE")));
+        ShowFieldStarts(editor);
+        if (editor.exec() == QDialog::Accepted) {
+            // SENT, the date and time, the pages and the last result stay as they are.
+            fax.Edit();
+            StoreEditedFax(editor);
+        }
+    } catch (const std::exception& error) {
+        CancelEdit(fax);
+        InfoBox(QString::fromStdString(error.what()));
+    }
+    SetButtons();
 }
 
 void TMainScreen::EditReceivedFax() {
@@ -657,7 +737,14 @@ void TMainScreen::CoverSheets() {
     if (!store_->OpenCoverDBF()) {
         return;
     }
-    // The cover sheet template browser is not part of the program yet.
+    try {
+        TCoverBrowse browser(store_->CoverAdapter(), this);
+        browser.SetChoosingMode(false);
+        CenterForm(&browser);
+        browser.exec();
+    } catch (const std::exception& error) {
+        InfoBox(QString::fromStdString(error.what()));
+    }
     store_->CoverAdapter().Close();
 }
 

@@ -11,6 +11,7 @@ class QPushButton;
 class QStackedWidget;
 class QTabBar;
 class QTableView;
+class TFaxEditor;
 class TFaxStore;
 class TJustOne;
 class TTableAdapter;
@@ -99,6 +100,11 @@ private:
                          const QKeySequence& shortcut = QKeySequence());
     static void SwitchOrder(TTableAdapter& adapter, const char* tag);
     static void SetCommand(QPushButton* button, QAction* action, bool enabled);
+    static void ShowFieldStarts(TFaxEditor& editor);
+    // Writes the editor's texts into the sent table's current record and posts it: the
+    // cover sheet, the document, then recipient, subject and fax number.
+    void StoreEditedFax(TFaxEditor& editor);
+    static void CancelEdit(TTableAdapter& table);
 
     std::unique_ptr<TFaxStore> store_;
     TJustOne* justOne_ = nullptr;
