@@ -21,6 +21,7 @@
 #include "faxcomm/ComPortExceptions.h"
 #include "faxcomm/ComPortHelpers.h"
 #include "faxcomm/TQpComPort.h"
+#include "faxcomm/core/PortConstants.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ private slots:
     void comNumberChangeWhileOpen();
     void tracingAndLoggingCommands();
     void failuresRaiseTheirExceptions();
+    void deniedDeviceAdvisesTheDialoutGroup();
 };
 
 void ComPortTest::constructorDefaults() {
@@ -473,6 +475,18 @@ void ComPortTest::failuresRaiseTheirExceptions() {
     pty.Write("yz");
     QTRY_COMPARE(calls, 2);
     TQpComPort::SetHandlerErrorReporter(nullptr);
+}
+
+// A device the user may not open is worded as before, with the advice to join the
+// "dialout" group; other failures get no such advice.
+void ComPortTest::deniedDeviceAdvisesTheDialoutGroup() {
+    const QString denied = OpenFailureMessage(qpcomm::prAccessDenied, 3);
+    QVERIFY2(denied.startsWith("Unable to open the specified communications port ( Com3 )\r"
+                               "Error message: File access denied\r\r"),
+             qPrintable(denied));
+    QVERIFY2(denied.contains("\"dialout\" group"), qPrintable(denied));
+    QVERIFY(!OpenFailureMessage(qpcomm::prBadId, 3).contains("dialout"));
+    QVERIFY(!OpenFailureMessage(qpcomm::prTooManyOpenFiles, 3).contains("dialout"));
 }
 
 QTEST_GUILESS_MAIN(ComPortTest)
