@@ -77,8 +77,8 @@ bool TFaxFileView::PrepareApf(const QString& workFolder, QString& apfFile) {
     const int result = ApfReader::ReadFileHeader(apfFile.toStdString(), header);
     if (result != 0 || header.pageCount == 0) {
         Report(QStringLiteral("Error opening fax file %1:\n%2")
-                   .arg(fileName_, result != 0 ? ResultText(result)
-                                               : QStringLiteral("The fax has no pages")));
+                   .arg(fileName_,
+                        result != 0 ? ResultText(result) : QStringLiteral("The fax has no pages")));
         return false;
     }
     return true;

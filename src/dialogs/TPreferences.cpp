@@ -273,7 +273,9 @@ void TPreferences::ShowPortDevices() {
         }
         const QString caption = QString::fromStdString(choice.Caption());
         const int room = std::max(radio->width(), PortCaptionWidth);
-        radio->setText(radio->fontMetrics().elidedText(caption, Qt::ElideRight, room));
+        // A maker's "&" is text, not a mnemonic.
+        QString shown = radio->fontMetrics().elidedText(caption, Qt::ElideRight, room);
+        radio->setText(shown.replace('&', QStringLiteral("&&")));
         radio->setAccessibleName(caption);
         const QString device = choice.device.empty() ? QStringLiteral("no device")
                                                      : QString::fromStdString(choice.device);

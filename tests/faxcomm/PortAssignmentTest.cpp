@@ -109,7 +109,8 @@ TEST(PortAssignmentTest, UsbModemsFromTheByIdFolderComeFirst) {
     PtyPair first;
     PtyPair second;
     FakeByIdFolder byId;
-    const std::string b = byId.Link("usb-Zoom_Telephonics_3095_0123456789-if00", second.SlaveName());
+    const std::string b =
+        byId.Link("usb-Zoom_Telephonics_3095_0123456789-if00", second.SlaveName());
     const std::string a = byId.Link("usb-USRobotics_USB_Modem_0000001-if00", first.SlaveName());
     byId.Link("usb-Gone_Modem-if00", "/dev/quillpost-unplugged");
     const std::string firstShort = SerialDeviceScan::ShortDeviceName(first.SlaveName());
@@ -153,8 +154,8 @@ TEST(PortAssignmentTest, MissingOrEmptyByIdFolderLeavesTheClassicMapping) {
     // A USB device already reached through a by-id link is not listed a second time.
     std::ofstream(empty.file("ttyACM0")) << "";
     std::ofstream(empty.file("ttyUSB1")) << "";
-    const auto unnamed = SerialDeviceScan::UnnamedUsbDevices(
-        empty.path().string(), {{empty.file("ttyACM0"), "named"}});
+    const auto unnamed = SerialDeviceScan::UnnamedUsbDevices(empty.path().string(),
+                                                             {{empty.file("ttyACM0"), "named"}});
     ASSERT_EQ(unnamed.size(), 1u);
     EXPECT_EQ(unnamed[0].device, empty.file("ttyUSB1"));
 }

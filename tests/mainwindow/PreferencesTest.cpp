@@ -129,11 +129,14 @@ private slots:
         qptest::ScratchDir byId("by-id");
         TerminalPair first;
         TerminalPair second;
-        QVERIFY(first.Open() && second.Open());
+        TerminalPair third;
+        QVERIFY(first.Open() && second.Open() && third.Open());
         std::filesystem::create_symlink(first.SlaveName(),
                                         byId.path() / "usb-USRobotics_USB_Modem_0000001-if00");
         std::filesystem::create_symlink(second.SlaveName(),
                                         byId.path() / "usb-Zoom_Telephonics_3095-if00");
+        std::filesystem::create_symlink(third.SlaveName(),
+                                        byId.path() / "usb-Zz\\x26Co_Modem-if00");
         qputenv("QUILLPOST_SERIAL_BY_ID", QByteArray::fromStdString(byId.path().string()));
 
         TPreferences dialog(false);
@@ -144,7 +147,10 @@ private slots:
         QVERIFY(Item(dialog, "ComPort", 0)->text().startsWith("Com1  USRobotics USB Modem"));
         QVERIFY(Item(dialog, "ComPort", 1)->text().startsWith("Com2  Zoom Telephonics 3095"));
         QVERIFY(Item(dialog, "ComPort", 0)->statusTip().contains("usb-USRobotics_USB_Modem"));
-        for (int index = 2; index < 6; ++index) {
+        // A maker's "&" shows as itself, not as a mnemonic.
+        QVERIFY2(Item(dialog, "ComPort", 2)->text().startsWith("Com3  Zz&&Co Modem"),
+                 qPrintable(Item(dialog, "ComPort", 2)->text()));
+        for (int index = 3; index < 6; ++index) {
             QVERIFY(Item(dialog, "ComPort", index)
                         ->text()
                         .startsWith("Com" + QString::number(index + 1)));

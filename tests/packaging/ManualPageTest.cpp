@@ -116,8 +116,9 @@ TEST(ManualPageTest, CheckerFindsWhatAPageLeavesOut) {
                               "       qpx fax list\n";
     const std::set<std::string> words = UsageWords(usage, "fax");
     EXPECT_EQ(words, (std::set<std::string>{"send", "list", "--number", "--retry"}));
-    const std::string page = ".SH SUBCOMMANDS\n.SS \"qpx fax\"\n.BI \"send \" FILE \" \\-\\-number \" N\n"
-                             ".SS \"qpx faxes\"\nlist --retry\n";
+    const std::string page =
+        ".SH SUBCOMMANDS\n.SS \"qpx fax\"\n.BI \"send \" FILE \" \\-\\-number \" N\n"
+        ".SS \"qpx faxes\"\nlist --retry\n";
     const std::string section = PlainText(SubcommandSection(page, "fax"));
     EXPECT_NE(section.find("--number"), std::string::npos);
     EXPECT_EQ(section.find("list"), std::string::npos);
@@ -126,9 +127,9 @@ TEST(ManualPageTest, CheckerFindsWhatAPageLeavesOut) {
 
 TEST(ManualPageTest, EveryQuillpostOptionIsDocumented) {
     std::string help;
-    ASSERT_EQ(qptest::RunCommand("QT_QPA_PLATFORM=offscreen " + Program("quillpost") + " --help",
-                                 &help),
-              0);
+    ASSERT_EQ(
+        qptest::RunCommand("QT_QPA_PLATFORM=offscreen " + Program("quillpost") + " --help", &help),
+        0);
     const std::string page = PlainText(ManualPageSource("quillpost.1"));
     const std::regex option("(^|\\s)(--?[a-z][a-z-]*)");
     int found = 0;
@@ -145,10 +146,9 @@ TEST(ManualPageTest, PagesFormatCleanly) {
     for (const char* name : {"quillpost.1", "qpx.1"}) {
         const auto page = qptest::BinaryDir() / "packaging" / "man" / name;
         std::string warnings;
-        const int status =
-            qptest::RunCommand("LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l " + page.string() +
-                                   " 2>&1 >/dev/null",
-                               &warnings);
+        const int status = qptest::RunCommand("LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l " +
+                                                  page.string() + " 2>&1 >/dev/null",
+                                              &warnings);
         EXPECT_EQ(status, 0) << name << ": " << warnings;
         EXPECT_EQ(warnings, "") << name;
     }

@@ -33,9 +33,8 @@ protected:
         work_ = new qptest::ScratchDir("package");
         const fs::path config = qptest::BinaryDir() / "CPackConfig.cmake";
         std::string output;
-        buildStatus_ = qptest::RunCommand("cpack --config " + Quoted(config) + " -B " +
-                                              Quoted(work_->path() / "out"),
-                                          &output);
+        buildStatus_ = qptest::RunCommand(
+            "cpack --config " + Quoted(config) + " -B " + Quoted(work_->path() / "out"), &output);
         buildOutput_ = output;
         for (const auto& entry : fs::directory_iterator(work_->path() / "out")) {
             if (entry.path().extension() == ".deb") {
@@ -65,8 +64,8 @@ protected:
         if (!snapshot.empty()) {
             environment += "QUILLPOST_VIEW_SNAPSHOT=" + Quoted(snapshot) + " ";
         }
-        return qptest::RunCommand(
-            environment + Quoted(root_ / "usr" / "bin") + "/" + commandLine, output);
+        return qptest::RunCommand(environment + Quoted(root_ / "usr" / "bin") + "/" + commandLine,
+                                  output);
     }
 
     static qptest::ScratchDir* work_;
@@ -172,9 +171,9 @@ TEST_F(PackageTest, InstalledQuillpostViewsFaxFiles) {
     const fs::path shot = work_->path() / "refused.png";
     EXPECT_EQ(RunInstalled("quillpost --view " + Quoted(text), &output, shot), 1);
     EXPECT_NE(output.find("File is not an APF file"), std::string::npos) << output;
-    EXPECT_EQ(RunInstalled("quillpost --view " + Quoted(work_->path() / "missing.apf"), &output,
-                           shot),
-              1);
+    EXPECT_EQ(
+        RunInstalled("quillpost --view " + Quoted(work_->path() / "missing.apf"), &output, shot),
+        1);
     EXPECT_NE(output.find("does not exist"), std::string::npos) << output;
     const fs::path empty = work_->path() / "empty.apf";
     std::ofstream(empty) << "";
@@ -198,9 +197,8 @@ TEST_F(PackageTest, DesktopEntryMetainfoAndFileTypePassTheirCheckers) {
               0)
         << output;
     // The file type database built from the package knows APF files by name and content.
-    ASSERT_EQ(qptest::RunCommand("update-mime-database " + Quoted(root_ / "usr/share/mime"),
-                                 &output),
-              0)
+    ASSERT_EQ(
+        qptest::RunCommand("update-mime-database " + Quoted(root_ / "usr/share/mime"), &output), 0)
         << output;
     EXPECT_NE(ReadFile(root_ / "usr/share/mime/globs2").find("application/x-quillpost-apf:*.apf"),
               std::string::npos);

@@ -16,7 +16,8 @@ namespace {
 std::string PinnedLabel(const std::string& device, const std::vector<FoundSerialDevice>& found) {
     const std::string resolved = SerialDeviceScan::Resolved(device);
     for (const FoundSerialDevice& candidate : found) {
-        if (candidate.device == device || SerialDeviceScan::Resolved(candidate.device) == resolved) {
+        if (candidate.device == device ||
+            SerialDeviceScan::Resolved(candidate.device) == resolved) {
             return candidate.label;
         }
     }

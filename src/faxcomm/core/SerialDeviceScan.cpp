@@ -78,8 +78,9 @@ std::vector<FoundSerialDevice> SerialDeviceScan::UsbModems(const std::string& by
     return found;
 }
 
-std::vector<FoundSerialDevice> SerialDeviceScan::UnnamedUsbDevices(
-    const std::string& devFolder, const std::vector<FoundSerialDevice>& known) {
+std::vector<FoundSerialDevice>
+SerialDeviceScan::UnnamedUsbDevices(const std::string& devFolder,
+                                    const std::vector<FoundSerialDevice>& known) {
     std::vector<std::pair<std::string, int>> devices;
     for (const char* prefix : {"ttyACM", "ttyUSB"}) {
         for (const fs::path& path : Entries(devFolder, prefix)) {

@@ -25,8 +25,8 @@ public:
     static std::vector<FoundSerialDevice> UsbModems(const std::string& byIdFolder);
 
     // /dev/ttyACM* and /dev/ttyUSB* in `devFolder` that none of `known` leads to.
-    static std::vector<FoundSerialDevice> UnnamedUsbDevices(
-        const std::string& devFolder, const std::vector<FoundSerialDevice>& known);
+    static std::vector<FoundSerialDevice>
+    UnnamedUsbDevices(const std::string& devFolder, const std::vector<FoundSerialDevice>& known);
 
     // /dev/ttyS<n> in `devFolder` with a UART behind them, by number.
     static std::vector<FoundSerialDevice> UartPorts(const std::string& devFolder);

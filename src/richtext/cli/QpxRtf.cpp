@@ -20,8 +20,8 @@ constexpr int kMaxPages = 10000;
 
 void PrintUsage(std::ostream& out = std::cerr) {
     out << "usage: qpx rtf totext FILE\n"
-                 "       qpx rtf roundtrip FILE\n"
-                 "       qpx rtf render FILE -o PREFIX [--png]\n";
+           "       qpx rtf roundtrip FILE\n"
+           "       qpx rtf render FILE -o PREFIX [--png]\n";
 }
 
 bool ReadFile(const std::string& name, QByteArray& contents) {
