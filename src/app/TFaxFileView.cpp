@@ -1,9 +1,8 @@
 #include "app/TFaxFileView.h"
 
-#include "common/EQPException.h"
 #include "common/ErrorText.h"
 #include "dialogs/TFaxViewer.h"
-#include "faximage/TQpFaxConverter.h"
+#include "faximage/TiffFaxImport.h"
 #include "faximage/core/ApfFileHeader.h"
 #include "faximage/core/ApfReader.h"
 #include "faximage/viewer/TQpFaxViewer.h"
@@ -61,15 +60,9 @@ bool TFaxFileView::PrepareApf(const QString& workFolder, QString& apfFile) {
     apfFile = fileName_;
     if (IsTiff(fileName_)) {
         apfFile = QDir(workFolder).filePath(QStringLiteral("view.apf"));
-        try {
-            TQpFaxConverter converter;
-            converter.SetInputDocumentType(TQpFaxConverter::idTiff);
-            converter.SetDocumentFile(fileName_);
-            converter.SetOutFileName(apfFile);
-            converter.ConvertDocument();
-        } catch (const EQPException& error) {
-            Report(QStringLiteral("Error opening fax file %1:\n%2")
-                       .arg(fileName_, QString::fromUtf8(error.what())));
+        const QString problem = TiffFaxImport::ConvertToApf(fileName_, apfFile);
+        if (!problem.isEmpty()) {
+            Report(QStringLiteral("Error opening fax file %1:\n%2").arg(fileName_, problem));
             return false;
         }
     }

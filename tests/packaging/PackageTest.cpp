@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <regex>
 #include <sstream>
 
@@ -60,6 +61,9 @@ protected:
     // writes its first page into `snapshot` and ends.
     static int RunInstalled(const std::string& commandLine, std::string* output,
                             const fs::path& snapshot = {}) {
+        if (output) {
+            output->clear();
+        }
         std::string environment = "QT_QPA_PLATFORM=offscreen ";
         if (!snapshot.empty()) {
             environment += "QUILLPOST_VIEW_SNAPSHOT=" + Quoted(snapshot) + " ";
@@ -87,7 +91,7 @@ TEST_F(PackageTest, NameDependenciesAndContents) {
     EXPECT_TRUE(std::regex_match(package_.filename().string(),
                                  std::regex(R"(quillpost_\d+\.\d+\.\d+-1_[a-z0-9]+\.deb)")))
         << package_;
-    std::string fields;
+    std::string fields; // RunCommand adds to what the string holds
     ASSERT_EQ(qptest::RunCommand("dpkg-deb -f " + Quoted(package_) + " Depends", &fields), 0);
     // Found by dpkg-shlibdeps from the programs, and the window-system plugins.
     EXPECT_NE(fields.find("libqt6widgets6"), std::string::npos) << fields;
@@ -122,6 +126,7 @@ TEST_F(PackageTest, InstalledQpxRunsAndFindsItsFiles) {
     EXPECT_NE(output.find("dictionary: " + (root_ / "usr/share/quillpost/qpx.dct").string()),
               std::string::npos)
         << output;
+    output.clear();
     ASSERT_EQ(qptest::RunCommand("env -u QUILLPOST_DATA HOME=" + Quoted(home) + " " +
                                      Quoted(root_ / "usr/bin/qpx") + " paths",
                                  &output),
@@ -190,12 +195,14 @@ TEST_F(PackageTest, DesktopEntryMetainfoAndFileTypePassTheirCheckers) {
               0)
         << output;
     EXPECT_EQ(output, "");
+    output.clear();
     EXPECT_EQ(qptest::RunCommand(
                   "appstreamcli validate --no-net " +
                       Quoted(root_ / "usr/share/metainfo/org.quillpost.Quillpost.metainfo.xml"),
                   &output),
               0)
         << output;
+    std::cout << "appstreamcli validate:\n" << output;
     // The file type database built from the package knows APF files by name and content.
     ASSERT_EQ(
         qptest::RunCommand("update-mime-database " + Quoted(root_ / "usr/share/mime"), &output), 0)
