@@ -7,7 +7,7 @@ BUILD_ASAN_QT ?= build-asan-qt
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps configure build run test test-main test-asan test-tsan stress bench format clean
+.PHONY: all deps configure build run test test-main test-asan test-tsan stress bench package install format clean
 
 all: build
 
@@ -40,6 +40,15 @@ test-tsan: deps
 # The main suite five rounds over, two tests at a time; lists any test that ever failed.
 stress: build
 	scripts/stress-tests
+
+# The Debian package (CPack): $(BUILD)/package/quillpost_<version>-1_<arch>.deb
+package: build
+	cmake --build $(BUILD) --target package
+
+# Installs into PREFIX (default /usr/local) with the GNU install folders.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: build
 	scripts/run-benchmarks $(BUILD)/bench

@@ -1,5 +1,7 @@
 #include "common/DataFolder.h"
 
+#include "common/InstalledFiles.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -23,8 +25,11 @@ std::string ComputeDataFolder() {
         std::filesystem::create_directories(env, ignored);
         return WithSlash(env);
     }
+    // A portable folder keeps its data beside the program; an installed program (even one
+    // its user could write to, such as root's) never writes into its programs' folder.
     const std::string exeFolder = ExecutableFolder();
-    if (!exeFolder.empty() && access(exeFolder.c_str(), W_OK) == 0) {
+    if (!exeFolder.empty() && !InstalledFiles::IsInstalled() &&
+        access(exeFolder.c_str(), W_OK) == 0) {
         return exeFolder;
     }
     const char* home = std::getenv("HOME");

@@ -3,6 +3,7 @@
 #include "common/DataFolder.h"
 #include "common/Settings.h"
 #include "dialogs/ChooseDefaultFont.h"
+#include "faxcomm/core/PortDeviceName.h"
 #include "ui/TButtonBar.h"
 #include "ui/KeyboardAccess.h"
 #include "ui/THelpBrowser.h"
@@ -24,6 +25,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int ClientWidth = 606;
@@ -31,6 +34,8 @@ constexpr int ClientHeight = 423;
 constexpr int StatusHeight = 55;
 constexpr int MaxNameLength = 35;
 constexpr int MaxFaxNumberLength = 20;
+// Room for a port's caption ("Com1  USRobotics USB Modem (ttyACM0)") in its column.
+constexpr int PortCaptionWidth = 260;
 
 const QString ComPortHint = QStringLiteral("Select the communications port for your faxmodem here");
 const QString FaxClassHint = QStringLiteral(
@@ -86,7 +91,6 @@ TPreferences::TPreferences(bool showWelcome, QWidget* parent)
     setObjectName("Preferences");
     setWindowTitle(QStringLiteral("Preferences"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setFixedSize(ClientWidth, ClientHeight);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -112,7 +116,10 @@ TPreferences::TPreferences(bool showWelcome, QWidget* parent)
 
     hintGuard_ = std::make_unique<HintTargetGuard>(this, status_);
     player_ = new QSoundEffect(this);
+    ShowPortDevices();
     PrepareKeyboard();
+    // The port list may need more height than the classic layout had.
+    setFixedSize(ClientWidth, std::max(ClientHeight, sizeHint().height()));
 }
 
 // Tab follows the columns: personal and modem settings, dialing, receiving; then the
@@ -227,24 +234,23 @@ QWidget* TPreferences::BuildPersonalAndModem() {
     WidenFor(name_, MaxNameLength);
     WidenFor(faxNumber_, MaxFaxNumberLength);
 
-    auto* port = RadioGroup("ComPort", "&Port", {"Com1", "Com2", "Com3", "Com4", "Com5", "Com6"}, 2,
+    // One port per line, each with the device it opens; the fax classes below.
+    auto* port = RadioGroup("ComPort", "&Port", {"Com1", "Com2", "Com3", "Com4", "Com5", "Com6"}, 1,
                             comPort_);
     TButtonBar::SetHint(port, ComPortHint);
     auto* faxClass = RadioGroup("FaxClass", "Fax &class",
-                                {"auto detect", "class 1", "class 2", "class 2.0"}, 1, faxClass_);
+                                {"auto detect", "class 1", "class 2", "class 2.0"}, 2, faxClass_);
     TButtonBar::SetHint(faxClass, FaxClassHint);
-    auto* groups = new QHBoxLayout;
-    groups->addWidget(port);
-    groups->addWidget(faxClass);
-    grid->addLayout(groups, 4, 0, 1, 2);
+    grid->addWidget(port, 4, 0, 1, 2);
+    grid->addWidget(faxClass, 5, 0, 1, 2);
 
     auto* initLabel = new QLabel("&Modem initialization string:", panel);
     modemInit_ = new QLineEdit(panel);
     modemInit_->setObjectName("ModemInit");
     initLabel->setBuddy(modemInit_);
     TButtonBar::SetHint(modemInit_, ModemInitHint);
-    grid->addWidget(initLabel, 5, 0, 1, 2);
-    grid->addWidget(modemInit_, 6, 0, 1, 2);
+    grid->addWidget(initLabel, 6, 0, 1, 2);
+    grid->addWidget(modemInit_, 7, 0, 1, 2);
 
     auto* rateLabel = new QLabel("&Transfer Rate (BPS)", panel);
     transferRate_ = new QComboBox(panel);
@@ -252,10 +258,30 @@ QWidget* TPreferences::BuildPersonalAndModem() {
     transferRate_->addItems({"2400", "4800", "7200", "9600", "12000", "14400"});
     rateLabel->setBuddy(transferRate_);
     TButtonBar::SetHint(transferRate_, TransferRateHint);
-    grid->addWidget(rateLabel, 7, 0);
-    grid->addWidget(transferRate_, 7, 1);
-    grid->setRowStretch(8, 1);
+    grid->addWidget(rateLabel, 8, 0);
+    grid->addWidget(transferRate_, 8, 1);
+    grid->setRowStretch(9, 1);
     return panel;
+}
+
+void TPreferences::ShowPortDevices() {
+    const std::vector<qpcomm::PortChoice> choices = qpcomm::PortChoices();
+    for (const qpcomm::PortChoice& choice : choices) {
+        QAbstractButton* radio = comPort_->button(choice.comNumber - 1);
+        if (!radio) {
+            continue;
+        }
+        const QString caption = QString::fromStdString(choice.Caption());
+        const int room = std::max(radio->width(), PortCaptionWidth);
+        // A maker's "&" is text, not a mnemonic.
+        QString shown = radio->fontMetrics().elidedText(caption, Qt::ElideRight, room);
+        radio->setText(shown.replace('&', QStringLiteral("&&")));
+        radio->setAccessibleName(caption);
+        const QString device = choice.device.empty() ? QStringLiteral("no device")
+                                                     : QString::fromStdString(choice.device);
+        TButtonBar::SetHint(radio, ComPortHint + " (" + device + ")");
+        radio->setAccessibleDescription(radio->statusTip());
+    }
 }
 
 QWidget* TPreferences::BuildDialing() {

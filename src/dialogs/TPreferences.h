@@ -48,6 +48,8 @@ private:
     QWidget* BuildPersonalAndModem();
     QWidget* BuildDialing();
     QWidget* BuildReceiving();
+    // Shows beside each port the device it opens (USB maker and model, or UART name).
+    void ShowPortDevices();
     QGroupBox* RadioGroup(const QString& objectName, const QString& title, const QStringList& items,
                           int columns, QButtonGroup*& group);
     QLineEdit* LabelledEdit(const QString& objectName, const QString& label, const QString& hint,

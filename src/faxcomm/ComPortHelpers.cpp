@@ -4,6 +4,7 @@
 #include "common/ErrorText.h"
 #include "faxcomm/TQpComPort.h"
 #include "faxcomm/core/PortConstants.h"
+#include "faxcomm/core/PortDeviceName.h"
 
 namespace {
 
@@ -21,11 +22,19 @@ QString PortErrorMessage(int code, int number) {
         return UnableToOpen(number);
     }
     const auto text = qp::ErrorText(code);
-    return UnableToOpen(number) + "\rError message: " +
-           (text ? QString::fromStdString(*text) : QStringLiteral("Unknown error"));
+    QString message = UnableToOpen(number) + "\rError message: " +
+                      (text ? QString::fromStdString(*text) : QStringLiteral("Unknown error"));
+    if (code == qpcomm::prAccessDenied) {
+        message += "\r\r" + QString::fromLatin1(qpcomm::DialoutAdvice);
+    }
+    return message;
 }
 
 } // namespace
+
+QString OpenFailureMessage(int code, int number) {
+    return PortErrorMessage(code, number);
+}
 
 bool OpenComPort(TQpComPort& port, QString& message) {
     message.clear();

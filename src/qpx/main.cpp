@@ -25,11 +25,13 @@ namespace {
 
 const QpxCommand kBuiltinCommands[] = {
     {"error", &QpxError, "print the text of error codes: qpx error CODE..."},
+    {"paths", &QpxPaths, "print where the program keeps and finds its files"},
     {"version", &QpxVersion, "print the version"},
 };
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: qpx [--version] SUBCOMMAND [ARGS...]\n\nsubcommands:\n";
+    out << "usage: qpx [--version] SUBCOMMAND [ARGS...]\n"
+           "       qpx help [SUBCOMMAND]\n\nsubcommands:\n";
     for (const auto& command : kBuiltinCommands) {
         out << "  " << command.name << "  " << command.summary << "\n";
     }
@@ -60,9 +62,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string name = argv[1];
+    if (name == "help" && argc == 3) {
+        // A subcommand's own usage: what it prints for --help.
+        const QpxCommand* command = FindCommand(argv[2]);
+        if (!command) {
+            std::cerr << "qpx: unknown subcommand '" << argv[2] << "'\n";
+            return 2;
+        }
+        return command->run({"--help"});
+    }
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(std::cout);
-        return 0;
+        return argc == 2 ? 0 : 2;
     }
     if (name == "--version") {
         return QpxVersion({});

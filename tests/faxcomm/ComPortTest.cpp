@@ -23,6 +23,7 @@
 #include "faxcomm/ComPortHelpers.h"
 #include "faxcomm/TQpComPort.h"
 #include "faxcomm/core/ComDispatcher.h"
+#include "faxcomm/core/PortConstants.h"
 
 namespace {
 
@@ -103,6 +104,7 @@ private slots:
     void closeAndReopenWhileADeliveryWaits();
     void farEndGoneEndsWaitsAtOnce();
     void destroyedWhileTriggersFire();
+    void deniedDeviceAdvisesTheDialoutGroup();
 };
 
 void ComPortTest::constructorDefaults() {
@@ -672,6 +674,16 @@ void ComPortTest::destroyedWhileTriggersFire() {
     PumpEventsFor(std::chrono::milliseconds(100)); // what is still posted would run now
     QVERIFY2(timerEvents > 0 && availEvents > 0,
              qPrintable(QString("%1 timer and %2 data events").arg(timerEvents).arg(availEvents)));
+// A device the user may not open is worded as before, with the advice to join the
+// "dialout" group; other failures get no such advice.
+void ComPortTest::deniedDeviceAdvisesTheDialoutGroup() {
+    const QString denied = OpenFailureMessage(qpcomm::prAccessDenied, 3);
+    QVERIFY2(denied.startsWith("Unable to open the specified communications port ( Com3 )\r"
+                               "Error message: File access denied\r\r"),
+             qPrintable(denied));
+    QVERIFY2(denied.contains("\"dialout\" group"), qPrintable(denied));
+    QVERIFY(!OpenFailureMessage(qpcomm::prBadId, 3).contains("dialout"));
+    QVERIFY(!OpenFailureMessage(qpcomm::prTooManyOpenFiles, 3).contains("dialout"));
 }
 
 QTEST_GUILESS_MAIN(ComPortTest)

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ModemSimulator.h"
@@ -106,4 +108,47 @@ TEST(QpxModemTest, ProbeReportsEveryPort) {
                           lowerModem.DevicePath() +
                           ")\nCom 6: Port does not exist  (/dev/quillpost-none-either)\n");
     ::close(fd);
+}
+
+// Two USB modems behind a by-id folder and no [Ports] keys: the probe finds the one that
+// answers on Com1 and names each device it tried.
+TEST(QpxModemTest, ProbeFindsTheModemOnAUsbName) {
+    ModemSimulator modem;
+    ASSERT_TRUE(modem.Start());
+    ModemSimOptions deadOptions;
+    deadOptions.answers = false;
+    ModemSimulator dead(deadOptions);
+    ASSERT_TRUE(dead.Start());
+    qptest::ScratchDir byId("by-id");
+    const auto first = byId.path() / "usb-USRobotics_USB_Modem_0000001-if00";
+    const auto second = byId.path() / "usb-Zoom_Telephonics_3095-if00";
+    std::filesystem::create_symlink(modem.DevicePath(), first);
+    std::filesystem::create_symlink(dead.DevicePath(), second);
+    std::filesystem::remove(IniPath());
+
+    std::string output;
+    ASSERT_EQ(qptest::RunCommand("QUILLPOST_SERIAL_BY_ID=" + byId.path().string() + " " + Qpx() +
+                                     " modem probe",
+                                 &output),
+              0);
+    EXPECT_NE(output.find("Com 1: MODEM  (" + first.string() + ")\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("Com 2: Unknown  (" + second.string() + ")\n"), std::string::npos)
+        << output;
+}
+
+// A device the user may not open: the usual wording and the advice to join "dialout".
+// Root may open anything, so as root the command runs as the unprivileged user "nobody".
+TEST(QpxModemTest, DeviceWithoutPermissionAdvisesTheDialoutGroup) {
+    PtyPair pair;
+    std::string command = Qpx() + " modem at --device " + pair.SlaveName() + " AT";
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chmod(pair.SlaveName().c_str(), 0600), 0);
+        command = "setpriv --reuid=65534 --regid=65534 --clear-groups " + command;
+    } else {
+        ASSERT_EQ(::chmod(pair.SlaveName().c_str(), 0), 0);
+    }
+    std::string output;
+    EXPECT_EQ(qptest::RunCommand(command + " 2>&1", &output), 1);
+    EXPECT_NE(output.find("File access denied"), std::string::npos) << output;
+    EXPECT_NE(output.find("\"dialout\" group"), std::string::npos) << output;
 }

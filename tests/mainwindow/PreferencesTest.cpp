@@ -23,9 +23,34 @@
 #include <QSoundEffect>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <filesystem>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "TestPaths.h"
+
 using namespace fixtures;
 
 namespace {
+
+// A pseudo-terminal that stands in for a modem's device.
+class TerminalPair {
+public:
+    ~TerminalPair() {
+        if (master_ >= 0) {
+            ::close(master_);
+        }
+    }
+    bool Open() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        return master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0;
+    }
+    std::string SlaveName() const { return ::ptsname(master_); }
+
+private:
+    int master_ = -1;
+};
 
 QLineEdit* Edit(TPreferences& dialog, const char* name) {
     return dialog.findChild<QLineEdit*>(name);
@@ -95,6 +120,46 @@ private slots:
         QCOMPARE(back.answerOnRing, 3);
         QVERIFY(back.receiveAtStartup);
         QCOMPARE(back.receiveWav, settings.receiveWav);
+    }
+
+    // With two USB modems behind the by-id folder and no [Ports] keys, Com1 and Com2 show
+    // their makers and models, the other ports their devices or nothing; the hint names
+    // the device each one opens.
+    void portsShowTheirDevices() {
+        qptest::ScratchDir byId("by-id");
+        TerminalPair first;
+        TerminalPair second;
+        TerminalPair third;
+        QVERIFY(first.Open() && second.Open() && third.Open());
+        std::filesystem::create_symlink(first.SlaveName(),
+                                        byId.path() / "usb-USRobotics_USB_Modem_0000001-if00");
+        std::filesystem::create_symlink(second.SlaveName(),
+                                        byId.path() / "usb-Zoom_Telephonics_3095-if00");
+        std::filesystem::create_symlink(third.SlaveName(),
+                                        byId.path() / "usb-Zz\\x26Co_Modem-if00");
+        qputenv("QUILLPOST_SERIAL_BY_ID", QByteArray::fromStdString(byId.path().string()));
+
+        TPreferences dialog(false);
+        qunsetenv("QUILLPOST_SERIAL_BY_ID");
+        const QString firstName = QString::fromStdString(first.SlaveName()).mid(5);
+        QCOMPARE(Item(dialog, "ComPort", 0)->accessibleName(),
+                 "Com1  USRobotics USB Modem (" + firstName + ")");
+        QVERIFY(Item(dialog, "ComPort", 0)->text().startsWith("Com1  USRobotics USB Modem"));
+        QVERIFY(Item(dialog, "ComPort", 1)->text().startsWith("Com2  Zoom Telephonics 3095"));
+        QVERIFY(Item(dialog, "ComPort", 0)->statusTip().contains("usb-USRobotics_USB_Modem"));
+        // A maker's "&" shows as itself, not as a mnemonic.
+        QVERIFY2(Item(dialog, "ComPort", 2)->text().startsWith("Com3  Zz&&Co Modem"),
+                 qPrintable(Item(dialog, "ComPort", 2)->text()));
+        for (int index = 3; index < 6; ++index) {
+            QVERIFY(Item(dialog, "ComPort", index)
+                        ->text()
+                        .startsWith("Com" + QString::number(index + 1)));
+        }
+        // The choice is still stored as the port's index.
+        Item(dialog, "ComPort", 1)->setChecked(true);
+        QpSettings back;
+        dialog.StoreTo(back);
+        QCOMPARE(back.comPort, 1);
     }
 
     // Rates outside the list show the 9600 entry and are written back as 9600.

@@ -63,7 +63,11 @@ bool ParseOptions(const std::vector<std::string>& args, ModemOptions& options) {
 }
 
 std::string ErrorWording(int code) {
-    return qp::ErrorTextOr(code, "Error " + std::to_string(code));
+    std::string wording = qp::ErrorTextOr(code, "Error " + std::to_string(code));
+    if (code == prAccessDenied) {
+        wording += ". " + std::string(DialoutAdvice);
+    }
+    return wording;
 }
 
 int OpenDevice(const std::string& device, int baud) {
@@ -177,6 +181,9 @@ std::string OpenFailureWording(int code) {
     if (code == prBadId) {
         return "Port does not exist";
     }
+    if (code == prAccessDenied) {
+        return qp::ErrorTextOr(code, "Unknown Error") + ". " + DialoutAdvice;
+    }
     return qp::ErrorTextOr(code, "Unknown Error");
 }
 
@@ -204,6 +211,10 @@ int RunProbe(const ModemOptions& options) {
 } // namespace
 
 int QpxModem(const std::vector<std::string>& args) {
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        Usage(std::cout);
+        return 0;
+    }
     ModemOptions options;
     if (!ParseOptions(args, options)) {
         Usage(std::cerr);

@@ -1,7 +1,9 @@
 #include "faxcomm/core/PortDeviceName.h"
 
-#include "common/IniFile.h"
 #include "common/Settings.h"
+#include "faxcomm/core/PortAssignment.h"
+
+#include <algorithm>
 
 namespace qpcomm {
 
@@ -10,10 +12,21 @@ std::string DeviceNameForPort(int comNumber) {
 }
 
 std::string DeviceNameForPort(int comNumber, const std::string& iniPath) {
-    const std::string fallback = "/dev/ttyS" + std::to_string(comNumber - 1);
-    const IniFile ini(iniPath);
-    const std::string name = ini.ReadString("Ports", "Com" + std::to_string(comNumber), "");
-    return name.empty() ? fallback : name;
+    if (comNumber < 1) {
+        return {};
+    }
+    return PortAssignment::Current(iniPath, comNumber).Choice(comNumber).device;
+}
+
+PortChoice PortChoiceFor(int comNumber) {
+    if (comNumber < 1) {
+        return PortChoice{comNumber, {}, {}, false};
+    }
+    return PortAssignment::Current(SettingsFileName(), comNumber).Choice(comNumber);
+}
+
+std::vector<PortChoice> PortChoices() {
+    return PortAssignment::Current(SettingsFileName()).Choices();
 }
 
 } // namespace qpcomm

@@ -18,10 +18,10 @@ namespace {
 
 constexpr int kMaxPages = 10000;
 
-void PrintUsage() {
-    std::cerr << "usage: qpx rtf totext FILE\n"
-                 "       qpx rtf roundtrip FILE\n"
-                 "       qpx rtf render FILE -o PREFIX [--png]\n";
+void PrintUsage(std::ostream& out = std::cerr) {
+    out << "usage: qpx rtf totext FILE\n"
+           "       qpx rtf roundtrip FILE\n"
+           "       qpx rtf render FILE -o PREFIX [--png]\n";
 }
 
 bool ReadFile(const std::string& name, QByteArray& contents) {
@@ -146,6 +146,10 @@ QList<QImage> RenderFaxPages(TQpRichText& editor) {
 }
 
 int QpxRtf(const std::vector<std::string>& args) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        PrintUsage(std::cout);
+        return 0;
+    }
     if (args.size() == 2 && args[0] == "totext") {
         return ToText(args[1]);
     }

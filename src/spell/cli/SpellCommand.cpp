@@ -223,6 +223,10 @@ int QpxSpell(const std::vector<std::string>& args) {
     if (args.empty()) {
         return Usage("missing subcommand");
     }
+    if (args[0] == "--help" || args[0] == "-h") {
+        std::cout << kUsage;
+        return 0;
+    }
     std::string problem;
     auto options = ParseOptions(args, problem);
     if (!options) {

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "common/DataFolder.h"
+#include "common/InstalledFiles.h"
 
 namespace SpellDictionaryFiles {
 
@@ -19,9 +20,10 @@ std::string UserListPath() {
 
 std::string DeliveredMainList() {
     std::error_code error;
-    const std::string besideProgram = ExecutableFolder() + MainListName;
-    if (fs::is_regular_file(besideProgram, error)) {
-        return besideProgram;
+    // Beside the program (a portable folder) or in an install's shared files.
+    const std::string shipped = InstalledFiles::DataFile(MainListName);
+    if (!shipped.empty()) {
+        return shipped;
     }
 #ifdef QP_SPELL_BUILT_MAIN_LIST
     if (fs::is_regular_file(QP_SPELL_BUILT_MAIN_LIST, error)) {

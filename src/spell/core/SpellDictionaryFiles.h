@@ -14,8 +14,8 @@ inline constexpr char UserListName[] = "qpxu.dct";
 std::string MainListPath();
 std::string UserListPath();
 
-// The delivered main list: beside the executable, else the one the build made; empty
-// when neither exists.
+// The delivered main list: beside the executable, else in the install's shared files, else the
+// one the build made; empty when none exists.
 std::string DeliveredMainList();
 
 // Copies the delivered main list into the data folder when it is missing there. True
