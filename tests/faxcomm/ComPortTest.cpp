@@ -674,6 +674,8 @@ void ComPortTest::destroyedWhileTriggersFire() {
     PumpEventsFor(std::chrono::milliseconds(100)); // what is still posted would run now
     QVERIFY2(timerEvents > 0 && availEvents > 0,
              qPrintable(QString("%1 timer and %2 data events").arg(timerEvents).arg(availEvents)));
+}
+
 // A device the user may not open is worded as before, with the advice to join the
 // "dialout" group; other failures get no such advice.
 void ComPortTest::deniedDeviceAdvisesTheDialoutGroup() {
