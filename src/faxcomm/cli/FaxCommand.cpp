@@ -260,6 +260,10 @@ int RunSession(const FaxOptions& o, int slot) {
 } // namespace
 
 int QpxFax(const std::vector<std::string>& args) {
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        Usage(std::cout);
+        return 0;
+    }
     FaxOptions options;
     if (!Parse(args, options)) {
         Usage(std::cerr);
