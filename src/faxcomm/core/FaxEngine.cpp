@@ -191,6 +191,19 @@ void FaxEngine::Drive(FaxEventKind kind) {
                 continue;
             }
             break;
+        case FaxWait::LineOrTimer:
+            if (event.kind == FaxEventKind::Timeout) {
+                break;
+            }
+            if (!ReadLine(event.line)) {
+                return;
+            }
+            event.kind = FaxEventKind::Line;
+            if (UnexpectedAnswer(state_, event.line)) {
+                event = {};
+                continue;
+            }
+            break;
         case FaxWait::Timer:
             if (event.kind != FaxEventKind::Timeout) {
                 return;

@@ -83,8 +83,9 @@ struct FaxEvent {
 };
 
 // What a state waits for before it runs: nothing (it runs at once), a complete response
-// line, the timeout timer, output space (an output-buffer trigger) or received data.
-enum class FaxWait { Run, Line, Timer, Output, Data };
+// line, the timeout timer, output space (an output-buffer trigger), received data, or a
+// line or the timeout, whichever comes first (the state handles its own timeout).
+enum class FaxWait { Run, Line, Timer, Output, Data, LineOrTimer };
 
 // The fax session core shared by sending and receiving: the session record, the port's
 // triggers, the driving rule, the response reader, modem commands, status and error
