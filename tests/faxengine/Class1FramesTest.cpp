@@ -225,3 +225,13 @@ TEST(TrainingCheck, SendLengthIsOneAndAHalfSecondsCapped) {
     EXPECT_EQ(TrainingCheck::SendLength(14400), 2592u);
     EXPECT_EQ(TrainingCheck::SendLength(100000), 8192u);
 }
+
+TEST(Class1Rates, V17PagesStartWithTheShortTraining) {
+    EXPECT_EQ(Class1Rates::PageCode("145"), "146");
+    EXPECT_EQ(Class1Rates::PageCode("121"), "122");
+    EXPECT_EQ(Class1Rates::PageCode("97"), "98");
+    EXPECT_EQ(Class1Rates::PageCode("73"), "74");
+    EXPECT_EQ(Class1Rates::PageCode("96"), "96");
+    EXPECT_EQ(Class1Rates::PageCode("72"), "72");
+    EXPECT_EQ(Class1Rates::PageCode("24"), "24");
+}

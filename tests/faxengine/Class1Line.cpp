@@ -46,6 +46,7 @@ Class1Line::Class1Line() {
 
 Class1Line::~Class1Line() {
     if (::testing::Test::HasFailure()) {
+        sim_.Drain(200ms);
         std::fprintf(stderr, "faxsim events:\n%s", sim_.Transcript().c_str());
     }
     for (Side& side : sides_) {

@@ -41,7 +41,7 @@ TEST_P(Class1Receive, OurFileHoldsTheCallersPagesPixelForPixel) {
     ASSERT_EQ(line.StartReceive(options), 0);
     ASSERT_TRUE(line.Client().WaitStatus(fsWaitingForCall, 10s));
     ASSERT_TRUE(line.Sim().Process().WriteLine("call"));
-    EXPECT_EQ(line.Finish(120s), 0);
+    EXPECT_EQ(line.Finish(60s), 0);
 
     EXPECT_EQ(line.Client().Errors(), std::vector<int>{});
     EXPECT_EQ(line.Client().Logs(), (std::vector<int>{flReceiveStarted, flReceiveFinished}));

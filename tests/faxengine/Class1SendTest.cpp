@@ -21,7 +21,7 @@ struct SendCase {
 class Class1Send : public ::testing::TestWithParam<SendCase> {};
 
 std::string HeaderFor(int page, int total) {
-    return "QP TEST 1 PAGE " + std::to_string(page) + "/" + std::to_string(total);
+    return "QP TEST 1 PAGE " + std::to_string(page) + " OF " + std::to_string(total);
 }
 
 } // namespace
@@ -38,7 +38,7 @@ TEST_P(Class1Send, FarEndReceivesOurPagesPixelForPixel) {
 
     FaxEngineOptions options = Class1Options();
     options.desiredBps = c.desiredBps;
-    options.headerLine = "$I PAGE $P/$N";
+    options.headerLine = "$I PAGE $P OF $N";
     line.Client().AddFax({"5550199", line.File("fax.apf"), ""});
     ASSERT_EQ(line.StartSend(options), 0);
     EXPECT_EQ(line.Finish(120s), 0);

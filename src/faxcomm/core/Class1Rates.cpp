@@ -128,6 +128,15 @@ std::uint8_t Class1Rates::DcsRateBits(int index) {
     }
 }
 
+std::string Class1Rates::PageCode(const std::string& trainingCode) {
+    for (const char* v17 : {"145", "121", "97", "73"}) {
+        if (trainingCode == v17) {
+            return std::to_string(std::stoi(trainingCode) + 1);
+        }
+    }
+    return trainingCode;
+}
+
 Class1Rate Class1Rates::FromDcs(std::uint8_t dcsByteA) {
     const std::uint8_t speed = dcsByteA & kSpeedBits;
     if ((dcsByteA & kV17) != 0) {

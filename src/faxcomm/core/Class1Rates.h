@@ -37,6 +37,9 @@ public:
     // Rate bits of byte A in DIS (the highest index offered) and DCS (the chosen one).
     static std::uint8_t DisRateBits(int index);
     static std::uint8_t DcsRateBits(int index);
+    // The modulation code for page data after a good training check: V.17 pages start
+    // with the short training (146, 122, 98, 74); other modulations keep their code.
+    static std::string PageCode(const std::string& trainingCode);
     // The rate and modulation a received DCS's byte A chooses.
     static Class1Rate FromDcs(std::uint8_t dcsByteA);
 };

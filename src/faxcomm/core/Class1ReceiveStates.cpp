@@ -283,7 +283,7 @@ void Class1ReceiveStates::CallerFrames(const FaxEvent& event) {
             qpcomm::ComDispatcher::Instance().SWFlowOptions(engine_.Slot(), 6144, 2048,
                                                             qpcomm::swfReceive, 17, 19);
         }
-        SendModulationCommand();
+        SendTrainingCommand();
         engine_.Goto(15);
     } else if (LineHas(line, "ERROR")) {
         link_.Listen();
@@ -336,8 +336,12 @@ void Class1ReceiveStates::ActOnFrame() {
     }
 }
 
-void Class1ReceiveStates::SendModulationCommand() {
-    engine_.SendCommand("AT+FRM=" + rate_.code);
+void Class1ReceiveStates::SendTrainingCommand() {
+    engine_.SendCommandAtOnce("AT+FRM=" + rate_.code);
+}
+
+void Class1ReceiveStates::SendPageCommand() {
+    engine_.SendCommandAtOnce("AT+FRM=" + Class1Rates::PageCode(rate_.code));
 }
 
 void Class1ReceiveStates::TrainingData(const FaxEvent& event) {
@@ -381,7 +385,7 @@ void Class1ReceiveStates::SendConfirmation(const std::string& line) {
     if (LineHas(line, "CONNECT")) {
         link_.Send(Class1Frames::Simple(Class1Frames::fcfCfr));
     } else if (LineHas(line, "OK")) {
-        SendModulationCommand();
+        SendPageCommand();
         engine_.Goto(21);
         if (!engine_.CallAccepted()) {
             engine_.AcceptCall(engine_.Info().remoteId);
@@ -448,7 +452,7 @@ void Class1ReceiveStates::SendPageConfirmation(const std::string& line) {
     } else if (LineHas(line, "OK")) {
         if (morePages_) {
             engine_.SetPostPageResult('0');
-            SendModulationCommand();
+            SendPageCommand();
             engine_.Goto(21);
             return;
         }

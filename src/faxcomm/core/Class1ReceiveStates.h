@@ -44,7 +44,8 @@ private:
     bool ReadFrameData();
     void ActOnFrame();
     void ListenAgain(long ticks);
-    void SendModulationCommand();
+    void SendTrainingCommand();
+    void SendPageCommand();
 
     FaxReceiveEngine& engine_;
     Class1FrameLink link_;

@@ -134,7 +134,7 @@ void Class1SendStates::Run(int state, const FaxEvent& event) {
         break;
     case 14:
         if (LineHas(line, "OK")) {
-            SendModulationCommand("AT+FTM=");
+            SendTrainingCommand();
             engine_.Goto(15);
         }
         break;
@@ -354,8 +354,12 @@ void Class1SendStates::StepDown(bool rejectedPage) {
     }
 }
 
-void Class1SendStates::SendModulationCommand(const char* command) {
-    engine_.SendCommand(command + Class1Rates::Rate(rateIndex_).code);
+void Class1SendStates::SendTrainingCommand() {
+    engine_.SendCommand("AT+FTM=" + Class1Rates::Rate(rateIndex_).code);
+}
+
+void Class1SendStates::SendPageCommand() {
+    engine_.SendCommand("AT+FTM=" + Class1Rates::PageCode(Class1Rates::Rate(rateIndex_).code));
 }
 
 void Class1SendStates::SendTrainingCheck() {
@@ -385,7 +389,7 @@ void Class1SendStates::AfterTraining(const std::string& line) {
         }
         PauseMs(kTurnaroundMs);
         if (trained_) {
-            SendModulationCommand("AT+FTM=");
+            SendPageCommand();
             engine_.Goto(18);
         } else {
             engine_.SendCommand("AT+FTH=3");
@@ -521,7 +525,7 @@ void Class1SendStates::NextPageAfter(bool retrain) {
         engine_.SendCommand("AT+FTH=3");
         engine_.Goto(13);
     } else {
-        SendModulationCommand("AT+FTM=");
+        SendPageCommand();
         engine_.Goto(18);
     }
 }

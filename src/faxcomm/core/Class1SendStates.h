@@ -43,7 +43,8 @@ private:
     void NextPageAfter(bool retrain);
     void EnterOutputWait(int state);
     void SetRate(int index);
-    void SendModulationCommand(const char* command);
+    void SendTrainingCommand();
+    void SendPageCommand();
 
     FaxSendEngine& engine_;
     Class1FrameLink link_;

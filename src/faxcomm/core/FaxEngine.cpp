@@ -242,6 +242,10 @@ void FaxEngine::ArmStatusTimer() {
 
 void FaxEngine::SendCommand(const std::string& command, long waitTicks) {
     PauseMs(100);
+    SendCommandAtOnce(command, waitTicks);
+}
+
+void FaxEngine::SendCommandAtOnce(const std::string& command, long waitTicks) {
     SendRaw(command + "\r");
     reader_.Clear();
     ArmTimeout(waitTicks > 0 ? waitTicks : options_.responseWaitTicks);

@@ -134,6 +134,9 @@ public:
     // Sends a command: 100 ms pause, the command and a carriage return; the response
     // line is cleared and the timeout restarted with `waitTicks` (response wait if 0).
     void SendCommand(const std::string& command, long waitTicks = 0);
+    // The same without the pause, where the line does not wait (a Class 1 receive command
+    // must be in place before the far end's carrier starts).
+    void SendCommandAtOnce(const std::string& command, long waitTicks = 0);
     // Sends bytes as they are (no pause, no carriage return); 0 or the port's error.
     int SendRaw(const std::uint8_t* data, std::size_t size);
     int SendRaw(const std::string& text) {
