@@ -107,8 +107,9 @@ TEST(Class1Faults, FarEndHangingUpMidCallEndsWithCancelAndACleanPort) {
     EXPECT_EQ(line.Finish(90s), feCancelRequested);
     EXPECT_EQ(line.Client().Errors(), std::vector<int>{feCancelRequested});
     EXPECT_EQ(line.Client().Logs(), (std::vector<int>{flTransmitStarted, flTransmitFailed}));
-    EXPECT_TRUE(line.Event("far hangup dcn", 10s).has_value());
+    EXPECT_TRUE(line.Event("far dcn after-page=1", 10s).has_value());
     EXPECT_TRUE(line.Event("call end", 10s).has_value());
+    EXPECT_EQ(line.Events("hangup "), std::vector<std::string>{"hangup computer"});
     EXPECT_TRUE(line.PortIsClean());
 }
 
