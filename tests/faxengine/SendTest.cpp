@@ -7,49 +7,13 @@
 #include "TestPages.h"
 #include "faxcomm/core/ComDispatcher.h"
 #include "faxcomm/core/FaxSendEngine.h"
+#include "SendRun.h"
 
 using namespace qpfax;
 using namespace enginetest;
 using namespace std::chrono_literals;
 
 namespace {
-
-// One send run on the emulated modem: the port, the engine and its recording client.
-struct SendRun {
-    Emulator modem;
-    RecordingClient client;
-    std::shared_ptr<FaxSendEngine> engine;
-    int slot = 0;
-
-    bool Open(const std::vector<std::string>& args) {
-        if (!modem.Start(args)) {
-            return false;
-        }
-        slot = OpenPort(modem.Device());
-        return slot > 0;
-    }
-    int Start(FaxEngineOptions options) {
-        engine = std::make_shared<FaxSendEngine>(client, std::move(options));
-        client.SetEngine(engine);
-        return engine->Start(slot);
-    }
-    std::optional<int> Finish(std::chrono::milliseconds limit = 30s) {
-        auto code = client.WaitFinished(limit);
-        if (engine) {
-            engine->Stop();
-        }
-        return code;
-    }
-    ~SendRun() {
-        if (engine) {
-            engine->Stop();
-            engine.reset();
-        }
-        if (slot > 0) {
-            qpcomm::ComDispatcher::Instance().ClosePort(slot);
-        }
-    }
-};
 
 std::vector<std::string> WriteCover(const std::string& path) {
     const std::vector<std::string> lines = {"COVER SHEET", "To: $R", "", "Pages: $N"};

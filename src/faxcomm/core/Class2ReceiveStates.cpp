@@ -183,6 +183,7 @@ void Class2ReceiveStates::Answer() {
 
 void Class2ReceiveStates::Connected(const std::string& line) {
     if (engine_.Commands().Has(line, FaxCommandTable::ConnectReport)) {
+        engine_.SetCallUp(true);
         engine_.ArmTimeout(engine_.Options().responseWaitTicks);
         engine_.ReportStatus(fsCallValidated);
         engine_.Goto(23);
@@ -305,6 +306,7 @@ void Class2ReceiveStates::AfterDocument(const std::string& line) {
     } else if (Has(line, "+FET")) {
         engine_.ReportStatus(fsGettingHangup);
     } else if (Has(line, "OK")) {
+        engine_.SetCallUp(false);
         engine_.Goto(FaxReceiveEngine::rsCallFinished);
     }
 }

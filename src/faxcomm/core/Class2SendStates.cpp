@@ -218,6 +218,7 @@ void Class2SendStates::SessionParameters(const std::string& line) {
 
 void Class2SendStates::DialAnswer(const std::string& line) {
     if (engine_.Commands().Has(line, FaxCommandTable::ConnectReport)) {
+        engine_.SetCallUp(true);
         engine_.ArmTimeout(engine_.Options().responseWaitTicks);
         engine_.Goto(20);
     } else if (Has(line, "BUSY") || Has(line, "ANSWER")) {
@@ -298,6 +299,7 @@ void Class2SendStates::EnterOutputWait(int state) {
 }
 
 void Class2SendStates::StartPageData() {
+    engine_.SetSendingPageData(true);
     engine_.ReportStatus(fsSendingPage);
     if (engine_.Options().softwareFlow) {
         engine_.SetSoftwareFlow(qpcomm::swfTransmit);
@@ -347,6 +349,7 @@ void Class2SendStates::SendBlocks() {
 }
 
 void Class2SendStates::EndPageData() {
+    engine_.SetSendingPageData(false);
     engine_.SetSoftwareFlow(qpcomm::swfNone);
     if (Class20()) {
         const std::uint8_t end[] = {
@@ -416,6 +419,7 @@ void Class2SendStates::Retransmit(const std::string& line) {
 void Class2SendStates::NextPage() {
     if (!engine_.AdvancePage()) {
         if (engine_.State() == 42) {
+            engine_.SetCallUp(false);
             engine_.Goto(FaxSendEngine::ssFinished);
         }
         return;

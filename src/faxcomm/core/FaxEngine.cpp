@@ -370,19 +370,26 @@ void FaxEngine::DrainOutput(int limitMs) {
     for (int waited = 0; waited < limitMs && Port().OutBuffUsed(slot_) > 0; waited += 10) {
         PauseMs(10);
     }
+    PauseMs(100);
 }
 
 void FaxEngine::HangUpAfterSend() {
     ComDispatcher& d = Port();
-    const bool carrier = (d.GetModemStatus(slot_) & qpcomm::mslDCD) != 0;
-    if (carrier) {
+    const bool dcd = (d.GetModemStatus(slot_) & qpcomm::mslDCD) != 0;
+    if (dcd || callUp_) {
+        if (sendingPageData_) {
+            // Page data still queued would hold the escape back behind it.
+            d.FlushOutBuffer(slot_);
+            sendingPageData_ = false;
+        }
         PauseMs(kGuardMs);
         SendRaw("+++");
         PauseMs(kGuardMs);
         SendRaw("ATH\r");
         PauseMs(kGuardMs);
         d.FlushInBuffer(slot_);
-        if ((d.GetModemStatus(slot_) & qpcomm::mslDCD) != 0) {
+        const bool stillDcd = (d.GetModemStatus(slot_) & qpcomm::mslDCD) != 0;
+        if (stillDcd || (callUp_ && !dcd)) {
             CycleLines();
         }
     } else {
@@ -392,6 +399,7 @@ void FaxEngine::HangUpAfterSend() {
     }
     reader_.Clear();
     readAhead_.clear();
+    callUp_ = false;
 }
 
 void FaxEngine::HangUpAfterReceive() {
@@ -404,6 +412,7 @@ void FaxEngine::HangUpAfterReceive() {
     Port().FlushInBuffer(slot_);
     reader_.Clear();
     readAhead_.clear();
+    callUp_ = false;
 }
 
 void FaxEngine::SetSoftwareFlow(int options) {

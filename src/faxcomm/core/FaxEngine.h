@@ -166,9 +166,15 @@ public:
     // Hang-up after sending (guarded "+++", "ATH", lines cycled while carrier stays) and
     // after receiving (lines dropped first).
     void HangUpAfterSend();
+    // The class states tell when a call is up (connected) and when it has ended; a port
+    // that reports no carrier line is then taken to have carrier while the call is up.
+    void SetCallUp(bool up) { callUp_ = up; }
+    // The class states tell while page data goes out: a hang-up then drops what is queued.
+    void SetSendingPageData(bool sending) { sendingPageData_ = sending; }
     void HangUpAfterReceive();
     void CycleLines();
-    // Waits until the port's output has left (at most `limitMs`).
+    // Waits until the port's output has left (at most `limitMs`) and a moment more for the
+    // modem to read it.
     void DrainOutput(int limitMs);
     void SetSoftwareFlow(int options);
     void SwitchSpeed(int baud);
@@ -223,6 +229,8 @@ private:
     std::atomic<bool> ended_{false};
     std::atomic<bool> stopped_{false};
     bool aborted_ = false;
+    bool callUp_ = false;
+    bool sendingPageData_ = false;
     bool firstStatus_ = true;
     int state_ = 1;
     FaxClassInUse classInUse_ = ciNone;

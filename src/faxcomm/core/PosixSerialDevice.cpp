@@ -268,8 +268,9 @@ int PosixSerialDevice::SetDTR(bool on) {
         return prNotSupported;
     }
     dtrDropped_ = !on;
-    cfsetospeed(&settings, on ? lineSpeed_ : B0);
+    // The input speed first: setting it also sets the output speed.
     cfsetispeed(&settings, lineSpeed_);
+    cfsetospeed(&settings, on ? lineSpeed_ : B0);
     return ApplyTermios(settings);
 }
 

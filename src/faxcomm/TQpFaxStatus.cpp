@@ -1,0 +1,64 @@
+#include "faxcomm/TQpFaxStatus.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "faxcomm/TQpAbstractFax.h"
+#include "faxcomm/TStandardFaxDisplay.h"
+
+TQpFaxStatus::TQpFaxStatus(QObject* owner) : TQpAbstractFaxStatus(owner) {
+    CreateDisplay();
+}
+
+TQpFaxStatus::~TQpFaxStatus() {
+    DestroyDisplay();
+}
+
+void TQpFaxStatus::CreateDisplay() {
+    display_ = new TStandardFaxDisplay();
+    display_->SetFax(Fax());
+    Place();
+}
+
+void TQpFaxStatus::DestroyDisplay() {
+    delete display_.data();
+    display_ = nullptr;
+}
+
+void TQpFaxStatus::Place() {
+    if (!display_ || Position() != poScreenCenter) {
+        return;
+    }
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        display_->move(area.center() - QPoint(display_->width() / 2, display_->height() / 2));
+    }
+}
+
+void TQpFaxStatus::SetPosition(TPosition value) {
+    TQpAbstractFaxStatus::SetPosition(value);
+    Place();
+}
+
+void TQpFaxStatus::SetVisible(bool value) {
+    TQpAbstractFaxStatus::SetVisible(value);
+    if (display_) {
+        display_->setVisible(value);
+    }
+}
+
+void TQpFaxStatus::UpdateDisplay(bool first, bool last) {
+    if (!display_) {
+        return;
+    }
+    if (first) {
+        display_->SetFax(Fax());
+        Place();
+        display_->show();
+    }
+    if (last) {
+        display_->hide();
+        return;
+    }
+    display_->UpdateValues();
+}
