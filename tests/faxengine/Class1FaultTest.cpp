@@ -158,8 +158,8 @@ TEST(Class1Faults, DamagedTrainingOnReceiveIsAnsweredWithFtt) {
     Class1Line line;
     const std::vector<FaxRaster> pages = {testpages::Pattern(1728, 50, 51)};
     ASSERT_TRUE(testpages::WriteTiff(line.File("tx.tif"), pages, false));
-    ASSERT_TRUE(line.Start({"--tx-tiff", line.File("tx.tif"), "--ftt", "1", "--rate", "9600",
-                            "--time-factor", "10"}));
+    ASSERT_TRUE(line.Start(
+        {"--tx-tiff", line.File("tx.tif"), "--ftt", "1", "--rate", "9600", "--time-factor", "10"}));
     FaxEngineOptions options = Class1Options();
     options.oneFax = true;
     ASSERT_EQ(line.StartReceive(options), 0);
@@ -175,4 +175,21 @@ TEST(Class1Faults, DamagedTrainingOnReceiveIsAnsweredWithFtt) {
     const auto received = ReadApfPages(files[0], nullptr);
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(Difference(received[0], pages[0]), "");
+}
+
+TEST(Class1Faults, UnansweredPostPageMessageIsTriedThreeTimesThenTimesOut) {
+    // The far end falls silent after the page: each EOP waits 3 s for an answer, a blank
+    // stops the modem listening, and the fourth try ends the fax with -6006.
+    Class1Line line;
+    ASSERT_TRUE(line.Start({"--mute-after-page", "1"}));
+    line.Client().AddFax({"5550199", WriteFax(line, 1), ""});
+    FaxEngineOptions options = Class1Options();
+    options.exitOnError = true;
+    ASSERT_EQ(line.StartSend(options), 0);
+    EXPECT_EQ(line.Finish(90s), feFatalTimeout);
+    EXPECT_TRUE(line.Event("far mute after-page=1", 1s).has_value());
+    EXPECT_EQ(line.Events("frame tx EOP ").size(), 3u);
+    EXPECT_EQ(line.Events("frame tx DCN ").size(), 0u);
+    EXPECT_EQ(line.Client().Logs(), (std::vector<int>{flTransmitStarted, flTransmitFailed}));
+    EXPECT_TRUE(line.PortIsClean());
 }

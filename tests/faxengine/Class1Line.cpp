@@ -63,7 +63,7 @@ Class1Line::~Class1Line() {
     std::filesystem::remove_all(dir_, ignored);
 }
 
-bool Class1Line::Start(std::vector<std::string> args, bool twoModems) {
+bool Class1Line::Start(std::vector<std::string> args, bool twoModems, bool openPorts) {
     args.insert(args.begin(), {"--link", File("modem1")});
     if (twoModems) {
         args.insert(args.begin() + 2, {"--link2", File("modem2")});
@@ -73,7 +73,7 @@ bool Class1Line::Start(std::vector<std::string> args, bool twoModems) {
         ADD_FAILURE() << "faxsim did not start: " << error;
         return false;
     }
-    return OpenPort(1) && (!twoModems || OpenPort(2));
+    return !openPorts || (OpenPort(1) && (!twoModems || OpenPort(2)));
 }
 
 std::string Class1Line::File(const std::string& name) const {

@@ -27,8 +27,9 @@ public:
     Class1Line();
     ~Class1Line();
 
-    // Starts faxsim with `args` (the link is added); with `twoModems` a second modem.
-    bool Start(std::vector<std::string> args, bool twoModems = false);
+    // Starts faxsim with `args` (the link is added); with `twoModems` a second modem. The
+    // ports are opened here unless another process is to use them.
+    bool Start(std::vector<std::string> args, bool twoModems = false, bool openPorts = true);
     // A file in this line's scratch folder.
     std::string File(const std::string& name) const;
     FaxsimProcess& Sim() { return sim_; }

@@ -19,6 +19,7 @@ struct FarEndOptions {
     std::vector<std::string> txTiffs; // pages it sends when it calls (several files are joined)
     int failTraining = 0;             // the first n training checks fail (FTT)
     int hangUpAfterPage = 0;          // sends DCN instead of the answer after page n (0: never)
+    int muteAfterPage = 0;            // falls silent (hears and sends nothing) after page n
 };
 
 // The simulated telephone line between the two ends.
