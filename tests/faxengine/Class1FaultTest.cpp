@@ -193,3 +193,30 @@ TEST(Class1Faults, UnansweredPostPageMessageIsTriedThreeTimesThenTimesOut) {
     EXPECT_EQ(line.Client().Logs(), (std::vector<int>{flTransmitStarted, flTransmitFailed}));
     EXPECT_TRUE(line.PortIsClean());
 }
+
+TEST(Class1Faults, RejectedPageIsSentAgainFromItsStartOneRateLower) {
+    // The line spoils the first page: the far end answers RTN, we train one rate lower and
+    // send the same page again from its start; both pages arrive whole.
+    Class1Line line;
+    ASSERT_TRUE(line.Start({"--damage-page", "1", "--rx-tiff", line.File("rx.tif")}));
+    const std::vector<FaxRaster> pages = {testpages::Pattern(1728, 40, 81),
+                                          testpages::Pattern(1728, 40, 82)};
+    WriteApf(line.File("fax.apf"), pages, false);
+    line.Client().AddFax({"5550199", line.File("fax.apf"), ""});
+    FaxEngineOptions options = Class1Options();
+    options.desiredBps = 9600;
+    ASSERT_EQ(line.StartSend(options), 0);
+    EXPECT_EQ(line.Finish(120s), 0);
+    EXPECT_EQ(line.Events("page damaged").size(), 1u);
+    EXPECT_EQ(line.Events("frame rx RTN ").size(), 1u);
+    EXPECT_EQ(DcsRates(line), (std::vector<int>{0x04, 0x0C}));
+    EXPECT_TRUE(Contains(line.Client().Statuses(), fsPageError));
+    const auto result = line.Event("result ", 20s);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->substr(0, 9), "result ok") << *result;
+    const auto received = testpages::ReadTiff(line.File("rx.tif"));
+    ASSERT_EQ(received.size(), 2u) << "the rejected page is not kept by the far end";
+    for (std::size_t p = 0; p < 2; ++p) {
+        EXPECT_EQ(Difference(received[p], ExpectedPage(pages[p], "", false)), "") << p + 1;
+    }
+}

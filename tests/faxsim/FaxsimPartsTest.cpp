@@ -54,6 +54,8 @@ TEST(FaxsimOptions, AcceptsGoodValuesAndRefusesBadOnes) {
                                 "2",
                                 "--dcn-after-page",
                                 "3",
+                                "--damage-page",
+                                "1",
                                 "--mute-after-page",
                                 "2",
                                 "--noise",
@@ -74,6 +76,7 @@ TEST(FaxsimOptions, AcceptsGoodValuesAndRefusesBadOnes) {
     EXPECT_EQ(options->farEnd.failTraining, 2);
     EXPECT_EQ(options->farEnd.hangUpAfterPage, 3);
     EXPECT_EQ(options->farEnd.muteAfterPage, 2);
+    EXPECT_EQ(options->farEnd.damagePages, 1);
     EXPECT_DOUBLE_EQ(*options->line.noiseDbm0, -50.0);
     EXPECT_EQ(options->line.delayMs, 20);
     EXPECT_DOUBLE_EQ(options->timeFactor, 10.0);
