@@ -3,6 +3,7 @@
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_TSAN ?= build-tsan
+BUILD_ASAN_QT ?= build-asan-qt
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
@@ -47,4 +48,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN) $(BUILD_ASAN_QT)

@@ -79,16 +79,19 @@ function(qp_engine_test NAME)
     set(labels engine)
     if(ARG_TSAN)
         list(APPEND labels tsan)
+        set_property(GLOBAL APPEND PROPERTY QP_TSAN_TESTS ${NAME})
     endif()
     qp_register_test(${NAME} "${labels}" "${ARG_TIMEOUT}")
 endfunction()
 
-# qp_qt_test(NAME SOURCES ... LIBS ... [TIMEOUT seconds])
+# qp_qt_test(NAME SOURCES ... LIBS ... [TSAN] [ASAN] [TIMEOUT seconds])
 # A test that needs Qt (components, windows, qpx). Uses Qt Test or GoogleTest, whichever
 # the sources bring (link GTest::gtest_main yourself for GoogleTest). Skipped in
-# engine-only builds.
+# engine-only builds. TSAN and ASAN mark it for the Qt-enabled ThreadSanitizer and
+# AddressSanitizer builds (components whose own threads meet the user-interface thread);
+# there only the marked tests are built (targets qp_tsan_tests, qp_asan_qt_tests).
 function(qp_qt_test NAME)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "TSAN;ASAN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(NOT QP_WITH_QT)
         return()
     endif()
@@ -96,7 +99,36 @@ function(qp_qt_test NAME)
     target_compile_options(${NAME} PRIVATE ${QP_WARNINGS})
     target_link_libraries(${NAME} PRIVATE ${ARG_LIBS} qp_testsupport qp_testenv qp_qttestsupport Qt6::Test)
     set_target_properties(${NAME} PROPERTIES AUTOMOC ON AUTORCC ON)
-    qp_register_test(${NAME} "qt" "${ARG_TIMEOUT}")
+    if(QP_SANITIZE MATCHES "thread")
+        # Leaves out the races ThreadSanitizer reports inside uninstrumented Qt.
+        target_sources(${NAME} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/TsanQtSuppressions.cpp)
+    endif()
+    set(labels qt)
+    if(ARG_TSAN)
+        list(APPEND labels tsan)
+        set_property(GLOBAL APPEND PROPERTY QP_TSAN_TESTS ${NAME})
+    endif()
+    if(ARG_ASAN)
+        list(APPEND labels asan)
+        set_property(GLOBAL APPEND PROPERTY QP_ASAN_QT_TESTS ${NAME})
+    endif()
+    qp_register_test(${NAME} "${labels}" "${ARG_TIMEOUT}")
+endfunction()
+
+# qp_sanitizer_test_targets(): after every test is declared, the targets that build just
+# the tests marked for ThreadSanitizer (qp_tsan_tests) and the Qt tests marked for
+# AddressSanitizer (qp_asan_qt_tests).
+function(qp_sanitizer_test_targets)
+    get_property(tsan GLOBAL PROPERTY QP_TSAN_TESTS)
+    get_property(asan GLOBAL PROPERTY QP_ASAN_QT_TESTS)
+    add_custom_target(qp_tsan_tests)
+    add_custom_target(qp_asan_qt_tests)
+    if(tsan)
+        add_dependencies(qp_tsan_tests ${tsan})
+    endif()
+    if(asan)
+        add_dependencies(qp_asan_qt_tests ${asan})
+    endif()
 endfunction()
 
 # qp_fuzzer(NAME SOURCES ... LIBS ... CORPUS dir)

@@ -57,7 +57,7 @@ int OpenFast(const Pty& pty) {
         throw std::runtime_error("open failed");
     }
     ComDispatcher::Instance().HWFlowOptions(slot, 7372, 819, hwfUseRTS | hwfRequireCTS);
-    ComDispatcher::Instance().TraceOn(slot, MaxTraceSize);
+    ComDispatcher::Instance().RecordingOn(slot, Recording::Trace, MaxTraceSize);
     return slot;
 }
 

@@ -1,6 +1,7 @@
 #include "app/TMainScreen.h"
 
 #include "ui/HintFilter.h"
+#include "ui/KeyboardAccess.h"
 #include "app/TJustOne.h"
 #include "ui/WindowUtils.h"
 #include "store/TFaxStore.h"
@@ -137,6 +138,9 @@ void TMainScreen::FormCreate() {
     setCentralWidget(central);
     BuildMenus();
     noteBook_->setCurrentIndex(SentPage);
+    // The focus starts on the list (on the page tabs while the list is empty); the
+    // button bar comes last.
+    KeyboardAccess::Prepare(this, {faxGrid_, recFaxGrid_, tabSet1_});
 
     if (!store_->OpenFaxDBF()) {
         InfoBox(QStringLiteral("Unable to open/create the FAX datafile - closing program"));
@@ -145,6 +149,10 @@ void TMainScreen::FormCreate() {
     if (!store_->OpenRecFaxDBF()) {
         InfoBox(QStringLiteral("Unable to open/create the FAX RECEIVE datafile - closing program"));
         PostCloseRequest();
+    }
+    if (const std::string repairs = store_->RepairNotes(); !repairs.empty()) {
+        InfoBox(QStringLiteral("Quillpost repaired its data files:\n\n") +
+                QString::fromStdString(repairs).trimmed());
     }
 
     LoadSettings();
@@ -251,6 +259,8 @@ void TMainScreen::BuildMenus() {
 QTableView* TMainScreen::BuildGrid(const QString& objectName, TTableModel* model) {
     auto* grid = new QTableView;
     grid->setObjectName(objectName);
+    // Tab leaves the grid for the page tabs; the arrow keys move between its rows.
+    grid->setTabKeyNavigation(false);
     grid->setFont(font());
     grid->setModel(model);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -324,6 +334,8 @@ QWidget* TMainScreen::BuildBrowsePanel() {
     recModel_ = new TTableModel(store_->RecAdapter(), ReceivedColumns());
     faxGrid_ = BuildGrid("FaxGrid", faxModel_);
     recFaxGrid_ = BuildGrid("RecFaxGrid", recModel_);
+    KeyboardAccess::SetName(faxGrid_, QStringLiteral("Sent faxes"));
+    KeyboardAccess::SetName(recFaxGrid_, QStringLiteral("Received faxes"));
     noteBook_->addWidget(faxGrid_);
     noteBook_->addWidget(recFaxGrid_);
     layout->addWidget(noteBook_, 1);

@@ -1,6 +1,7 @@
 #include "dialogs/TAboutBox.h"
 
 #include "common/Version.h"
+#include "ui/KeyboardAccess.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -88,5 +89,6 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     buttons->addStretch(1);
     layout->addLayout(buttons);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    KeyboardAccess::Prepare(this, {ok});
     setFixedSize(sizeHint());
 }

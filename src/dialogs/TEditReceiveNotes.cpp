@@ -1,6 +1,7 @@
 #include "dialogs/TEditReceiveNotes.h"
 
 #include "ui/Cp1252Input.h"
+#include "ui/KeyboardAccess.h"
 #include "ui/TButtonBar.h"
 #include "ui/THelpBrowser.h"
 
@@ -32,7 +33,7 @@ TEditReceiveNotes::TEditReceiveNotes(QWidget* parent) : QDialog(parent) {
     form->setContentsMargins(12, 10, 12, 10);
     descript_ = new QLabel(body);
     descript_->setObjectName("Descript");
-    auto* notesLabel = new QLabel(QStringLiteral("Notes"), body);
+    auto* notesLabel = new QLabel(QStringLiteral("&Notes"), body);
     notes_ = new QLineEdit(body);
     notes_->setObjectName("Notes");
     notes_->setMaxLength(MaxNotesLength);
@@ -59,6 +60,7 @@ TEditReceiveNotes::TEditReceiveNotes(QWidget* parent) : QDialog(parent) {
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this,
             [this] { THelpBrowser::ShowTopic(THelpBrowser::hcContents, this); });
+    KeyboardAccess::Prepare(this, {notes_});
 }
 
 TEditReceiveNotes::~TEditReceiveNotes() = default;

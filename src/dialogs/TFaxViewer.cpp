@@ -1,5 +1,6 @@
 #include "dialogs/TFaxViewer.h"
 
+#include "ui/KeyboardAccess.h"
 #include "ui/MessageBoxScript.h"
 #include "ui/WindowUtils.h"
 #include "ui/THelpBrowser.h"
@@ -62,6 +63,10 @@ TFaxViewer::TFaxViewer(QWidget* parent) : QDialog(parent) {
     BuildBottomBar(layout);
 
     hintGuard_ = std::make_unique<HintTargetGuard>(this, status_);
+    // The focus starts on the page, where the arrow and page keys scroll; the top bar
+    // comes after it.
+    KeyboardAccess::SetName(faxViewer_, QStringLiteral("Fax page"));
+    KeyboardAccess::Prepare(this, {faxViewer_});
     resize(594, 386 + menuBar->sizeHint().height());
     RestoreFormPlacement(this);
 }
@@ -108,6 +113,8 @@ QToolButton* TFaxViewer::AddPictureButton(QHBoxLayout* bar, const QString& name,
     button->setFixedSize(30, 30);
     button->setToolTip(hint);
     button->setStatusTip(hint);
+    // A screen reader says what the picture stands for.
+    button->setAccessibleName(hint);
     bar->addWidget(button);
     return button;
 }
@@ -133,6 +140,7 @@ void TFaxViewer::BuildTopBar(QVBoxLayout* layout) {
     top->setPalette(palette);
     auto* bar = new QHBoxLayout(top);
     bar->setContentsMargins(6, 4, 6, 4);
+    KeyboardAccess::MarkCommandBar(top);
 
     auto* first = AddPictureButton(bar, QStringLiteral("FirstButton"), QStyle::SP_MediaSkipBackward,
                                    QStringLiteral("First page"));
@@ -308,7 +316,7 @@ void TFaxViewer::LoadFax() {
         } catch (const EQPException&) {
         }
         ErrorBox(QStringLiteral("Error opening fax file"));
-        statusPanel_->setText(QStringLiteral("No file loaded"));
+        ShowPageCounter(); // "No file loaded"
     }
     for (QToolButton* button : navigationButtons_) {
         button->setVisible(faxViewer_->PageCount() > 1);
@@ -330,6 +338,8 @@ void TFaxViewer::ShowPageCounter() {
     } else {
         statusPanel_->setText(QStringLiteral("No file loaded"));
     }
+    // The counter cannot take the focus; a screen reader finds it on the page itself.
+    faxViewer_->setAccessibleDescription(statusPanel_->text());
 }
 
 void TFaxViewer::ShowViewerError(int code) {

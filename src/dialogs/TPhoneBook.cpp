@@ -1,5 +1,6 @@
 #include "dialogs/TPhoneBook.h"
 
+#include "ui/KeyboardAccess.h"
 #include "ui/WindowUtils.h"
 #include "store/TFaxStore.h"
 #include "store/TTableEnv.h"
@@ -57,6 +58,9 @@ TPhoneBook::TPhoneBook(QWidget* parent) : QDialog(parent), phoneAdapter_(TTableE
 
     grid_ = new QTableView(this);
     grid_->setObjectName("PhoneGrid");
+    // Tab leaves the grid for the buttons; the arrow keys move between its rows.
+    grid_->setTabKeyNavigation(false);
+    KeyboardAccess::SetName(grid_, QStringLiteral("Phone book entries"));
     layout->addWidget(grid_, 1);
 
     status_ = new QLabel(this);
@@ -77,6 +81,7 @@ TPhoneBook::TPhoneBook(QWidget* parent) : QDialog(parent), phoneAdapter_(TTableE
     connect(help, &QPushButton::clicked, this,
             [this] { THelpBrowser::ShowTopic(THelpBrowser::hcPhoneBrowser, this); });
     SetChoosingMode(false);
+    KeyboardAccess::Prepare(this, {grid_});
 }
 
 TPhoneBook::~TPhoneBook() {

@@ -2,6 +2,7 @@
 
 #include "ui/WindowUtils.h"
 #include "ui/Cp1252Input.h"
+#include "ui/KeyboardAccess.h"
 #include "ui/TButtonBar.h"
 #include "ui/THelpBrowser.h"
 
@@ -45,13 +46,13 @@ TPhoneBookEditor::TPhoneBookEditor(QWidget* parent) : QDialog(parent) {
     auto* body = new QWidget(this);
     auto* form = new QVBoxLayout(body);
     form->setContentsMargins(12, 8, 12, 8);
-    auto* nameLabel = new QLabel(QStringLiteral("Name"), body);
+    auto* nameLabel = new QLabel(QStringLiteral("&Name"), body);
     name_ = new QLineEdit(body);
     name_->setObjectName("Name");
     name_->setMaxLength(MaxNameLength);
     nameLabel->setBuddy(name_);
     TButtonBar::SetHint(name_, QStringLiteral("Type the recipient's name here"));
-    auto* numberLabel = new QLabel(QStringLiteral("Fax Number"), body);
+    auto* numberLabel = new QLabel(QStringLiteral("&Fax Number"), body);
     number_ = new QLineEdit(body);
     number_->setObjectName("Number");
     number_->setMaxLength(MaxNumberLength);
@@ -75,6 +76,7 @@ TPhoneBookEditor::TPhoneBookEditor(QWidget* parent) : QDialog(parent) {
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this,
             [this] { THelpBrowser::ShowTopic(THelpBrowser::hcPhoneEditor, this); });
+    KeyboardAccess::Prepare(this, {name_, number_});
 }
 
 TPhoneBookEditor::~TPhoneBookEditor() = default;

@@ -4,6 +4,7 @@
 #include "common/Settings.h"
 #include "dialogs/ChooseDefaultFont.h"
 #include "ui/TButtonBar.h"
+#include "ui/KeyboardAccess.h"
 #include "ui/THelpBrowser.h"
 
 #include <QButtonGroup>
@@ -111,6 +112,26 @@ TPreferences::TPreferences(bool showWelcome, QWidget* parent)
 
     hintGuard_ = std::make_unique<HintTargetGuard>(this, status_);
     player_ = new QSoundEffect(this);
+    PrepareKeyboard();
+}
+
+// Tab follows the columns: personal and modem settings, dialing, receiving; then the
+// button bar. Each radio group is one Tab stop (the arrow keys choose within it).
+void TPreferences::PrepareKeyboard() {
+    QList<QWidget*> order{name_, faxNumber_};
+    const auto addGroup = [&order](const QButtonGroup* group) {
+        for (QAbstractButton* button : group->buttons()) {
+            order.append(button);
+        }
+    };
+    addGroup(comPort_);
+    addGroup(faxClass_);
+    order << modemInit_ << transferRate_ << dialPrefix_;
+    addGroup(toneOrPulse_);
+    order << dialAttempts_ << retryWait_ << timeOut_ << blindDial_ << ignoreBusy_;
+    addGroup(answerOnRing_);
+    order << receiveAtStartup_ << waveFileEdit_ << chooseButton_ << playButton_ << noneButton_;
+    KeyboardAccess::Prepare(this, order);
 }
 
 TPreferences::~TPreferences() = default;
@@ -206,7 +227,7 @@ QWidget* TPreferences::BuildPersonalAndModem() {
     WidenFor(name_, MaxNameLength);
     WidenFor(faxNumber_, MaxFaxNumberLength);
 
-    auto* port = RadioGroup("ComPort", "Port", {"Com1", "Com2", "Com3", "Com4", "Com5", "Com6"}, 2,
+    auto* port = RadioGroup("ComPort", "&Port", {"Com1", "Com2", "Com3", "Com4", "Com5", "Com6"}, 2,
                             comPort_);
     TButtonBar::SetHint(port, ComPortHint);
     auto* faxClass = RadioGroup("FaxClass", "Fax &class",
@@ -225,7 +246,7 @@ QWidget* TPreferences::BuildPersonalAndModem() {
     grid->addWidget(initLabel, 5, 0, 1, 2);
     grid->addWidget(modemInit_, 6, 0, 1, 2);
 
-    auto* rateLabel = new QLabel("Transfer Rate (BPS)", panel);
+    auto* rateLabel = new QLabel("&Transfer Rate (BPS)", panel);
     transferRate_ = new QComboBox(panel);
     transferRate_->setObjectName("TransferRate");
     transferRate_->addItems({"2400", "4800", "7200", "9600", "12000", "14400"});
@@ -244,15 +265,15 @@ QWidget* TPreferences::BuildDialing() {
     grid->setVerticalSpacing(3);
 
     dialPrefix_ = LabelledEdit("DialPrefix", "&Dial prefix:", DialPrefixHint, panel, grid, 0);
-    auto* tone = RadioGroup("ToneOrPulse", "Tone or Pulse", {"Tone", "Pulse"}, 2, toneOrPulse_);
+    auto* tone = RadioGroup("ToneOrPulse", "Tone &or Pulse", {"Tone", "Pulse"}, 2, toneOrPulse_);
     TButtonBar::SetHint(tone, ToneOrPulseHint);
     grid->addWidget(tone, 1, 0, 1, 2);
     dialAttempts_ =
-        LabelledEdit("DialAttempts", "Number of dial attempts", DialAttemptsHint, panel, grid, 2);
+        LabelledEdit("DialAttempts", "N&umber of dial attempts", DialAttemptsHint, panel, grid, 2);
     retryWait_ =
-        LabelledEdit("RetryWait", "Seconds to wait before retry", RetryWaitHint, panel, grid, 3);
+        LabelledEdit("RetryWait", "Seconds to wait before &retry", RetryWaitHint, panel, grid, 3);
     timeOut_ =
-        LabelledEdit("TimeOut", "Seconds to wait before timeout", TimeOutHint, panel, grid, 4);
+        LabelledEdit("TimeOut", "&Seconds to wait before timeout", TimeOutHint, panel, grid, 4);
     dialAttempts_->setText("3");
     retryWait_->setText("60");
     timeOut_->setText("60");
@@ -260,16 +281,16 @@ QWidget* TPreferences::BuildDialing() {
         edit->setMaximumWidth(60);
     }
 
-    blindDial_ = new QCheckBox("Blind Dial", panel);
+    blindDial_ = new QCheckBox("&Blind Dial", panel);
     blindDial_->setObjectName("CheckBlindDial");
     TButtonBar::SetHint(blindDial_, BlindDialHint);
-    ignoreBusy_ = new QCheckBox("Ignore Busy Signal", panel);
+    ignoreBusy_ = new QCheckBox("&Ignore Busy Signal", panel);
     ignoreBusy_->setObjectName("CheckIgnoreBusy");
     TButtonBar::SetHint(ignoreBusy_, IgnoreBusyHint);
     grid->addWidget(blindDial_, 5, 0, 1, 2);
     grid->addWidget(ignoreBusy_, 6, 0, 1, 2);
 
-    auto* ring = RadioGroup("AnswerOnRing", "Answer on ring", {"1", "2", "3"}, 3, answerOnRing_);
+    auto* ring = RadioGroup("AnswerOnRing", "Answer on rin&g", {"1", "2", "3"}, 3, answerOnRing_);
     TButtonBar::SetHint(ring, "Select which ring Quillpost should answer on, when in receive mode");
     grid->addWidget(ring, 7, 0, 1, 2);
     grid->setRowStretch(8, 1);
@@ -282,7 +303,7 @@ QWidget* TPreferences::BuildReceiving() {
     grid->setContentsMargins(6, 0, 6, 4);
     grid->setVerticalSpacing(2);
 
-    receiveAtStartup_ = new QCheckBox("Start Receiving at program startup", panel);
+    receiveAtStartup_ = new QCheckBox("Start Recei&ving at program startup", panel);
     receiveAtStartup_->setObjectName("ReceiveAtStartup");
     TButtonBar::SetHint(receiveAtStartup_, "Check this box to have Quillpost start receiving "
                                            "faxes \nas soon as it starts up");
@@ -293,17 +314,18 @@ QWidget* TPreferences::BuildReceiving() {
     waveFileEdit_->setObjectName("WaveFileEdit");
     wavLabel->setBuddy(waveFileEdit_);
     TButtonBar::SetHint(waveFileEdit_, "Type in the path and name of the .WAV file");
-    auto* choose = new QPushButton("&Choose", panel);
+    // Alt letters: "Fax &class" and "Your &name" have C and N.
+    auto* choose = new QPushButton("Choos&e", panel);
     choose->setObjectName("SelectWavButton");
     TButtonBar::SetHint(choose, "Select the .WAV file from a Windows\nFile Open dialog");
-    auto* play = new QPushButton("Play &Now", panel);
+    auto* play = new QPushButton("Pla&y Now", panel);
     play->setObjectName("BitBtn2");
     TButtonBar::SetHint(play, "Play the .WAV file you have selected");
     auto* none = new QPushButton("None", panel);
     none->setObjectName("BitBtn1");
-    for (QPushButton* button : {choose, play, none}) {
-        button->setAutoDefault(false);
-    }
+    chooseButton_ = choose;
+    playButton_ = play;
+    noneButton_ = none;
     grid->addWidget(wavLabel, 1, 0, 1, 4);
     grid->addWidget(waveFileEdit_, 2, 0);
     grid->addWidget(choose, 2, 1);

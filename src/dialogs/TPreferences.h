@@ -44,6 +44,7 @@ protected:
 
 private:
     void BuildButtonBar();
+    void PrepareKeyboard();
     QWidget* BuildPersonalAndModem();
     QWidget* BuildDialing();
     QWidget* BuildReceiving();
@@ -82,5 +83,8 @@ private:
     QButtonGroup* answerOnRing_ = nullptr;
     QCheckBox* receiveAtStartup_ = nullptr;
     QLineEdit* waveFileEdit_ = nullptr;
+    QPushButton* chooseButton_ = nullptr;
+    QPushButton* playButton_ = nullptr;
+    QPushButton* noneButton_ = nullptr;
     QSoundEffect* player_ = nullptr;
 };

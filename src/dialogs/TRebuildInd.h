@@ -27,6 +27,9 @@ public:
     // Runs the whole rebuild (also called by the first showing of the window).
     void RebuildAll();
 
+    // The window closes itself when the work is done: Escape does not end it early.
+    void reject() override {}
+
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -6,12 +6,11 @@
 #include <chrono>
 
 #include <QCoreApplication>
-#include <QMetaObject>
-#include <QPointer>
 #include <QtDebug>
 
 #include "common/DataFolder.h"
 #include "faxcomm/ComPortExceptions.h"
+#include "faxcomm/MainThreadMailbox.h"
 #include "faxcomm/core/ComDispatcher.h"
 #include "faxcomm/core/PortDeviceName.h"
 #include "faxcomm/core/StringMatcher.h"
@@ -54,7 +53,7 @@ std::string DumpPath(const std::string& name) {
 
 } // namespace
 
-TQpComPort::TQpComPort(QObject* owner) : QObject(owner), window_(new QObject(this)) {
+TQpComPort::TQpComPort(QObject* owner) : QObject(owner), window_(new MainThreadMailbox(this)) {
     window_->setObjectName("qpComWindow");
     auto& table = ComponentTable();
     const auto free = std::find(table.begin(), table.end(), nullptr);
@@ -95,8 +94,8 @@ void TQpComPort::SetOpen(bool value) {
 
 // Opens the device named for ComNumber, reads back the settings it took, then applies in
 // order: trace and log states, hardware flow, software flow with the XON/XOFF characters,
-// TriggerLength, DTR, RTS; registers the component's handler and restores the triggers
-// kept from the last close.
+// TriggerLength, DTR, RTS; registers the component's handler and restores its own
+// triggers kept from the last close.
 void TQpComPort::OpenPort() {
     if (comNumber_ == 0) {
         RaisePortError(qpcomm::prNoPortSelected);
@@ -118,26 +117,17 @@ void TQpComPort::OpenPort() {
         dataBits_ = static_cast<std::uint16_t>(line.dataBits);
         stopBits_ = static_cast<std::uint16_t>(line.stopBits);
         if (tracing_ == tlOn) {
-            CheckPortResult(Dispatcher().TraceOn(slot_, traceSize_));
+            CheckPortResult(Dispatcher().RecordingOn(slot_, qpcomm::Recording::Trace, traceSize_));
         }
         if (logging_ == tlOn) {
-            CheckPortResult(Dispatcher().LogOn(slot_, logSize_));
+            CheckPortResult(Dispatcher().RecordingOn(slot_, qpcomm::Recording::Log, logSize_));
         }
         ApplyHWFlow();
         ApplySWFlow();
         CheckPortResult(Dispatcher().SetTriggerLength(slot_, triggerLength_));
         CheckPortResult(Dispatcher().SetDTR(slot_, dtr_));
         CheckPortResult(Dispatcher().SetRTS(slot_, rts_));
-        QPointer<QObject> window = window_;
-        handlerId_ = CheckPortResult(Dispatcher().AddTriggerWindow(
-            slot_,
-            [this](int port, const TriggerMessage& message) { HandleTrigger(port, message); },
-            [window](std::function<void()> call) {
-                if (window) {
-                    QMetaObject::invokeMethod(window, std::move(call), Qt::QueuedConnection);
-                }
-            },
-            static_cast<std::uint16_t>(componentIndex_)));
+        RegisterHandler();
         if (savedTriggers_) {
             CheckPortResult(Dispatcher().RestoreTriggers(slot_, *savedTriggers_));
         }
@@ -148,23 +138,42 @@ void TQpComPort::OpenPort() {
     }
 }
 
-// Dumps a recording trace and log, keeps the trigger set-up for the next open, removes
-// the component's handler and closes the dispatcher port.
+// Registers the component's window handler. Deliveries are posted to the mailbox, which
+// lives as long as the registration: the handler is removed before the component goes.
+void TQpComPort::RegisterHandler() {
+    const std::uint64_t generation = ++openCount_;
+    MainThreadMailbox* mailbox = window_;
+    handlerId_ = CheckPortResult(Dispatcher().AddTriggerWindow(
+        slot_,
+        [this, generation](int, const TriggerMessage& message) {
+            if (generation == openCount_) {
+                HandleTrigger(message);
+            }
+        },
+        [mailbox](std::function<void()> call) { mailbox->Post(std::move(call)); },
+        static_cast<std::uint16_t>(componentIndex_)));
+}
+
+// Dumps a recording trace and log, keeps the component's own triggers (disarmed) for the
+// next open, removes the component's handler (withdrawing deliveries on their way) and
+// closes the dispatcher port.
 void TQpComPort::ClosePort() {
     if (!Open()) {
         return;
     }
     const int slot = slot_;
     if (tracing_ == tlOn || tracing_ == tlPause) {
-        Dispatcher().TraceDump(slot, DumpPath(traceName_), false, traceHex_);
+        Dispatcher().RecordingDump(slot, qpcomm::Recording::Trace, DumpPath(traceName_), false,
+                                   traceHex_);
         tracing_ = tlOn;
     }
     if (logging_ == tlOn || logging_ == tlPause) {
-        Dispatcher().LogDump(slot, DumpPath(logName_), false, logHex_);
+        Dispatcher().RecordingDump(slot, qpcomm::Recording::Log, DumpPath(logName_), false,
+                                   logHex_);
         logging_ = tlOn;
     }
     qpcomm::TriggerTable saved;
-    if (Dispatcher().SaveTriggers(slot, saved) == qpcomm::prOK) {
+    if (Dispatcher().SaveTriggers(slot, ownTriggers_, saved) == qpcomm::prOK) {
         savedTriggers_ = saved;
     }
     Dispatcher().RemoveTriggerHandler(slot, handlerId_);
@@ -253,8 +262,18 @@ void TQpComPort::SetOutSize(std::uint16_t value) {
     }
 }
 
-// Hardware flow: a BufferFull of 0 or above InSize becomes 90 % of InSize, a
-// BufferResume of 0 or above BufferFull 10 % of InSize.
+// A BufferFull of 0 or above InSize becomes `fullShare` of InSize, a BufferResume of 0 or
+// above BufferFull `resumeShare` of InSize (both truncated).
+void TQpComPort::FillFlowLimits(double fullShare, double resumeShare) {
+    if (bufferFull_ == 0 || bufferFull_ > inSize_) {
+        bufferFull_ = static_cast<std::uint16_t>(inSize_ * fullShare);
+    }
+    if (bufferResume_ == 0 || bufferResume_ > bufferFull_) {
+        bufferResume_ = static_cast<std::uint16_t>(inSize_ * resumeShare);
+    }
+}
+
+// Hardware flow: limits 90 % and 10 % of InSize unless set.
 void TQpComPort::ApplyHWFlow() {
     if (!Open()) {
         return;
@@ -263,17 +282,12 @@ void TQpComPort::ApplyHWFlow() {
         CheckPortResult(Dispatcher().HWFlowDisable(slot_));
         return;
     }
-    if (bufferFull_ == 0 || bufferFull_ > inSize_) {
-        bufferFull_ = static_cast<std::uint16_t>(inSize_ * 0.9);
-    }
-    if (bufferResume_ == 0 || bufferResume_ > bufferFull_) {
-        bufferResume_ = static_cast<std::uint16_t>(inSize_ * 0.1);
-    }
+    FillFlowLimits(0.9, 0.1);
     CheckPortResult(Dispatcher().HWFlowOptions(slot_, bufferFull_, bufferResume_,
                                                static_cast<int>(hwFlowOptions_)));
 }
 
-// Software flow: the same with 75 % and 25 %.
+// Software flow: limits 75 % and 25 % of InSize unless set.
 void TQpComPort::ApplySWFlow() {
     if (!Open()) {
         return;
@@ -282,12 +296,7 @@ void TQpComPort::ApplySWFlow() {
         CheckPortResult(Dispatcher().SWFlowDisable(slot_));
         return;
     }
-    if (bufferFull_ == 0 || bufferFull_ > inSize_) {
-        bufferFull_ = static_cast<std::uint16_t>(inSize_ * 0.75);
-    }
-    if (bufferResume_ == 0 || bufferResume_ > bufferFull_) {
-        bufferResume_ = static_cast<std::uint16_t>(inSize_ * 0.25);
-    }
+    FillFlowLimits(0.75, 0.25);
     CheckPortResult(Dispatcher().SWFlowOptions(slot_, bufferFull_, bufferResume_, swFlowOptions_,
                                                static_cast<std::uint8_t>(xonChar_),
                                                static_cast<std::uint8_t>(xoffChar_)));
@@ -376,35 +385,40 @@ void TQpComPort::SetLogging(TTraceLogState value) {
 // tlAppend write the file (new or appended) and stop, tlClear empties, tlPause suspends.
 void TQpComPort::ApplyTraceCommand(TTraceLogState value, bool trace) {
     ComDispatcher& d = Dispatcher();
+    const qpcomm::Recording which = trace ? qpcomm::Recording::Trace : qpcomm::Recording::Log;
     TTraceLogState& state = trace ? tracing_ : logging_;
-    const std::string name = DumpPath(trace ? traceName_ : logName_);
-    const bool hex = trace ? traceHex_ : logHex_;
     switch (value) {
     case tlOn:
-        CheckPortResult(trace ? d.TraceOn(slot_, traceSize_) : d.LogOn(slot_, logSize_));
+        CheckPortResult(d.RecordingOn(slot_, which, trace ? traceSize_ : logSize_));
         state = tlOn;
         break;
     case tlOff:
-        CheckPortResult(trace ? d.TraceOff(slot_) : d.LogOff(slot_));
+        CheckPortResult(d.RecordingOff(slot_, which));
         state = tlOff;
         break;
     case tlDump:
     case tlAppend:
         state = tlOff;
-        CheckPortResult(trace ? d.TraceDump(slot_, name, value == tlAppend, hex)
-                              : d.LogDump(slot_, name, value == tlAppend, hex));
+        CheckPortResult(d.RecordingDump(slot_, which, DumpPath(trace ? traceName_ : logName_),
+                                        value == tlAppend, trace ? traceHex_ : logHex_));
         break;
     case tlClear:
-        CheckPortResult(trace ? d.TraceClear(slot_) : d.LogClear(slot_));
+        CheckPortResult(d.RecordingClear(slot_, which));
         break;
     case tlPause:
-        CheckPortResult(trace ? d.TracePause(slot_) : d.LogPause(slot_));
+        CheckPortResult(d.RecordingPause(slot_, which));
         state = tlPause;
         break;
     }
 }
 
-// ---- data -------------------------------------------------------------------------------------
+// ---- data ----------------------------------------------------------------------------------
+
+template <typename Operation>
+int TQpComPort::OnPort(Operation operation) {
+    EnsureOpen();
+    return CheckPortResult(static_cast<int>(operation(Dispatcher(), slot_)));
+}
 
 bool TQpComPort::CharReady() {
     EnsureOpen();
@@ -412,53 +426,45 @@ bool TQpComPort::CharReady() {
 }
 
 char TQpComPort::GetChar() {
-    EnsureOpen();
-    return static_cast<char>(CheckPortResult(Dispatcher().GetChar(slot_)));
+    return static_cast<char>(OnPort([](ComDispatcher& d, int slot) { return d.GetChar(slot); }));
 }
 
 char TQpComPort::PeekChar() {
-    EnsureOpen();
-    return static_cast<char>(CheckPortResult(Dispatcher().PeekChar(slot_)));
+    return static_cast<char>(OnPort([](ComDispatcher& d, int slot) { return d.PeekChar(slot); }));
 }
 
 void TQpComPort::PutChar(char c) {
-    EnsureOpen();
-    CheckPortResult(Dispatcher().PutChar(slot_, static_cast<std::uint8_t>(c)));
+    OnPort(
+        [c](ComDispatcher& d, int slot) { return d.PutChar(slot, static_cast<std::uint8_t>(c)); });
 }
 
 void TQpComPort::OutputString(const std::string& text) {
-    EnsureOpen();
-    CheckPortResult(Dispatcher().PutString(slot_, text));
+    OnPort([&text](ComDispatcher& d, int slot) { return d.PutString(slot, text); });
 }
 
 int TQpComPort::InBuffUsed() {
-    EnsureOpen();
-    return static_cast<int>(CheckPortResult(static_cast<int>(Dispatcher().InBuffUsed(slot_))));
+    return OnPort([](ComDispatcher& d, int slot) { return d.InBuffUsed(slot); });
 }
 
 int TQpComPort::OutBuffUsed() {
-    EnsureOpen();
-    return CheckPortResult(static_cast<int>(Dispatcher().OutBuffUsed(slot_)));
+    return OnPort([](ComDispatcher& d, int slot) { return d.OutBuffUsed(slot); });
 }
 
 int TQpComPort::OutBuffFree() {
-    EnsureOpen();
-    return CheckPortResult(static_cast<int>(Dispatcher().OutBuffFree(slot_)));
+    return OnPort([](ComDispatcher& d, int slot) { return d.OutBuffFree(slot); });
 }
 
 void TQpComPort::FlushInBuffer() {
-    EnsureOpen();
-    CheckPortResult(Dispatcher().FlushInBuffer(slot_));
+    OnPort([](ComDispatcher& d, int slot) { return d.FlushInBuffer(slot); });
 }
 
 void TQpComPort::FlushOutBuffer() {
-    EnsureOpen();
-    CheckPortResult(Dispatcher().FlushOutBuffer(slot_));
+    OnPort([](ComDispatcher& d, int slot) { return d.FlushOutBuffer(slot); });
 }
 
 std::uint8_t TQpComPort::ModemStatus() {
-    EnsureOpen();
-    return static_cast<std::uint8_t>(CheckPortResult(Dispatcher().GetModemStatus(slot_)));
+    return static_cast<std::uint8_t>(
+        OnPort([](ComDispatcher& d, int slot) { return d.GetModemStatus(slot); }));
 }
 
 bool TQpComPort::DCD() {
@@ -467,43 +473,46 @@ bool TQpComPort::DCD() {
 
 // ---- triggers ---------------------------------------------------------------------------------
 
+int TQpComPort::AddOwnTrigger(int handle) {
+    ownTriggers_.push_back(handle);
+    return handle;
+}
+
 int TQpComPort::AddTimerTrigger() {
-    EnsureOpen();
-    return CheckPortResult(Dispatcher().AddTimerTrigger(slot_));
+    return AddOwnTrigger(
+        OnPort([](ComDispatcher& d, int slot) { return d.AddTimerTrigger(slot); }));
 }
 
 int TQpComPort::AddDataTrigger(const std::string& text, bool ignoreCase) {
-    EnsureOpen();
-    return CheckPortResult(Dispatcher().AddDataTrigger(slot_, text, ignoreCase));
+    return AddOwnTrigger(OnPort(
+        [&](ComDispatcher& d, int slot) { return d.AddDataTrigger(slot, text, ignoreCase); }));
 }
 
 int TQpComPort::AddStatusTrigger(int kind) {
-    EnsureOpen();
-    return CheckPortResult(Dispatcher().AddStatusTrigger(slot_, kind));
+    return AddOwnTrigger(
+        OnPort([kind](ComDispatcher& d, int slot) { return d.AddStatusTrigger(slot, kind); }));
 }
 
 void TQpComPort::RemoveTrigger(int handle) {
-    EnsureOpen();
-    CheckPortResult(Dispatcher().RemoveTrigger(slot_, handle));
+    OnPort([handle](ComDispatcher& d, int slot) { return d.RemoveTrigger(slot, handle); });
+    std::erase(ownTriggers_, handle);
 }
 
 void TQpComPort::SetTimerTrigger(int handle, long ticks, bool active) {
-    EnsureOpen();
-    CheckPortResult(Dispatcher().SetTimerTrigger(slot_, handle, ticks, active));
+    OnPort(
+        [&](ComDispatcher& d, int slot) { return d.SetTimerTrigger(slot, handle, ticks, active); });
 }
 
 void TQpComPort::SetStatusTrigger(int handle, std::uint32_t value, bool active) {
-    EnsureOpen();
-    CheckPortResult(Dispatcher().SetStatusTrigger(slot_, handle, value, active));
+    OnPort([&](ComDispatcher& d, int slot) {
+        return d.SetStatusTrigger(slot, handle, value, active);
+    });
 }
 
 // Runs on the component's thread for every trigger of its port: OnTrigger first, then
 // the event of the message (and of the status trigger's kind). Exceptions from handlers
 // are reported, never passed on.
-void TQpComPort::HandleTrigger(int slot, const TriggerMessage& message) {
-    if (slot != slot_) {
-        return; // a message of a port this component has since closed
-    }
+void TQpComPort::HandleTrigger(const TriggerMessage& message) {
     try {
         if (OnTrigger) {
             OnTrigger(*this, message.message, message.wParam, message.Data());

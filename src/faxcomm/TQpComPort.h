@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QObject>
 
@@ -30,8 +31,12 @@ enum TTapiMode { tmNone, tmAuto, tmOn, tmOff };
 //
 // Lives on the thread that created it (the user-interface thread): every method must be
 // called there, and every event runs there, delivered from the port's dispatcher thread
-// through the component's hidden "qpComWindow" object with a bounded wait of 1000 ms.
-// Failed operations raise the exception of their result code (ComPortExceptions.h).
+// through the component's hidden "qpComWindow" mailbox with a bounded wait of 1000 ms.
+// Closing (and destroying) the component withdraws events still on their way: none runs
+// after the close. Failed operations raise the exception of their result code
+// (ComPortExceptions.h).
+class MainThreadMailbox;
+
 class TQpComPort final : public QObject {
     Q_OBJECT
 
@@ -147,6 +152,8 @@ public:
     std::uint8_t ModemStatus();
     bool DCD();
 
+    // Triggers added here are the component's own: they are kept, disarmed, over a close
+    // and the next open. Triggers others add to the port directly are not.
     int AddTimerTrigger();
     int AddDataTrigger(const std::string& text, bool ignoreCase = false);
     int AddStatusTrigger(int kind);
@@ -167,17 +174,28 @@ private:
     void ClosePort();
     void EnsureOpen();
     void ApplyLine();
+    void FillFlowLimits(double fullShare, double resumeShare);
     void ApplyHWFlow();
     void ApplySWFlow();
     void ApplyTraceCommand(TTraceLogState value, bool trace);
     void ReopenOnNewNumber(std::uint16_t number);
-    void HandleTrigger(int slot, const qpcomm::TriggerMessage& message);
+    void RegisterHandler();
+    void HandleTrigger(const qpcomm::TriggerMessage& message);
     void RaiseStatusEvent(int handle, std::uint16_t data);
+    // Opens the port if needed (AutoOpen) and runs a dispatcher operation on it; a
+    // negative result raises its exception.
+    template <typename Operation>
+    int OnPort(Operation operation);
+    int AddOwnTrigger(int handle);
 
-    QObject* window_ = nullptr; // the hidden "qpComWindow" that receives the triggers
+    MainThreadMailbox* window_ = nullptr; // the hidden "qpComWindow" that receives triggers
     int componentIndex_ = 0;
     int slot_ = 0;
     int handlerId_ = 0;
+    // Counts opens; each open's deliveries carry its number, so that one still on its way
+    // from an earlier open is recognised even when the port reuses the slot.
+    std::uint64_t openCount_ = 0;
+    std::vector<int> ownTriggers_;
     std::optional<qpcomm::TriggerTable> savedTriggers_;
 
     TDeviceLayer deviceLayer_ = dlWin32;

@@ -4,7 +4,17 @@
 #include "faxcomm/TQpAbstractFax.h"
 #include "faxcomm/core/FaxHistory.h"
 
-TQpFaxLog::TQpFaxLog(QObject* owner) : QObject(owner) {}
+TQpFaxLog::TQpFaxLog(QObject* owner) : QObject(owner) {
+    // A fax component of the same owner without a history log takes this one.
+    if (owner != nullptr) {
+        for (auto* fax : owner->findChildren<TQpAbstractFax*>()) {
+            if (fax->FaxLog() == nullptr) {
+                fax->SetFaxLog(this);
+                break;
+            }
+        }
+    }
+}
 
 std::string TQpFaxLog::HistoryPath() const {
     if (historyName_.empty() || historyName_[0] == '/') {

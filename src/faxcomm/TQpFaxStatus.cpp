@@ -8,6 +8,15 @@
 
 TQpFaxStatus::TQpFaxStatus(QObject* owner) : TQpAbstractFaxStatus(owner) {
     CreateDisplay();
+    // A fax component of the same owner without a display takes this one.
+    if (owner != nullptr) {
+        for (auto* fax : owner->findChildren<TQpAbstractFax*>()) {
+            if (fax->StatusDisplay() == nullptr) {
+                fax->SetStatusDisplay(this);
+                break;
+            }
+        }
+    }
 }
 
 TQpFaxStatus::~TQpFaxStatus() {

@@ -1,6 +1,7 @@
 #include "richtext/TPageRenderer.h"
 
 #include "richtext/TInsertPointObject.h"
+#include "richtext/TPictureObject.h"
 #include "richtext/TRichDocumentBridge.h"
 #include "richtext/TRichTextProperties.h"
 
@@ -24,10 +25,10 @@ bool StartsNewPage(const QTextBlock& block) {
 
 } // namespace
 
-TPageRenderer::TPageRenderer(const QTextDocument& source, qreal dotsPerInch, int textWidth,
-                             int options)
-    : document_(source.clone()), device_(1, 1, QImage::Format_RGB32) {
-    const int dotsPerMeter = qRound(dotsPerInch / 0.0254);
+TPageRenderer::TPageRenderer(const QTextDocument& source, int layoutDpi, qreal pageDpi,
+                             qreal textWidth, int options)
+    : document_(source.clone()), device_(1, 1, QImage::Format_RGB32), scale_(pageDpi / layoutDpi) {
+    const int dotsPerMeter = qRound(layoutDpi / 0.0254);
     device_.setDotsPerMeterX(dotsPerMeter);
     device_.setDotsPerMeterY(dotsPerMeter);
     document_->setProperty(richtext::kPixelsPerTwipProperty,
@@ -36,9 +37,12 @@ TPageRenderer::TPageRenderer(const QTextDocument& source, qreal dotsPerInch, int
                            source.property(richtext::kMarkersHiddenProperty));
     document_->setDefaultFont(source.defaultFont());
     document_->setDocumentMargin(0);
+    document_->setDefaultTextOption(source.defaultTextOption());
+    document_->setUseDesignMetrics(true);
     document_->documentLayout()->setPaintDevice(&device_);
     TInsertPointObject::RegisterWith(document_.get());
-    TRichDocumentBridge::ApplyPixelsPerTwip(document_.get(), dotsPerInch / 1440.0);
+    TPictureObject::RegisterWith(document_.get());
+    TRichDocumentBridge::ApplyPixelsPerTwip(document_.get(), layoutDpi / 1440.0);
     if (options & roFaxPage) {
         PrepareForFax();
     }
@@ -87,7 +91,7 @@ qreal TPageRenderer::LineTop(int position) const {
     return layout->position().y() + (line.isValid() ? line.y() : 0);
 }
 
-int TPageRenderer::PageEnd(int start, int height, qreal* usedHeight) const {
+int TPageRenderer::PageEnd(int start, qreal height, qreal* usedHeight) const {
     QTextBlock block = document_->findBlock(qMax(0, start));
     if (usedHeight) {
         *usedHeight = 0;
@@ -122,17 +126,20 @@ int TPageRenderer::PageEnd(int start, int height, qreal* usedHeight) const {
 
 int TPageRenderer::RenderPage(QPainter& canvas, int start, const QRect& rect) {
     start = qBound(0, start, qMax(0, document_->characterCount() - 1));
+    const qreal pageHeight = rect.height() / scale_;
     qreal used = 0;
-    const int next = PageEnd(start, rect.height(), &used);
+    const int next = PageEnd(start, pageHeight, &used);
     const qreal top = LineTop(start);
     const qreal bottom = next > 0 ? LineTop(next) : top + used;
-    const qreal height = qMin<qreal>(bottom - top, rect.height());
+    const qreal height = qMin<qreal>(bottom - top, pageHeight);
 
     canvas.save();
-    canvas.setClipRect(QRectF(rect.left(), rect.top(), rect.width(), height));
-    canvas.translate(rect.left(), rect.top() - top);
+    canvas.setClipRect(QRectF(rect.left(), rect.top(), rect.width(), height * scale_));
+    canvas.translate(rect.left(), rect.top());
+    canvas.scale(scale_, scale_);
+    canvas.translate(0, -top);
     QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = QRectF(0, top, rect.width(), height);
+    context.clip = QRectF(0, top, rect.width() / scale_, height);
     context.palette.setColor(QPalette::Text, Qt::black);
     document_->documentLayout()->draw(&canvas, context);
     canvas.restore();

@@ -2,6 +2,7 @@
 
 #include "richtext/TInsertPointObject.h"
 #include "richtext/TPageRenderer.h"
+#include "richtext/TPictureObject.h"
 #include "richtext/TRichDocumentBridge.h"
 #include "richtext/TRichTextProperties.h"
 #include "richtext/core/TRtfReader.h"
@@ -11,12 +12,14 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QShowEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 
 #include <vector>
 
@@ -72,9 +75,22 @@ bool IsWordCharacter(QChar ch) {
     return ch.isLetter();
 }
 
+// The text with paragraphs and line breaks as '\n', without insert point markers; a
+// picture stands as U+FFFC, so a line holding only a picture is not blank.
 QString TextWithoutMarkers(const QTextDocument* document) {
-    QString text = document->toPlainText();
-    text.remove(QChar::ObjectReplacementCharacter);
+    QString text;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block != document->begin()) {
+            text += QChar('\n');
+        }
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.charFormat().objectType() != kInsertPointObjectType) {
+                text += fragment.text();
+            }
+        }
+    }
+    text.replace(QChar::LineSeparator, QChar('\n'));
     return text;
 }
 
@@ -84,8 +100,14 @@ TQpRichText::TQpRichText(QWidget* parent)
     : QTextEdit(parent), layoutDevice_(1, 1, QImage::Format_RGB32) {
     setTabChangesFocus(false);
     document()->setDefaultFont(QFont("Arial", 10));
+    PrepareDocument(document(), false);
     TInsertPointObject::RegisterWith(document());
+    TPictureObject::RegisterWith(document());
     connect(document(), &QTextDocument::contentsChanged, this, &TQpRichText::InvalidateRenderer);
+    connect(this, &QTextEdit::cursorPositionChanged, this,
+            &TQpRichText::KeepTypingOutsideInsertPoints);
+    SetLayoutResolution();
+    document()->documentLayout()->setPaintDevice(&layoutDevice_);
     ApplyZoom();
 }
 
@@ -139,14 +161,75 @@ TRtfDocument TQpRichText::Model() const {
     return model;
 }
 
+// The text is built in a document of its own, which the editor then takes: Qt lays it
+// out once, when it is taken, instead of after every step of building it.
 void TQpRichText::SetModel(const TRtfDocument& model) {
-    TRichDocumentBridge::ToQt(model, document(), ViewPixelsPerTwip());
     if (model.pageGiven) {
         page_ = model.page;
     }
-    ApplyZoom();
+    auto* built = new QTextDocument(this);
+    built->setDocumentMargin(document()->documentMargin());
+    PrepareDocument(built, HasRunawayWord(model));
+    TRichDocumentBridge::ToQt(model, built, PixelsPerTwip());
+    AdoptDocument(built);
     moveCursor(QTextCursor::Start);
     ResetWordScan();
+}
+
+// Settings every document of the editor has: glyphs advance by the font's design widths
+// at every zoom, so lines break after the same words on the screen and on the fax page;
+// text with a word of thousands of characters (data, not prose) wraps anywhere, because
+// Qt breaks such a word anew for every line it fills, in time that grows with the
+// square of its length.
+void TQpRichText::PrepareDocument(QTextDocument* document, bool wrapAnywhere) {
+    document->setUseDesignMetrics(true);
+    QTextOption option = document->defaultTextOption();
+    option.setWrapMode(wrapAnywhere ? QTextOption::WrapAnywhere
+                                    : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    document->setDefaultTextOption(option);
+}
+
+bool TQpRichText::HasRunawayWord(const TRtfDocument& model) {
+    constexpr size_t kLongestWord = 2000;
+    for (const TRtfParagraph& paragraph : model.paragraphs) {
+        size_t length = 0;
+        for (const TRtfRun& run : paragraph.runs) {
+            for (char32_t ch : run.text) {
+                length = ch == U' ' || ch == U'\t' || ch == U'\n' ? 0 : length + 1;
+                if (length > kLongestWord) {
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+// Makes `built` (laid out for the current zoom) the editor's document; the previous one
+// goes away.
+void TQpRichText::AdoptDocument(QTextDocument* built) {
+    QTextDocument* previous = document();
+    // Qt deletes the first document itself when it is replaced; the ones built here are
+    // the editor's children and are deleted below.
+    const bool builtHere = previous->parent() == this;
+    SetLayoutResolution();
+    built->documentLayout()->setPaintDevice(&layoutDevice_);
+    TInsertPointObject::RegisterWith(built);
+    TPictureObject::RegisterWith(built);
+    connect(built, &QTextDocument::contentsChanged, this, &TQpRichText::InvalidateRenderer);
+    zoomPending_ = false;
+    // The width and wrap mode the document is laid out with when it is taken (the editor
+    // hands its own wrap mode to every document it takes).
+    ApplyWordWrap();
+    const QTextOption::WrapMode wrap = built->defaultTextOption().wrapMode();
+    if (wordWrapMode() != wrap) {
+        setWordWrapMode(wrap);
+    }
+    setDocument(built);
+    if (builtHere) {
+        delete previous;
+    }
+    InvalidateRenderer();
 }
 
 void TQpRichText::Reformat() {
@@ -246,7 +329,14 @@ void TQpRichText::SetAlignment(Qt::Alignment alignment) {
     setAlignment(alignment);
 }
 
+// Attributes set in an empty paragraph belong to the paragraph too: it keeps them when
+// the caret leaves and comes back, and they are stored with it.
 void TQpRichText::MergeFormat(const QTextCharFormat& format) {
+    KeepTypingOutsideInsertPoints();
+    QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection() && cursor.block().length() == 1) {
+        cursor.mergeBlockCharFormat(format);
+    }
     mergeCurrentCharFormat(format);
 }
 
@@ -257,8 +347,12 @@ qreal TQpRichText::ScreenDpi() const {
     return screen ? qRound(screen->logicalDotsPerInchY()) : 96;
 }
 
+int TQpRichText::LayoutDpi() const {
+    return qRound(ScreenDpi() * zoom_ / 100.0);
+}
+
 qreal TQpRichText::PixelsPerTwip() const {
-    return ScreenDpi() * zoom_ / 100.0 / 1440.0;
+    return LayoutDpi() / 1440.0;
 }
 
 qreal TQpRichText::ViewPixelsPerTwip() const {
@@ -283,13 +377,17 @@ void TQpRichText::ApplyZoom() {
         return;
     }
     zoomPending_ = false;
-    const int dotsPerMeter = qRound(ScreenDpi() * zoom_ / 100.0 / 0.0254);
-    layoutDevice_.setDotsPerMeterX(dotsPerMeter);
-    layoutDevice_.setDotsPerMeterY(dotsPerMeter);
+    SetLayoutResolution();
     document()->documentLayout()->setPaintDevice(&layoutDevice_);
     TRichDocumentBridge::ApplyPixelsPerTwip(document(), PixelsPerTwip());
     ApplyWordWrap();
     Reformat();
+}
+
+void TQpRichText::SetLayoutResolution() {
+    const int dotsPerMeter = qRound(LayoutDpi() / 0.0254);
+    layoutDevice_.setDotsPerMeterX(dotsPerMeter);
+    layoutDevice_.setDotsPerMeterY(dotsPerMeter);
 }
 
 void TQpRichText::showEvent(QShowEvent* event) {
@@ -306,16 +404,25 @@ void TQpRichText::SetWordWrap(bool on) {
 
 void TQpRichText::ApplyWordWrap() {
     if (wordWrap_) {
-        setLineWrapMode(QTextEdit::FixedPixelWidth);
-        setLineWrapColumnOrWidth(
-            qRound(TextWidthTwips() * ViewPixelsPerTwip() + 2 * document()->documentMargin()));
-    } else {
+        const int width =
+            TextWidthPixels(ViewPixelsPerTwip()) + qRound(2 * document()->documentMargin());
+        if (lineWrapMode() != QTextEdit::FixedPixelWidth) {
+            setLineWrapMode(QTextEdit::FixedPixelWidth);
+        }
+        if (lineWrapColumnOrWidth() != width) {
+            setLineWrapColumnOrWidth(width);
+        }
+    } else if (lineWrapMode() != QTextEdit::NoWrap) {
         setLineWrapMode(QTextEdit::NoWrap);
     }
 }
 
 int TQpRichText::TextWidthTwips() const {
     return qMax(144, page_.paperWidth - page_.marginLeft - page_.marginRight);
+}
+
+int TQpRichText::TextWidthPixels(qreal pixelsPerTwip) const {
+    return qRound(TextWidthTwips() * pixelsPerTwip);
 }
 
 // --- Page layout ------------------------------------------------------------------
@@ -343,12 +450,19 @@ void TQpRichText::SetMargins(int left, int right, int top, int bottom) {
 }
 
 int TQpRichText::RenderPage(QPainter& canvas, int start, const QRect& rect) {
-    if (!renderer_ || rendererZoom_ != zoom_ || rendererWidth_ != rect.width() ||
+    // The page is laid out as the editor lays the text out at 100 %: at the screen's
+    // resolution and the page's text width, so its lines break after the same words as
+    // on the screen; it is painted scaled to the zoom. A rectangle narrower than the
+    // page's text breaks the lines at its own width.
+    const int layoutDpi = qRound(ScreenDpi());
+    const qreal scale = LayoutDpi() / ScreenDpi();
+    const int width = qMin(qFloor(rect.width() / scale), TextWidthPixels(layoutDpi / 1440.0));
+    if (!renderer_ || rendererZoom_ != zoom_ || rendererWidth_ != width ||
         rendererOptions_ != renderOptions_) {
-        renderer_ = std::make_unique<TPageRenderer>(*document(), ScreenDpi() * zoom_ / 100.0,
-                                                    rect.width(), renderOptions_);
+        renderer_ = std::make_unique<TPageRenderer>(*document(), layoutDpi, LayoutDpi(), width,
+                                                    renderOptions_);
         rendererZoom_ = zoom_;
-        rendererWidth_ = rect.width();
+        rendererWidth_ = width;
         rendererOptions_ = renderOptions_;
     }
     return renderer_->RenderPage(canvas, start, rect);
@@ -361,6 +475,7 @@ void TQpRichText::InvalidateRenderer() {
 // --- Editing aids -----------------------------------------------------------------
 
 void TQpRichText::InsertPageBreak() {
+    KeepTypingOutsideInsertPoints();
     QTextCursor cursor = textCursor();
     QTextBlockFormat format = cursor.blockFormat();
     format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
@@ -368,22 +483,258 @@ void TQpRichText::InsertPageBreak() {
     setTextCursor(cursor);
 }
 
-void TQpRichText::keyPressEvent(QKeyEvent* event) {
-    const bool newParagraph = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-                              !(event->modifiers() & Qt::ShiftModifier);
-    const int blocksBefore = document()->blockCount();
-    QTextEdit::keyPressEvent(event);
-    if (!newParagraph || document()->blockCount() <= blocksBefore) {
+void TQpRichText::InsertPicture(const QImage& image) {
+    if (image.isNull()) {
         return;
     }
-    // The new paragraph copies its predecessor's format; a page break stays with the first.
+    TRtfPicture picture = TPictureObject::FromImage(image);
+    const int width = TextWidthTwips();
+    if (picture.goalWidth > width) {
+        picture.goalHeight =
+            static_cast<int>(qint64(picture.goalHeight) * width / picture.goalWidth);
+        picture.goalWidth = width;
+    }
+    TRtfDocument model;
+    TRtfParagraph paragraph;
+    paragraph.runs.push_back({TRichDocumentBridge::ModelCharFormat(TypingFormat(), {}),
+                              {},
+                              0,
+                              std::make_shared<const TRtfPicture>(std::move(picture))});
+    model.paragraphs.push_back(std::move(paragraph));
+    InsertModel(std::move(model));
+}
+
+void TQpRichText::InsertRtf(const QByteArray& rtf) {
+    InsertModel(TRtfReader::Read(std::string_view(rtf.constData(), rtf.size())));
+}
+
+// Inserts the model's paragraphs at the caret: the first one's text into the caret's
+// paragraph, the others as paragraphs of their own. Its insert points are numbered after
+// those of the document, so neighbours stay apart.
+void TQpRichText::InsertModel(TRtfDocument model) {
+    if (model.paragraphs.empty()) {
+        return;
+    }
+    int id = nextInsertPointId_;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            id = qMax(id, it.fragment().charFormat().intProperty(ptInsertPointId));
+        }
+    }
+    int highest = id;
+    for (TRtfParagraph& paragraph : model.paragraphs) {
+        for (TRtfRun& run : paragraph.runs) {
+            if (run.insertPointId > 0) {
+                run.insertPointId += id;
+                highest = qMax(highest, run.insertPointId);
+            }
+        }
+    }
+    nextInsertPointId_ = highest + 1;
+    KeepTypingOutsideInsertPoints();
     QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    TRichDocumentBridge::InsertParagraphs(cursor, model.paragraphs, ViewPixelsPerTwip(), false);
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    KeepTypingOutsideInsertPoints();
+}
+
+QMimeData* TQpRichText::createMimeDataFromSelection() const {
+    auto* mime = new QMimeData;
+    const QTextCursor selection = textCursor();
+    if (!selection.hasSelection()) {
+        return mime;
+    }
+    QTextDocument copy;
+    copy.setDefaultFont(document()->defaultFont());
+    for (const char* property :
+         {kPixelsPerTwipProperty, kDefaultFontFamilyWordProperty, kDefaultFontCharsetProperty}) {
+        copy.setProperty(property, document()->property(property));
+    }
+    QTextCursor(&copy).insertFragment(selection.selection());
+    TRtfDocument model = TRichDocumentBridge::FromQt(&copy, TextWidthTwips());
+    model.page = page_;
+    model.pageGiven = true;
+    const std::string rtf = TRtfWriter::Write(model);
+    const QByteArray bytes(rtf.data(), qsizetype(rtf.size()));
+    mime->setData(kRtfMimeType, bytes);
+    mime->setData("text/rtf", bytes);
+    QString text = TextWithoutMarkers(&copy);
+    text.remove(QChar::ObjectReplacementCharacter);
+    mime->setText(text);
+    return mime;
+}
+
+bool TQpRichText::canInsertFromMimeData(const QMimeData* source) const {
+    return source->hasFormat(kRtfMimeType) || source->hasFormat("text/rtf") ||
+           source->hasFormat("application/rtf") || source->hasHtml() || source->hasImage() ||
+           source->hasText();
+}
+
+void TQpRichText::insertFromMimeData(const QMimeData* source) {
+    for (const char* type : {kRtfMimeType, "text/rtf", "application/rtf"}) {
+        if (source->hasFormat(type)) {
+            InsertRtf(source->data(type));
+            return;
+        }
+    }
+    if (source->hasHtml()) {
+        QTextDocument html;
+        html.setDefaultFont(document()->defaultFont());
+        html.setHtml(source->html());
+        InsertModel(TRichDocumentBridge::FromQt(&html, TextWidthTwips()));
+    } else if (source->hasImage()) {
+        InsertPicture(qvariant_cast<QImage>(source->imageData()));
+    } else if (source->hasText()) {
+        KeepTypingOutsideInsertPoints();
+        QTextCursor cursor = textCursor();
+        cursor.insertText(source->text(), TypingFormat());
+        setTextCursor(cursor);
+    }
+}
+
+QTextCharFormat TQpRichText::TypingFormat() {
+    KeepTypingOutsideInsertPoints();
+    return textCursor().charFormat();
+}
+
+void TQpRichText::keyPressEvent(QKeyEvent* event) {
+    if (textCursor().hasSelection() && !event->text().isEmpty() && event->text().at(0).isPrint() &&
+        !isReadOnly()) {
+        // Typed text replaces the selection and then takes the attributes of the caret's
+        // place like any typed text.
+        QTextCursor cursor = textCursor();
+        cursor.removeSelectedText();
+        setTextCursor(cursor);
+    }
+    KeepTypingOutsideInsertPoints();
+    const bool newParagraph = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+                              !(event->modifiers() & Qt::ShiftModifier);
+    const QTextCharFormat typing = textCursor().charFormat();
+    const int blocksBefore = document()->blockCount();
+    QTextEdit::keyPressEvent(event);
+    if (newParagraph && document()->blockCount() > blocksBefore) {
+        ContinueNewParagraph(typing);
+    }
+}
+
+void TQpRichText::inputMethodEvent(QInputMethodEvent* event) {
+    KeepTypingOutsideInsertPoints();
+    QTextEdit::inputMethodEvent(event);
+}
+
+// After Enter: the new paragraph copies its predecessor's format except a page break,
+// which stays with the first; an empty new paragraph keeps the attributes that were
+// being typed with, so they survive any number of empty lines.
+void TQpRichText::ContinueNewParagraph(const QTextCharFormat& typing) {
+    QTextCursor cursor = textCursor();
+    cursor.joinPreviousEditBlock();
     QTextBlockFormat format = cursor.blockFormat();
     if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore &&
         cursor.block().previous().isValid()) {
         format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
         cursor.setBlockFormat(format);
     }
+    const bool empty = cursor.block().length() == 1;
+    if (empty) {
+        cursor.setBlockCharFormat(typing);
+    }
+    cursor.endEditBlock();
+    if (empty) {
+        setCurrentCharFormat(typing);
+    }
+}
+
+QTextCharFormat TQpRichText::FormatOfCharacter(int position) const {
+    const QTextBlock block = document()->findBlock(position);
+    if (!block.isValid() || position < 0 || position >= block.position() + block.length() - 1) {
+        return QTextCharFormat(); // a paragraph end, or outside the text
+    }
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (position < fragment.position() + fragment.length()) {
+            return fragment.charFormat();
+        }
+    }
+    return QTextCharFormat();
+}
+
+// The caret lies inside an insert point when the characters on both sides belong to the
+// same insert point: between its marker and field text or within the field text.
+bool TQpRichText::IsInsideInsertPoint(const QTextCursor& cursor) const {
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    if (start == cursor.block().position() && !cursor.hasSelection()) {
+        return false; // at the start of a paragraph: before whatever follows
+    }
+    const QTextCharFormat before = FormatOfCharacter(start - 1);
+    const QTextCharFormat after = FormatOfCharacter(end);
+    return before.intProperty(ptInsertPointTag) > 0 && after.intProperty(ptInsertPointTag) > 0 &&
+           after.objectType() != kInsertPointObjectType &&
+           before.intProperty(ptInsertPointId) == after.intProperty(ptInsertPointId);
+}
+
+// Typing takes the format of the character before the caret (or after it at the start
+// of a paragraph). Next to an insert point that would make the typed text part of it,
+// and next to a picture a picture of it: there the typed text gets the same attributes
+// as ordinary text, in the colour of the text before the insert point.
+void TQpRichText::KeepTypingOutsideInsertPoints() {
+    const QTextCursor cursor = textCursor();
+    if (cursor.hasSelection()) {
+        return; // a format set now would change the selected text
+    }
+    const QTextCharFormat format = cursor.charFormat();
+    const bool insertPoint = format.intProperty(ptInsertPointTag) > 0;
+    const bool object = format.objectType() != QTextFormat::NoObject || format.isImageFormat();
+    if (!insertPoint && !object) {
+        return;
+    }
+    const bool inside = insertPoint && IsInsideInsertPoint(cursor);
+    QTextCharFormat typing = format;
+    typing.setObjectType(QTextFormat::NoObject);
+    for (int property :
+         {int(QTextFormat::ImageName), int(QTextFormat::ImageWidth), int(QTextFormat::ImageHeight),
+          int(QTextFormat::ImageQuality), int(ptPictureData), int(ptPictureInfo)}) {
+        typing.clearProperty(property);
+    }
+    if (!inside && insertPoint) {
+        typing.clearProperty(ptInsertPointTag);
+        typing.clearProperty(ptInsertPointId);
+        typing.clearForeground();
+        const QTextCharFormat preceding = FormatOfCharacter(InsertPointStart(cursor) - 1);
+        if (preceding.intProperty(ptInsertPointTag) <= 0 &&
+            preceding.hasProperty(QTextFormat::ForegroundBrush)) {
+            typing.setForeground(preceding.foreground());
+        }
+    }
+    if (typing != format) {
+        setCurrentCharFormat(typing);
+    }
+}
+
+// Where the insert point next to the caret begins (its marker), or the caret's position.
+int TQpRichText::InsertPointStart(const QTextCursor& cursor) const {
+    int position = cursor.selectionStart();
+    const int blockStart = cursor.block().position();
+    QTextCharFormat format = FormatOfCharacter(position - 1);
+    if (position == blockStart || format.intProperty(ptInsertPointTag) <= 0) {
+        return position; // the insert point follows the caret
+    }
+    const int id = format.intProperty(ptInsertPointId);
+    while (position > blockStart) {
+        format = FormatOfCharacter(position - 1);
+        if (format.intProperty(ptInsertPointTag) <= 0 ||
+            format.intProperty(ptInsertPointId) != id) {
+            break;
+        }
+        --position;
+        if (format.objectType() == kInsertPointObjectType) {
+            break;
+        }
+    }
+    return position;
 }
 
 void TQpRichText::InsertInsertPoint(int tag, const QString& fieldText) {
@@ -396,6 +747,7 @@ void TQpRichText::InsertInsertPoint(int tag, const QString& fieldText) {
             id = qMax(id, it.fragment().charFormat().intProperty(ptInsertPointId));
         }
     }
+    KeepTypingOutsideInsertPoints();
     const QTextCharFormat typing = currentCharFormat();
     QTextCharFormat text = typing;
     text.setForeground(InsertPointColor());
@@ -543,15 +895,17 @@ int TQpRichText::SpaceAfter() const {
 }
 
 int TQpRichText::LineHeight() const {
-    const TRtfParagraphFormat format = CurrentParagraph();
-    return format.lineMultiple ? 0 : format.lineSpacing;
+    return CurrentParagraph().lineSpacing;
 }
 
 void TQpRichText::SetParagraphSpacing(int spaceBefore, int lineHeight, int spaceAfter) {
     ChangeSelectedParagraphs([&](TRtfParagraphFormat& format) {
         format.spaceBefore = qMax(0, spaceBefore);
-        format.lineSpacing = lineHeight;
-        format.lineMultiple = false;
+        // The value LineHeight reported keeps its kind: proportional spacing stays so.
+        if (format.lineSpacing != lineHeight) {
+            format.lineSpacing = lineHeight;
+            format.lineMultiple = false;
+        }
         format.spaceAfter = qMax(0, spaceAfter);
     });
 }

@@ -80,12 +80,21 @@ public:
     void SetRenderOptions(int options) { renderOptions_ = options; }
     // Paints the text from position `start` that fits into `rect` of `canvas`, at the
     // editor's zoom of the screen resolution, and returns where the next page starts
-    // (0 when the text is finished). Lines wrap at the rectangle's width.
+    // (0 when the text is finished). Lines break where the editor breaks them at 100 %:
+    // at the page's text width (or the rectangle's width, when that is narrower).
     int RenderPage(QPainter& canvas, int start, const QRect& rect);
 
     // --- Editing aids ---------------------------------------------------------------
     // Inserts, at the caret, a paragraph break whose paragraph starts a new page.
     void InsertPageBreak();
+    // Inserts a picture at the caret, stored with the text as PNG; shown at its size on a
+    // 96 dpi screen, or at the page's text width when it is wider.
+    void InsertPicture(const QImage& image);
+    // Inserts RTF (of any word processor) at the caret, replacing the selection.
+    void InsertRtf(const QByteArray& rtf);
+
+    // The clipboard format that carries the program's RTF between its editors.
+    static constexpr const char* kRtfMimeType = "application/x-quillpost-rtf";
 
     // Insert points: a marker with a tag above 0 followed by its field text, shown red.
     void InsertInsertPoint(int tag, const QString& fieldText);
@@ -112,7 +121,10 @@ public:
     int RightIndent() const;
     int SpaceBefore() const;
     int SpaceAfter() const;
-    int LineHeight() const; // 0: automatic; above 0: at least that much
+    // 0: automatic; above 0: at least that much; below 0: exactly that much; with
+    // proportional spacing the twips of a line in 240ths (360: one and a half lines),
+    // which SetParagraphSpacing keeps proportional when it gets the same value back.
+    int LineHeight() const;
     // Set on the current paragraph or on every selected paragraph.
     void SetParagraphSpacing(int spaceBefore, int lineHeight, int spaceAfter);
     void SetParagraphIndents(int firstIndent, int leftIndent, int rightIndent);
@@ -127,21 +139,43 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    // The clipboard: the program's RTF (insert points, pictures) for its own editors and
+    // word processors, plain text for every other program; whatever is pasted goes
+    // through the document model, so the editor shows exactly what is saved.
+    QMimeData* createMimeDataFromSelection() const override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     qreal ScreenDpi() const;
+    // The dots per inch the text is laid out with at the current zoom: a whole number, as
+    // the resolution of every paint device is.
+    int LayoutDpi() const;
     qreal PixelsPerTwip() const;     // for the editor's zoom
     qreal ViewPixelsPerTwip() const; // the scale the document is laid out with now
     void ApplyZoom();
+    void SetLayoutResolution();
+    static void PrepareDocument(QTextDocument* document, bool wrapAnywhere);
+    static bool HasRunawayWord(const TRtfDocument& model);
+    void AdoptDocument(QTextDocument* built);
     void ApplyWordWrap();
     int TextWidthTwips() const;
+    int TextWidthPixels(qreal pixelsPerTwip) const;
     TRtfParagraphFormat CurrentParagraph() const;
     void ChangeSelectedParagraphs(const std::function<void(TRtfParagraphFormat&)>& change);
     void MergeFormat(const QTextCharFormat& format);
     void InvalidateRenderer();
     void DrawPageBreaks();
     bool IsInsertPointAt(int position) const;
+    QTextCharFormat FormatOfCharacter(int position) const;
+    bool IsInsideInsertPoint(const QTextCursor& cursor) const;
+    int InsertPointStart(const QTextCursor& cursor) const;
+    void KeepTypingOutsideInsertPoints();
+    void ContinueNewParagraph(const QTextCharFormat& typing);
+    void InsertModel(TRtfDocument model);
+    QTextCharFormat TypingFormat();
 
     int zoom_ = 100;
     bool wordWrap_ = true;

@@ -26,10 +26,17 @@ enum Property {
     ptHidden,
     ptInsertPointTag, // above 0 for the marker and field text of an insert point
     ptInsertPointId,  // tells neighbouring insert points apart
+    // Pictures: the picture file's bytes and a QVariantList of int (TRtfPictureFormat,
+    // format parameter, "\\picw", "\\pich", goal width, goal height, scale x, scale y,
+    // bits per pixel, planes, width bytes).
+    ptPictureData,
+    ptPictureInfo,
 };
 
 // The object type of the marker that starts an insert point.
 constexpr int kInsertPointObjectType = QTextFormat::UserObject + 1;
+// The object type of a picture.
+constexpr int kPictureObjectType = QTextFormat::UserObject + 2;
 
 // Document properties (QObject properties of the QTextDocument).
 constexpr const char* kSubjectProperty = "qpSubject";

@@ -15,6 +15,7 @@
 #include "richtext/TQpRichText.h"
 #include "spell/core/SpellDictionaryFiles.h"
 #include "spell/core/Windows1252.h"
+#include "ui/KeyboardAccess.h"
 
 namespace {
 
@@ -46,18 +47,18 @@ void TSpellCheckDialog::BuildForm() {
     setWindowTitle("Spell Check");
     setModal(true);
 
-    auto* errorLabel = new QLabel("Possible spelling error", this);
+    auto* errorLabel = new QLabel("Possible spelling &error", this);
     errorEdit_ = new QLineEdit(this);
     errorEdit_->setObjectName("ErrorEdit");
     errorEdit_->setReadOnly(true);
     errorLabel->setBuddy(errorEdit_);
 
-    auto* replaceLabel = new QLabel("Replace with", this);
+    auto* replaceLabel = new QLabel("Replace &with", this);
     replaceEdit_ = new QLineEdit(this);
     replaceEdit_->setObjectName("ReplaceEdit");
     replaceLabel->setBuddy(replaceEdit_);
 
-    auto* listLabel = new QLabel("Possible replacements", this);
+    auto* listLabel = new QLabel("Possible re&placements", this);
     replacementList_ = new QListWidget(this);
     replacementList_->setObjectName("ReplacementList");
     listLabel->setBuddy(replacementList_);
@@ -110,6 +111,9 @@ void TSpellCheckDialog::BuildForm() {
             &TSpellCheckDialog::ReplacementChosen);
     connect(replacementList_, &QListWidget::itemDoubleClicked, this,
             &TSpellCheckDialog::ReplacementChosen);
+    // The focus starts in "Replace with": type the replacement, Enter replaces.
+    KeyboardAccess::Prepare(this, {errorEdit_, replaceEdit_, replacementList_, replaceButton_,
+                                   skipButton_, addButton_, cancelButton_});
 }
 
 // Opens the main list of the data folder (copying the delivered one there first when it
@@ -198,6 +202,7 @@ void TSpellCheckDialog::ShowMisspelling(const QString& word) {
     editor_->HighlightWord();
     errorEdit_->setText(word);
     replaceEdit_->setText(replacementList_->count() > 0 ? replacementList_->item(0)->text() : word);
+    replaceEdit_->selectAll(); // typed text takes the suggestion's place
 }
 
 void TSpellCheckDialog::CompleteCheck() {

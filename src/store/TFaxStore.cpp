@@ -54,14 +54,25 @@ bool TFaxStore::OpenTable(TTableAdapter& adapter, const store::TableLayout& layo
     }
     // The grids hear of the table once, when it is ready.
     adapter.DisableControls();
+    bool indexRepaired = false;
     try {
         if (closeFirst) {
             adapter.Close();
         }
-        adapter.Open();
+        try {
+            adapter.Open();
+        } catch (const std::exception&) {
+            // An index that cannot be read is rebuilt, as a missing one is created below.
+            adapter.OpenRepairingIndex();
+            indexRepaired = true;
+        }
     } catch (const std::exception&) {
         adapter.EnableControls();
         return false;
+    }
+    if (indexRepaired) {
+        adapter.AddOpenNote("The index file " + store::IndexFileName(layout.fileName) +
+                            " could not be read; it has been rebuilt.");
     }
     // The table is open: what follows only prepares it and never fails the open.
     try {
@@ -138,6 +149,16 @@ void TFaxStore::FaxTableCloseAndOpen() {
 
 void TFaxStore::RecTableCloseAndOpen() {
     CloseAndOpen(recAdapter_);
+}
+
+std::string TFaxStore::RepairNotes() const {
+    std::string notes;
+    for (const TTableAdapter* adapter : {&faxAdapter_, &recAdapter_}) {
+        if (!adapter->OpenNotes().empty()) {
+            notes += adapter->OpenNotes() + "\n";
+        }
+    }
+    return notes;
 }
 
 std::string TFaxStore::FaxTableCalcFields(bool sent) {

@@ -46,6 +46,10 @@ public:
     void FaxTableCloseAndOpen();
     void RecTableCloseAndOpen();
 
+    // What was repaired when the sent and received tables were last opened (an index
+    // rebuilt, a cut record left out), one sentence per line; empty when nothing.
+    std::string RepairNotes() const;
+
     // The calculated "Sent" column: "Yes" when SENT is true, otherwise "No ".
     static std::string FaxTableCalcFields(bool sent);
 

@@ -5,6 +5,7 @@
 #include "tables/TableEngine.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 namespace {
@@ -32,10 +33,10 @@ private:
     int previous_;
 };
 
-// One field value waiting for Post.
+// One field value waiting for Post, as the engine's PutString takes it.
 struct TTableAdapter::PendingWrite {
     std::string field;
-    std::function<int(qp::tables::TableEngine&)> write;
+    std::string value;
 };
 
 TTableAdapter::TTableAdapter(TTableEnv& env) : env_(env) {}
@@ -124,6 +125,14 @@ bool TTableAdapter::CreateExec() {
 // ---- Opening and closing ----------------------------------------------------------------
 
 void TTableAdapter::Open() {
+    OpenArea(false);
+}
+
+void TTableAdapter::OpenRepairingIndex() {
+    OpenArea(true);
+}
+
+void TTableAdapter::OpenArea(bool repairIndex) {
     if (Active()) {
         return;
     }
@@ -131,7 +140,9 @@ void TTableAdapter::Open() {
         throw ETableError(qp::tables::tbeOpenFailed, "The table engine is not available");
     }
     const int previous = Engine().CurrentArea();
-    const int area = Engine().Use(TablePath(), "", 0, FoxProDriver);
+    const int area = repairIndex ? Engine().UseAndReindex(TablePath())
+                                 : Engine().Use(TablePath(), "", 0, FoxProDriver);
+    openNotes_ = area > 0 ? Engine().LastErrorText() : std::string();
     if (area <= 0) {
         if (previous > 0) {
             Engine().Select(previous);
@@ -155,6 +166,10 @@ void TTableAdapter::Open() {
         Engine().Select(previous);
     }
     Notify();
+}
+
+void TTableAdapter::AddOpenNote(const std::string& note) {
+    openNotes_ += (openNotes_.empty() ? "" : "; ") + note;
 }
 
 void TTableAdapter::Close() {
@@ -403,23 +418,21 @@ void TTableAdapter::Append() {
 }
 
 void TTableAdapter::SetFieldString(const std::string& field, const std::string& value) {
-    pending_.push_back(
-        {field, [field, value](auto& engine) { return engine.PutString(field, value); }});
+    pending_.push_back({field, value});
 }
 
 void TTableAdapter::SetFieldLogical(const std::string& field, bool value) {
-    pending_.push_back(
-        {field, [field, value](auto& engine) { return engine.PutLogical(field, value); }});
+    pending_.push_back({field, value ? "T" : "F"});
 }
 
 void TTableAdapter::SetFieldDate(const std::string& field, const std::string& yyyymmdd) {
-    pending_.push_back(
-        {field, [field, yyyymmdd](auto& engine) { return engine.PutDate(field, yyyymmdd); }});
+    pending_.push_back({field, yyyymmdd});
 }
 
 void TTableAdapter::SetFieldNumber(const std::string& field, double value) {
-    pending_.push_back(
-        {field, [field, value](auto& engine) { return engine.PutNumber(field, value); }});
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17g", value); // the same number read back
+    pending_.push_back({field, text});
 }
 
 void TTableAdapter::Post() {
@@ -428,19 +441,38 @@ void TTableAdapter::Post() {
         return;
     }
     AreaScope scope(Engine(), area_);
-    if (state_ == State::Insert) {
-        Check(Engine().AppendBlank());
+    // The buffer is dropped whatever happens: a failed write is reported once.
+    qp::tables::TableEngine::FieldValues values;
+    for (auto& pending : std::exchange(pending_, {})) {
+        values.emplace_back(std::move(pending.field), std::move(pending.value));
+    }
+    const bool inserting = state_ == State::Insert;
+    state_ = State::Browse;
+    // The whole record is written at once, and only when every value can be stored; a
+    // record whose write cannot be completed is taken back.
+    if (inserting) {
+        const long before = Engine().RecCount();
+        Check(Engine().AppendValues(values));
         current_ = Engine().RecNo();
+        if (Engine().Commit() < 0) {
+            const ETableError failure(Engine().LastError(), Engine().LastErrorText());
+            Engine().DropRecordsAfter(before);
+            Engine().Commit();
+            current_ = 0;
+            Notify();
+            throw failure;
+        }
     } else {
         PositionOnCurrent();
+        const std::string before = Engine().GetRecord();
+        Check(Engine().PutValues(values));
+        if (Engine().Commit() < 0) {
+            const ETableError failure(Engine().LastError(), Engine().LastErrorText());
+            Engine().PutRecord(before);
+            Engine().Commit();
+            throw failure;
+        }
     }
-    // The buffer is dropped whatever happens: a failed write is reported once.
-    auto writes = std::exchange(pending_, {});
-    state_ = State::Browse;
-    for (const auto& pending : writes) {
-        Check(pending.write(Engine()));
-    }
-    Check(Engine().Commit());
     Notify();
 }
 

@@ -47,6 +47,14 @@ public:
     // Opens the table for exclusive use with its production index, applies the filter
     // and goes to the first record.
     void Open();
+    // Opens like Open, but an index file that cannot be read does not fail: its tags are
+    // rebuilt from the table, or the file is removed when not even they can be read.
+    void OpenRepairingIndex();
+    // What the engine repaired while opening (an index rebuilt, a cut record left out);
+    // empty when nothing.
+    const std::string& OpenNotes() const { return openNotes_; }
+    // Adds a sentence to OpenNotes (the store words the repairs it makes after opening).
+    void AddOpenNote(const std::string& note);
     void Close();
     bool Active() const { return area_ != 0; }
     State GetState() const { return state_; }
@@ -150,6 +158,7 @@ private:
     struct PendingWrite;
 
     qp::tables::TableEngine& Engine();
+    void OpenArea(bool repairIndex);
     void RequireActive() const;
     void RequireCurrent() const;
     void Check(int result);
@@ -161,6 +170,7 @@ private:
     std::string folder_;
     std::string tableName_;
     std::string filter_;
+    std::string openNotes_;
     int area_ = 0;
     long current_ = 0;
     State state_ = State::Inactive;

@@ -56,4 +56,9 @@ std::string IndexFileName(const std::string& tableFileName) {
     return tableFileName.substr(0, tableFileName.size() - 3) + "CDX";
 }
 
+int StoredPageCount(int pages) {
+    constexpr int MostPages = 99;
+    return pages < 0 ? 0 : pages > MostPages ? MostPages : pages;
+}
+
 } // namespace store

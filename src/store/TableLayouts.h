@@ -30,6 +30,10 @@ const TableLayout& ReceivedLayout();
 const TableLayout& CoverLayout();
 const TableLayout& PhoneLayout();
 
+// The page count as the PAGES fields (two digits) store it: a fax of more than 99 pages
+// is recorded as 99 pages, so that the row is still written and every reader can read it.
+int StoredPageCount(int pages);
+
 // The index file beside a table: the table's file name without its last three
 // characters, followed by "CDX" ("QPX.DBF" gives "QPX.CDX").
 std::string IndexFileName(const std::string& tableFileName);

@@ -1,12 +1,15 @@
 #include "tables/CdxReader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "tables/ByteOrder.h"
+#include "tables/CdxLeaf.h"
+#include "tables/FileOps.h"
 #include "tables/TableFault.h"
 
 namespace qp::tables {
@@ -19,43 +22,81 @@ constexpr uint32_t kHeader = 1024;
 constexpr int kMaxDepth = 32;
 } // namespace
 
+// What a walk through one tree carries from node to node.
+struct CdxReader::WalkState {
+    WalkState(int keyLength, char pad) : leaf(keyLength, pad) {}
+    CdxLeaf leaf;
+    std::vector<bool> visited;
+    std::string previous; // the last key read (the next leaf's first key may share it)
+    uint32_t previousRecno = 0;
+    KeyVisit key;
+    LeafVisit leafDone;
+    NodeVisit interior;
+};
+
 CdxReader::CdxReader(const std::string& path) : path_(path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw TableFault(tbeOpenFailed, "Index " + path + ": cannot open");
-    std::ostringstream data;
-    data << in.rdbuf();
-    bytes_ = data.str();
-    ReadDirectory();
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0)
+        throw TableFault(tbeOpenFailed, "Index " + path + ": cannot open: " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        ::close(fd_);
+        throw TableFault(tbeOpenFailed, "Index " + path + ": " + std::strerror(errno));
+    }
+    size_ = uint64_t(st.st_size);
+    try {
+        ReadDirectory();
+    } catch (...) {
+        ::close(fd_);
+        throw;
+    }
 }
 
 CdxReader::CdxReader(const std::string& path, std::string bytes)
-    : path_(path), bytes_(std::move(bytes)) {
+    : path_(path), bytes_(std::move(bytes)), size_(bytes_.size()) {
     ReadDirectory();
+}
+
+CdxReader::~CdxReader() {
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 void CdxReader::Fail(const std::string& what) const {
     throw TableFault(tbeCorrupt, "Index " + path_ + ": " + what);
 }
 
-void CdxReader::CheckPage(uint32_t offset, size_t length, const char* what) const {
-    if (offset % kPage != 0 || uint64_t(offset) + length > bytes_.size())
+void CdxReader::ReadPage(uint32_t offset, size_t length, unsigned char* out,
+                         const char* what) const {
+    if (offset % kPage != 0 || uint64_t(offset) + length > size_)
+        Fail(std::string(what) + " at offset " + std::to_string(offset) + " lies outside the file");
+    if (fd_ < 0) {
+        std::memcpy(out, bytes_.data() + offset, length);
+        return;
+    }
+    if (FileOps::ReadUpTo(fd_, offset, out, length, path_) != length)
         Fail(std::string(what) + " at offset " + std::to_string(offset) + " lies outside the file");
 }
 
 void CdxReader::ReadDirectory() {
-    if (bytes_.size() < kHeader + kPage)
+    if (size_ < kHeader + kPage)
         Fail("file too short for an index");
-    const auto* head = reinterpret_cast<const unsigned char*>(bytes_.data());
+    unsigned char head[kHeader];
+    ReadPage(0, kHeader, head, "the directory header");
+    markedStale_ = GetBE32(head + 8) != 0;
     uint32_t root = GetLE32(head);
     int keyLength = int(GetLE16(head + 12));
     if (keyLength < 1 || keyLength > 240)
         Fail("tag directory has key length " + std::to_string(keyLength));
     std::vector<std::pair<std::string, uint32_t>> entries;
-    Walk(root, keyLength, ' ', [&](const std::string& key, uint32_t recno) {
+    WalkState state(keyLength, ' ');
+    state.key = [&](const std::string& key, uint32_t recno) {
         std::string name = key.substr(0, key.find_last_not_of(' ') + 1);
         entries.emplace_back(name, recno);
-    });
+    };
+    state.leafDone = [&](const LeafSummary& leaf) { directoryPages_.push_back(leaf.page); };
+    state.interior = [&](uint32_t page) { directoryPages_.push_back(page); };
+    Walk(root, keyLength, ' ', state);
     std::sort(entries.begin(), entries.end(),
               [](const auto& a, const auto& b) { return a.second < b.second; });
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -68,10 +109,10 @@ void CdxReader::ReadDirectory() {
 CdxTagHeader CdxReader::ReadTagHeader(const std::string& name, uint32_t offset) const {
     if (name.empty())
         Fail("a tag without a name");
-    CheckPage(offset, kHeader, ("header of tag " + name).c_str());
+    unsigned char h[kHeader];
+    ReadPage(offset, kHeader, h, ("header of tag " + name).c_str());
     if (offset == 0)
         Fail("tag " + name + " points at the directory header");
-    const auto* h = reinterpret_cast<const unsigned char*>(bytes_.data()) + offset;
     CdxTagHeader tag;
     tag.name = name;
     tag.headerOffset = offset;
@@ -96,36 +137,47 @@ CdxTagHeader CdxReader::ReadTagHeader(const std::string& name, uint32_t offset) 
 
 void CdxReader::ReadKeys(const CdxTagHeader& tag, char pad, KeyList& keys) const {
     keys.Clear();
-    const auto* h = reinterpret_cast<const unsigned char*>(bytes_.data()) + tag.headerOffset;
-    Walk(GetLE32(h), tag.keyLength, pad,
-         [&](const std::string& key, uint32_t recno) { keys.PushBack(key, recno); });
+    WalkTree(tag, pad, [&](const std::string& key, uint32_t recno) { keys.PushBack(key, recno); },
+             {}, {});
 }
 
-void CdxReader::Walk(uint32_t root, int keyLength, char pad, const Visit& visit) const {
-    std::vector<bool> visited(bytes_.size() / kPage + 1, false);
-    std::string previous(size_t(keyLength), pad);
-    std::string last;
-    uint32_t lastRecno = 0;
-    WalkNode(root, keyLength, pad, 0, visited, previous, last, lastRecno, visit);
+uint32_t CdxReader::WalkTree(const CdxTagHeader& tag, char pad, const KeyVisit& key,
+                             const LeafVisit& leaf, const NodeVisit& interior) const {
+    unsigned char head[4];
+    ReadPage(tag.headerOffset, 4, head, ("header of tag " + tag.name).c_str());
+    const uint32_t root = GetLE32(head);
+    WalkState state(tag.keyLength, pad);
+    state.key = key;
+    state.leafDone = leaf;
+    state.interior = interior;
+    Walk(root, tag.keyLength, pad, state);
+    return root;
 }
 
-void CdxReader::WalkNode(uint32_t offset, int keyLength, char pad, int depth,
-                         std::vector<bool>& visited, std::string& previous, std::string& last,
-                         uint32_t& lastRecno, const Visit& visit) const {
-    CheckPage(offset, kPage, "index node");
+void CdxReader::Walk(uint32_t root, int keyLength, char pad, WalkState& state) const {
+    state.visited.assign(size_ / kPage + 1, false);
+    state.previous.assign(size_t(keyLength), pad);
+    WalkNode(root, 0, state);
+}
+
+void CdxReader::WalkNode(uint32_t offset, int depth, WalkState& state) const {
+    unsigned char node[kPage];
+    ReadPage(offset, kPage, node, "index node");
     if (depth > kMaxDepth)
         Fail("the tree is deeper than " + std::to_string(kMaxDepth) + " levels");
-    if (visited[offset / kPage])
+    if (state.visited[offset / kPage])
         Fail("node at offset " + std::to_string(offset) + " is reached twice (a cycle)");
-    visited[offset / kPage] = true;
-    const auto* node = reinterpret_cast<const unsigned char*>(bytes_.data()) + offset;
+    state.visited[offset / kPage] = true;
     uint32_t attributes = GetLE16(node);
     if (attributes > 3)
         Fail("node at offset " + std::to_string(offset) + " has unknown attributes");
     if (attributes & 2) {
-        ReadLeaf(node, offset, keyLength, pad, previous, last, lastRecno, visit);
+        ReadLeaf(node, offset, state);
         return;
     }
+    if (state.interior)
+        state.interior(offset);
+    const int keyLength = state.leaf.KeyLength();
     uint32_t count = GetLE16(node + 2);
     uint32_t entry = uint32_t(keyLength) + 8;
     if (count * entry > kPage - 12)
@@ -135,57 +187,40 @@ void CdxReader::WalkNode(uint32_t offset, int keyLength, char pad, int depth,
         std::string bound(reinterpret_cast<const char*>(e), size_t(keyLength));
         uint32_t boundRecno = GetBE32(e + keyLength);
         uint32_t child = GetBE32(e + keyLength + 4);
-        WalkNode(child, keyLength, pad, depth + 1, visited, previous, last, lastRecno, visit);
-        if (last != bound || lastRecno != boundRecno)
+        WalkNode(child, depth + 1, state);
+        if (state.previousRecno == 0 || state.previous != bound ||
+            state.previousRecno != boundRecno)
             Fail("interior node at offset " + std::to_string(offset) +
                  " does not hold the last key of its child");
     }
 }
 
-void CdxReader::ReadLeaf(const unsigned char* node, uint32_t offset, int keyLength, char pad,
-                         std::string& previous, std::string& last, uint32_t& lastRecno,
-                         const Visit& visit) const {
-    const std::string where = "leaf node at offset " + std::to_string(offset);
-    uint32_t count = GetLE16(node + 2);
-    uint32_t recMask = GetLE32(node + 14);
-    uint32_t dupMask = node[18];
-    uint32_t trailMask = node[19];
-    uint32_t recBits = node[20], dupBits = node[21], trailBits = node[22];
-    uint32_t entryBytes = node[23];
-    if (entryBytes < 1 || entryBytes > 8 || recBits + dupBits + trailBits > entryBytes * 8 ||
-        recBits > 32 || dupBits > 8 || trailBits > 8)
-        Fail(where + " has impossible entry sizes");
-    if (count * entryBytes > kPage - 24)
-        Fail(where + " claims too many keys");
-    size_t fragmentEnd = kPage; // fragments are packed backwards from the end
-    for (uint32_t i = 0; i < count; ++i) {
-        uint64_t e = 0;
-        for (uint32_t b = 0; b < entryBytes; ++b)
-            e |= uint64_t(node[24 + i * entryBytes + b]) << (8 * b);
-        uint32_t recno = uint32_t(e & recMask);
-        uint32_t dup = uint32_t((e >> recBits) & dupMask);
-        uint32_t trail = uint32_t((e >> (recBits + dupBits)) & trailMask);
-        if (dup + trail > uint32_t(keyLength))
-            Fail(where + " has an entry longer than the key");
-        size_t fragment = size_t(keyLength) - dup - trail;
-        if (fragment > fragmentEnd || fragmentEnd - fragment < 24 + count * entryBytes)
-            Fail(where + " has key data overlapping its entries");
-        fragmentEnd -= fragment;
-        std::string key = previous.substr(0, dup);
-        key.append(reinterpret_cast<const char*>(node) + fragmentEnd, fragment);
-        key.append(trail, pad);
-        if (recno == 0)
-            Fail(where + " lists record number 0");
-        if (!last.empty()) {
-            int order = std::memcmp(last.data(), key.data(), size_t(keyLength));
-            if (order > 0 || (order == 0 && lastRecno >= recno))
-                Fail(where + " has keys out of order");
-        }
-        visit(key, recno);
-        previous = key;
-        last = key;
-        lastRecno = recno;
+void CdxReader::ReadLeaf(const unsigned char* node, uint32_t offset, WalkState& state) const {
+    const std::string where = "Index " + path_ + ": leaf node at offset " + std::to_string(offset);
+    CdxLeaf& leaf = state.leaf;
+    leaf.Decode(node, where, state.previous.data());
+    if (!leaf.Empty() && state.previousRecno != 0) {
+        // The first key follows the last key of the leaf before.
+        int order = std::memcmp(state.previous.data(), leaf.KeyAt(0), size_t(leaf.KeyLength()));
+        if (order > 0 || (order == 0 && state.previousRecno >= leaf.RecnoAt(0)))
+            Fail("leaf node at offset " + std::to_string(offset) + " has keys out of order");
     }
+    if (state.key) {
+        for (int i = 0; i < leaf.Count(); ++i)
+            state.key(leaf.Key(i), leaf.RecnoAt(i));
+    }
+    LeafSummary summary;
+    summary.page = offset;
+    summary.count = leaf.Count();
+    summary.highestRecno = leaf.MaxRecno();
+    if (!leaf.Empty()) {
+        state.previous = leaf.Key(leaf.Count() - 1);
+        state.previousRecno = leaf.RecnoAt(leaf.Count() - 1);
+        summary.lastKey = state.previous;
+        summary.lastRecno = state.previousRecno;
+    }
+    if (state.leafDone)
+        state.leafDone(summary);
 }
 
 } // namespace qp::tables

@@ -1,17 +1,14 @@
 #include "tables/DbfFile.h"
 
-#include "tables/PositionalIo.h"
+#include "tables/FileOps.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "tables/ByteOrder.h"
 #include "tables/TableFault.h"
@@ -119,54 +116,29 @@ void DbfFile::Create(const std::string& path, const std::vector<FieldInfo>& fiel
     data[headerLength - 1] = 0x0D;
     data[headerLength] = kEndOfFile;
 
-    std::string temp = path + ".new";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw TableFault(tbeIo, "Cannot create " + path + ": " + std::strerror(errno));
-    bool written = ::write(fd, data.data(), data.size()) == ssize_t(data.size());
-    written = (::close(fd) == 0) && written;
-    if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        throw TableFault(tbeIo, "Cannot write " + path + ": " + std::strerror(errno));
-    }
+    FileOps::ReplaceFile(path, std::string(data.begin(), data.end()));
 }
 
-DbfFile::DbfFile(const std::string& path) : path_(path), cache_(kCachePages) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd_ < 0)
-        Fail(tbeOpenFailed, std::string("cannot open: ") + std::strerror(errno));
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-        Fail(tbeOpenFailed, "the table is in use by another program");
-    }
-    try {
-        ReadHeader();
-    } catch (...) {
-        ::close(fd_);
-        fd_ = -1;
-        throw;
-    }
+DbfFile::DbfFile(const std::string& path, EngineFile::Access access)
+    : file_(std::make_unique<EngineFile>("Table", path, access, EngineFile::Lock::kForUse)),
+      cache_(kCachePages) {
+    ReadHeader();
+    if (file_->Writable())
+        window_ = std::make_unique<AppendWindow>(*file_, file_->Size());
 }
 
-DbfFile::~DbfFile() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
+DbfFile::~DbfFile() = default;
 
 void DbfFile::Fail(TableError code, const std::string& what) const {
-    throw TableFault(code, "Table " + path_ + ": " + what);
+    file_->Fail(code, what);
 }
 
 void DbfFile::ReadHeader() {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0)
-        Fail(tbeIo, std::strerror(errno));
-    const int64_t fileSize = st.st_size;
+    const int64_t fileSize = file_->Size();
     if (fileSize < 32 + 32 + 1)
         Fail(tbeCorrupt, "file too short for a table header");
     std::vector<unsigned char> head(32);
-    ReadAt(0, head.data(), 32);
+    file_->ReadAt(0, head.data(), 32);
     version_ = head[0];
     if (version_ != 0x03 && version_ != 0xF5)
         Fail(tbeCorrupt, "not a FoxPro 2 table (version byte " + std::to_string(version_) + ")");
@@ -181,12 +153,18 @@ void DbfFile::ReadHeader() {
     if (recordLength_ < 2)
         Fail(tbeCorrupt, "wrong record length " + std::to_string(recordLength_));
     std::vector<unsigned char> header(headerLength_);
-    ReadAt(0, header.data(), header.size());
+    file_->ReadAt(0, header.data(), header.size());
     ReadFieldDescriptors(header);
     int64_t needed = int64_t(headerLength_) + int64_t(recordCount_) * recordLength_;
-    if (needed > fileSize)
-        Fail(tbeCorrupt,
-             "record count " + std::to_string(recordCount_) + " goes beyond the end of the file");
+    if (needed > fileSize) {
+        // Only the last record may be missing: the count was written, the record was not.
+        if (recordCount_ == 0 || needed - recordLength_ > fileSize)
+            Fail(tbeCorrupt, "record count " + std::to_string(recordCount_) +
+                                 " goes beyond the end of the file");
+        cutRecord_ = recordCount_;
+        --recordCount_;
+        countRepaired_ = false;
+    }
     if (version_ == 0x03 && HasMemoFields())
         Fail(tbeCorrupt, "memo fields in a table marked as having no memo file");
 }
@@ -237,23 +215,46 @@ std::string DbfFile::LastUpdate() const {
     return text;
 }
 
-void DbfFile::ReadAt(int64_t offset, void* data, size_t length) {
-    switch (PositionalIo::ReadAll(fd_, offset, data, length)) {
-    case PositionalIo::ioOk:
+void DbfFile::WriteAt(int64_t offset, const void* data, size_t length) {
+    RepairCount();
+    changed_ = true;
+    UpdateCache(offset, data, length);
+    if (WriteHeld(offset, data, length))
         return;
-    case PositionalIo::ioEndOfFile:
-        Fail(tbeCorrupt, "unexpected end of file");
-        break;
-    case PositionalIo::ioError:
-        Fail(tbeIo, std::strerror(errno));
-        break;
-    }
+    file_->WriteAt(offset, data, length);
+    if (window_ && offset + int64_t(length) > window_->FileSize())
+        window_->NoteSize(offset + int64_t(length));
 }
 
-void DbfFile::WriteAt(int64_t offset, const void* data, size_t length) {
-    UpdateCache(offset, data, length);
-    if (PositionalIo::WriteAll(fd_, offset, data, length) != PositionalIo::ioOk)
-        Fail(tbeIo, std::string("write failed: ") + std::strerror(errno));
+bool DbfFile::WriteHeld(int64_t offset, const void* data, size_t length) {
+    unsigned char* at = window_ ? window_->Held(offset, offset + int64_t(length)) : nullptr;
+    if (!at)
+        return false;
+    std::memcpy(at, data, length);
+    return true;
+}
+
+void DbfFile::CutTo(int64_t size) {
+    file_->Truncate(size);
+    if (window_)
+        window_->NoteSize(size);
+}
+
+void DbfFile::RepairCount() {
+    if (countRepaired_)
+        return;
+    file_->RequireWritable();
+    countRepaired_ = true;
+    try {
+        const int64_t end = headerLength_ + int64_t(recordCount_) * recordLength_;
+        const unsigned char marker = kEndOfFile;
+        CutTo(end);
+        WriteAt(end, &marker, 1);
+        WriteRecordCount();
+    } catch (...) {
+        countRepaired_ = false;
+        throw;
+    }
 }
 
 const unsigned char* DbfFile::CachedPage(int64_t page, size_t& valid) {
@@ -261,20 +262,8 @@ const unsigned char* DbfFile::CachedPage(int64_t page, size_t& valid) {
     if (slot.page != page) {
         slot.data.resize(kPageSize);
         slot.page = -1;
-        size_t got = 0;
-        while (got < size_t(kPageSize)) {
-            ssize_t n = ::pread(fd_, slot.data.data() + got, kPageSize - got,
-                                (page << kPageShift) + int64_t(got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                Fail(tbeIo, std::strerror(errno));
-            if (n == 0)
-                break;
-            got += size_t(n);
-        }
+        slot.valid = file_->ReadUpTo(page << kPageShift, slot.data.data(), size_t(kPageSize));
         slot.page = page;
-        slot.valid = got;
     }
     valid = slot.valid;
     return slot.data.data();
@@ -300,6 +289,11 @@ void DbfFile::ReadRecord(long recno, std::string& out) {
         Fail(tbeNoRecord, "no record " + std::to_string(recno));
     int64_t offset = headerLength_ + int64_t(recno - 1) * recordLength_;
     out.resize(size_t(recordLength_));
+    if (const unsigned char* held =
+            window_ ? window_->Held(offset, offset + recordLength_) : nullptr) {
+        std::memcpy(out.data(), held, size_t(recordLength_));
+        return;
+    }
     int64_t page = offset >> kPageShift;
     if (((offset + recordLength_ - 1) >> kPageShift) == page) {
         size_t valid = 0;
@@ -310,7 +304,7 @@ void DbfFile::ReadRecord(long recno, std::string& out) {
             return;
         }
     }
-    ReadAt(offset, out.data(), out.size());
+    file_->ReadAt(offset, out.data(), out.size());
 }
 
 void DbfFile::WriteRecord(long recno, const std::string& record) {
@@ -322,17 +316,41 @@ void DbfFile::WriteRecord(long recno, const std::string& record) {
     WriteAt(headerLength_ + int64_t(recno - 1) * recordLength_, record.data(), record.size());
 }
 
+void DbfFile::WriteRecordPart(long recno, int offset, const char* bytes, size_t length) {
+    if (recno < 1 || recno > recordCount_)
+        Fail(tbeNoRecord, "no record " + std::to_string(recno));
+    if (offset < 0 || size_t(offset) + length > size_t(recordLength_))
+        Fail(tbeBadArgument, "bytes past the end of the record");
+    WriteAt(headerLength_ + int64_t(recno - 1) * recordLength_ + offset, bytes, length);
+}
+
 long DbfFile::AppendRecord(const std::string& record) {
     if (int(record.size()) != recordLength_)
         Fail(tbeBadArgument, "record of " + std::to_string(record.size()) +
                                  " bytes, the table needs " + std::to_string(recordLength_));
     if (recordCount_ >= 0x7FFFFFFE)
         Fail(tbeBadArgument, "the table is full");
-    std::string data = record;
-    data += char(kEndOfFile);
-    WriteAt(headerLength_ + int64_t(recordCount_) * recordLength_, data.data(), data.size());
+    RepairCount();
+    const int64_t offset = headerLength_ + int64_t(recordCount_) * recordLength_;
+    unsigned char* at = window_ ? window_->Reserve(offset, offset + recordLength_ + 1) : nullptr;
+    unsigned char* head = at ? window_->Head(size_t(headerLength_)) : nullptr;
+    if (!head) {
+        std::string data = record;
+        data += char(kEndOfFile);
+        WriteAt(offset, data.data(), data.size());
+        ++recordCount_;
+        WriteRecordCount();
+        return recordCount_;
+    }
+    changed_ = true;
+    std::memcpy(at, record.data(), size_t(recordLength_));
+    at[recordLength_] = kEndOfFile;
+    UpdateCache(offset, at, size_t(recordLength_) + 1);
+    // The record is in the file before the count that takes it in.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     ++recordCount_;
-    WriteRecordCount();
+    PutLE32(head + 4, uint32_t(recordCount_));
+    UpdateCache(4, head + 4, 4);
     return recordCount_;
 }
 
@@ -342,10 +360,25 @@ void DbfFile::ReadDeletedMarks(std::vector<char>& marks) {
     std::vector<unsigned char> chunk(perChunk * size_t(recordLength_));
     for (long first = 1; first <= recordCount_; first += long(perChunk)) {
         long count = std::min<long>(long(perChunk), recordCount_ - first + 1);
-        ReadAt(headerLength_ + int64_t(first - 1) * recordLength_, chunk.data(),
-               size_t(count) * size_t(recordLength_));
+        file_->ReadAt(headerLength_ + int64_t(first - 1) * recordLength_, chunk.data(),
+                      size_t(count) * size_t(recordLength_));
         for (long i = 0; i < count; ++i)
             marks[size_t(first + i)] = chunk[size_t(i) * size_t(recordLength_)] == '*';
+    }
+}
+
+void DbfFile::DropRecordsAfter(long recno) {
+    if (recno < 0 || recno >= recordCount_)
+        return;
+    const int64_t end = headerLength_ + int64_t(recno) * recordLength_;
+    const unsigned char marker = kEndOfFile;
+    recordCount_ = recno;
+    WriteRecordCount();
+    CutTo(end);
+    WriteAt(end, &marker, 1);
+    for (auto& slot : cache_) {
+        if (slot.page >= 0 && (slot.page << kPageShift) + int64_t(slot.valid) > end)
+            slot.page = -1;
     }
 }
 
@@ -356,6 +389,12 @@ std::string DbfFile::BlankRecord() const {
 void DbfFile::WriteRecordCount() {
     unsigned char count[4];
     PutLE32(count, uint32_t(recordCount_));
+    if (unsigned char* head = window_ ? window_->Head(size_t(headerLength_)) : nullptr) {
+        changed_ = true;
+        std::memcpy(head + 4, count, 4);
+        UpdateCache(4, count, 4);
+        return;
+    }
     WriteAt(4, count, 4);
 }
 
@@ -369,18 +408,23 @@ void DbfFile::SetIndexFlag(bool on) {
 }
 
 void DbfFile::Flush() {
+    if (!changed_)
+        return;
     unsigned char today[3];
     TodayYmd(today);
     if (std::memcmp(today, date_, 3) != 0) {
         std::memcpy(date_, today, 3);
         WriteAt(1, date_, 3);
     }
-    ::fdatasync(fd_);
+    if (window_)
+        window_->Finish(headerLength_ + int64_t(recordCount_) * recordLength_ + 1);
+    file_->Sync();
+    changed_ = false;
 }
 
 std::string DbfFile::HeaderBytes() {
     std::string header(size_t(headerLength_), '\0');
-    ReadAt(0, header.data(), header.size());
+    file_->ReadAt(0, header.data(), header.size());
     return header;
 }
 
@@ -390,16 +434,7 @@ void DbfFile::WriteCopy(const std::string& path, std::string header, const std::
     std::string data = std::move(header);
     data += records;
     data += char(kEndOfFile);
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw TableFault(tbeIo, "Cannot write " + path + ": " + std::strerror(errno));
-    bool written = ::write(fd, data.data(), data.size()) == ssize_t(data.size());
-    written = (::fdatasync(fd) == 0) && written;
-    written = (::close(fd) == 0) && written;
-    if (!written) {
-        std::remove(path.c_str());
-        throw TableFault(tbeIo, "Cannot write " + path + ": " + std::strerror(errno));
-    }
+    FileOps::WriteWholeFile(path, data);
 }
 
 } // namespace qp::tables

@@ -1,19 +1,27 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tables/AppendWindow.h"
+#include "tables/EngineFile.h"
 #include "tables/TableEngine.h"
 
 namespace qp::tables {
 
-// A FoxPro 2.x table file (.DBF) opened for exclusive use: header, field descriptors and
-// fixed-length records, read through a small page cache of bounded size.
+// A FoxPro 2.x table file (.DBF) opened for exclusive use (for reading only when it may
+// not be written): header, field descriptors and fixed-length records, read through a
+// small page cache of bounded size.
 //
 // Write order keeps the file sound if the process dies: an appended record and the end
 // marker are written before the header's record count, so a record is either fully
-// there or not counted.
+// there or not counted. Appending and filling in new records goes through a mapped
+// window at the end of the file (see AppendWindow); the file is cut back to its records
+// when flushed. A file whose last counted record is cut short (the count reached
+// the disk, the record did not) opens with its whole records; the count is put right
+// with the next write.
 class DbfFile {
 public:
     // Writes an empty table; throws TableFault.
@@ -22,12 +30,18 @@ public:
     static std::string FieldProblem(const FieldInfo& field);
 
     // Opens and checks the header; throws TableFault (tbeOpenFailed, tbeCorrupt).
-    explicit DbfFile(const std::string& path);
+    explicit DbfFile(const std::string& path,
+                     EngineFile::Access access = EngineFile::Access::kReadWriteIfAllowed);
     ~DbfFile();
     DbfFile(const DbfFile&) = delete;
     DbfFile& operator=(const DbfFile&) = delete;
 
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return file_->Path(); }
+    // The file was renamed into place under `path`.
+    void SetPath(const std::string& path) { file_->SetPath(path); }
+    bool Writable() const { return file_->Writable(); }
+    // The number of the record left out because it was cut short, 0 when none.
+    long CutRecord() const { return cutRecord_; }
     const std::vector<FieldInfo>& Fields() const { return fields_; }
     int RecordLength() const { return recordLength_; }
     long RecordCount() const { return recordCount_; }
@@ -42,8 +56,12 @@ public:
     void ReadRecord(long recno, std::string& out);
     // Overwrites record `recno` with `record` (RecordLength bytes).
     void WriteRecord(long recno, const std::string& record);
+    // Overwrites `length` bytes of record `recno` from byte `offset` on.
+    void WriteRecordPart(long recno, int offset, const char* bytes, size_t length);
     // Appends a record and returns its number.
     long AppendRecord(const std::string& record);
+    // Removes the records after `recno` from the end of the file.
+    void DropRecordsAfter(long recno);
     // marks[r] = 1 when record r has the deleted mark (marks[0] unused); one sequential
     // pass that bypasses the cache.
     void ReadDeletedMarks(std::vector<char>& marks);
@@ -51,7 +69,7 @@ public:
     std::string BlankRecord() const;
     // Sets or clears the structural index flag in the header.
     void SetIndexFlag(bool on);
-    // Writes the date of last update and flushes to disk.
+    // After changes: writes the date of last update and flushes to disk.
     void Flush();
     // The header as stored (HeaderLength bytes), for writing a compacted copy.
     std::string HeaderBytes();
@@ -63,9 +81,13 @@ public:
 private:
     void ReadHeader();
     void ReadFieldDescriptors(const std::vector<unsigned char>& header);
-    void ReadAt(int64_t offset, void* data, size_t length);
     void WriteAt(int64_t offset, const void* data, size_t length);
+    // Writes through the append window when it holds the bytes; false when it does not.
+    bool WriteHeld(int64_t offset, const void* data, size_t length);
+    void CutTo(int64_t size);
     void WriteRecordCount();
+    // Before the first change: stores the count of a file opened with a cut record.
+    void RepairCount();
     const unsigned char* CachedPage(int64_t page, size_t& valid);
     void UpdateCache(int64_t offset, const void* data, size_t length);
     [[noreturn]] void Fail(TableError code, const std::string& what) const;
@@ -76,14 +98,17 @@ private:
         std::vector<unsigned char> data;
     };
 
-    std::string path_;
-    int fd_ = -1;
+    std::unique_ptr<EngineFile> file_;
+    std::unique_ptr<AppendWindow> window_; // null for a read-only file
     int version_ = 0;
     int flags_ = 0;
     int codePage_ = 0;
     int headerLength_ = 0;
     int recordLength_ = 0;
     long recordCount_ = 0;
+    long cutRecord_ = 0;
+    bool countRepaired_ = true;
+    bool changed_ = false; // written since the last Flush
     unsigned char date_[3] = {0, 0, 0};
     std::vector<FieldInfo> fields_;
     std::vector<CachePage> cache_;

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "tables/EngineFile.h"
 
 namespace qp::tables {
 
@@ -9,10 +12,10 @@ namespace qp::tables {
 // size, then memos of an 8-byte header (type, length; big-endian) and their data, each
 // starting on a block boundary.
 //
-// A changed memo is written over its old blocks when it fits them, otherwise appended.
-// Appends write the data before advancing the header's next free block, and in-place
-// rewrites write the data before the length, so a process killed midway leaves every
-// other memo intact.
+// A live memo is never overwritten: a changed memo is written to free blocks at the end
+// (header and data in one write) before the header's next free block advances, and the
+// record's pointer moves to it afterwards. A process killed midway leaves the record with
+// its old memo; the blocks of replaced memos are reclaimed by pack.
 class MemoFile {
 public:
     static constexpr uint32_t kDefaultBlockSize = 64;
@@ -21,12 +24,15 @@ public:
     static void Create(const std::string& path, uint32_t blockSize = kDefaultBlockSize);
 
     // Opens and checks the header; throws TableFault.
-    explicit MemoFile(const std::string& path);
+    explicit MemoFile(const std::string& path,
+                      EngineFile::Access access = EngineFile::Access::kReadWriteIfAllowed);
     ~MemoFile();
     MemoFile(const MemoFile&) = delete;
     MemoFile& operator=(const MemoFile&) = delete;
 
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return file_->Path(); }
+    void SetPath(const std::string& path) { file_->SetPath(path); }
+    bool Writable() const { return file_->Writable(); }
     uint32_t BlockSize() const { return blockSize_; }
     uint32_t NextFreeBlock() const { return nextFree_; }
 
@@ -35,21 +41,17 @@ public:
     std::string Read(uint32_t block);
     // Blocks the memo at `block` occupies (0 when `block` is 0).
     uint32_t BlocksUsed(uint32_t block);
-    // Stores `data` as a text memo replacing the memo at `oldBlock` (0: none) and returns
-    // the block where it now starts.
-    uint32_t Write(uint32_t oldBlock, const std::string& data);
+    // Stores `data` as a new text memo in free blocks and returns its first block.
+    uint32_t Write(const std::string& data);
     void Flush();
 
 private:
     void ReadHeader();
     uint32_t ReadLength(uint32_t block);
-    void ReadAt(int64_t offset, void* data, size_t length);
     void WriteAt(int64_t offset, const void* data, size_t length);
-    void WriteMemo(uint32_t block, const std::string& data);
     [[noreturn]] void Fail(int code, const std::string& what) const;
 
-    std::string path_;
-    int fd_ = -1;
+    std::unique_ptr<EngineFile> file_;
     uint32_t blockSize_ = kDefaultBlockSize;
     uint32_t nextFree_ = 0;
     int64_t fileSize_ = 0;

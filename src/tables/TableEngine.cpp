@@ -11,6 +11,8 @@
 
 #include "tables/CodePage.h"
 #include "tables/DbfFile.h"
+#include "tables/EngineFile.h"
+#include "tables/FileOps.h"
 #include "tables/MemoFile.h"
 #include "tables/TableFault.h"
 #include "tables/WorkArea.h"
@@ -29,6 +31,74 @@ std::string TrimRight(const std::string& s) {
 std::string Trim(const std::string& s) {
     size_t start = s.find_first_not_of(' ');
     return start == std::string::npos ? std::string() : TrimRight(s.substr(start));
+}
+
+bool IsCalendarDate(int year, int month, int day) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1 || month < 1 || month > 12 || day < 1)
+        return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= days[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+// The 8 bytes a date field stores for "YYYYMMDD" (blanks for an empty date).
+std::string DateBytes(const WorkArea& area, const FieldInfo& f, const std::string& text) {
+    std::string date = Trim(text);
+    if (date.empty())
+        return std::string(8, ' ');
+    const bool digits =
+        date.size() == 8 && date.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || !IsCalendarDate(std::stoi(date.substr(0, 4)), std::stoi(date.substr(4, 2)),
+                                   std::stoi(date.substr(6, 2))))
+        throw TableFault(tbeBadArgument, "Table " + area.Path() + ": \"" + text +
+                                             "\" is not a date YYYYMMDD for field " + f.name);
+    return date;
+}
+
+// The bytes a numeric field stores for `value`: right-aligned with the field's decimals.
+// A value that does not fit (or is not finite) is refused rather than stored as stars.
+std::string NumberBytes(const WorkArea& area, const FieldInfo& f, double value) {
+    char text[400];
+    if (std::isfinite(value)) {
+        std::snprintf(text, sizeof text, "%*.*f", f.width, f.decimals, value);
+        if (int(std::strlen(text)) <= f.width)
+            return text;
+    }
+    std::snprintf(text, sizeof text, "%g", value);
+    throw TableFault(tbeBadArgument, "Table " + area.Path() + ": " + text +
+                                         " does not fit the numeric field " + f.name + " (" +
+                                         std::to_string(f.width) + " characters, " +
+                                         std::to_string(f.decimals) + " decimals)");
+}
+
+// The bytes field `f` stores for `value` as PutString takes it (memos: the memo's bytes).
+std::string FieldBytesFor(const WorkArea& area, const FieldInfo& f, const std::string& value) {
+    switch (f.type) {
+    case 'C':
+    case 'M':
+        return area.Text().Encode(value);
+    case 'D':
+        return DateBytes(area, f, value);
+    case 'L': {
+        std::string t = Trim(value);
+        bool on = !t.empty() && std::string("TtYy1").find(t[0]) != std::string::npos;
+        return t.empty() ? " " : on ? "T" : "F";
+    }
+    case 'N': {
+        std::string t = Trim(value);
+        if (t.empty())
+            return std::string();
+        char* end = nullptr;
+        double v = std::strtod(t.c_str(), &end);
+        if (end == t.c_str() || *end != '\0')
+            throw TableFault(tbeBadArgument, "Table " + area.Path() + ": \"" + value +
+                                                 "\" is not a number for field " + f.name);
+        return NumberBytes(area, f, v);
+    }
+    default:
+        throw TableFault(tbeBadArgument,
+                         "Table " + area.Path() + ": field " + f.name + " cannot be written");
+    }
 }
 
 } // namespace
@@ -212,6 +282,12 @@ int TableEngine::CreateExec() {
                              "Cannot create " + creation.path + ": " +
                                  std::to_string(creation.expected) + " fields announced, " +
                                  std::to_string(creation.fields.size()) + " defined");
+        // A table some program holds open is not replaced under it: its next index or
+        // memo write would no longer match the file.
+        std::unique_ptr<EngineFile> holder;
+        if (FileOps::Exists(creation.path))
+            holder = std::make_unique<EngineFile>(
+                "Table", creation.path, EngineFile::Access::kReadOnly, EngineFile::Lock::kSole);
         DbfFile::Create(creation.path, creation.fields);
         std::error_code ec;
         std::filesystem::remove(WorkArea::CompanionPath(creation.path, ".CDX"), ec);
@@ -232,11 +308,15 @@ int TableEngine::Use(const std::string& path, const std::string&, int, int drive
             throw TableFault(tbeBadArgument, "Cannot open " + path + ": driver " +
                                                  std::to_string(driver) + " is not supported");
         auto area = std::make_unique<WorkArea>(path, state_->env);
+        std::string notes;
+        for (const auto& note : area->Notes())
+            notes += (notes.empty() ? "" : "; ") + note;
         int number = 1;
         while (state_->areas.count(number))
             ++number;
         state_->areas[number] = std::move(area);
         state_->current = number;
+        state_->lastErrorText = notes; // what was repaired while opening (no failure)
         return number;
     });
 }
@@ -403,11 +483,11 @@ std::string TableEngine::GetString(int field) {
         WorkArea& area = state_->Area();
         const FieldInfo& f = area.Field(field);
         if (f.type == 'M')
-            return CodePage::ToUtf8(area.Memo(field));
+            return area.Text().Decode(area.Memo(field));
         std::string bytes = area.FieldBytes(field);
         if (f.type == 'N' && state_->stringType == 1)
             return Trim(bytes);
-        std::string text = CodePage::ToUtf8(bytes);
+        std::string text = area.Text().Decode(bytes);
         return state_->stringType == 1 ? TrimRight(text) : text;
     });
 }
@@ -452,54 +532,27 @@ double TableEngine::GetNumber(int field) {
 std::string TableEngine::GetMemo(const std::string& field) {
     return state_->Guard<std::string>({}, [&] {
         WorkArea& area = state_->Area();
-        return CodePage::ToUtf8(area.Memo(state_->FieldOf(area, field)));
+        return area.Text().Decode(area.Memo(state_->FieldOf(area, field)));
     });
 }
 
 std::string TableEngine::GetMemo(int field) {
-    return state_->Guard<std::string>({},
-                                      [&] { return CodePage::ToUtf8(state_->Area().Memo(field)); });
+    return state_->Guard<std::string>({}, [&] {
+        WorkArea& area = state_->Area();
+        return area.Text().Decode(area.Memo(field));
+    });
 }
 
 int TableEngine::PutString(const std::string& field, const std::string& value) {
     return state_->Code([&] {
         WorkArea& area = state_->Area();
         int number = state_->FieldOf(area, field);
-        switch (area.Field(number).type) {
-        case 'C':
-            area.PutFieldBytes(number, CodePage::FromUtf8(value));
-            break;
-        case 'M':
-            area.PutMemo(number, CodePage::FromUtf8(value));
-            break;
-        case 'D':
-            if (int code = PutDate(field, value); code != 0)
-                throw TableFault(TableError(code), state_->lastErrorText);
-            break;
-        case 'L': {
-            std::string t = Trim(value);
-            bool on = !t.empty() && std::string("TtYy1").find(t[0]) != std::string::npos;
-            area.PutFieldBytes(number, t.empty() ? " " : on ? "T" : "F");
-            break;
-        }
-        case 'N': {
-            std::string t = Trim(value);
-            if (t.empty()) {
-                area.PutFieldBytes(number, std::string());
-                break;
-            }
-            char* end = nullptr;
-            double v = std::strtod(t.c_str(), &end);
-            if (end == t.c_str() || *end != '\0')
-                throw TableFault(tbeBadArgument, "Table " + area.Path() + ": \"" + value +
-                                                     "\" is not a number for field " + field);
-            if (int code = PutNumber(field, v); code != 0)
-                throw TableFault(TableError(code), state_->lastErrorText);
-            break;
-        }
-        default:
-            break;
-        }
+        const FieldInfo& f = area.Field(number);
+        std::string bytes = FieldBytesFor(area, f, value);
+        if (f.type == 'M')
+            area.PutMemo(number, bytes);
+        else
+            area.PutFieldBytes(number, bytes);
     });
 }
 
@@ -518,21 +571,11 @@ int TableEngine::PutDate(const std::string& field, const std::string& yyyymmdd) 
     return state_->Code([&] {
         WorkArea& area = state_->Area();
         int number = state_->FieldOf(area, field);
-        if (area.Field(number).type != 'D')
+        const FieldInfo& f = area.Field(number);
+        if (f.type != 'D')
             throw TableFault(tbeBadArgument,
                              "Table " + area.Path() + ": " + field + " is not a date");
-        std::string date = Trim(yyyymmdd);
-        bool digits = date.size() == 8 && date.find_first_not_of("0123456789") == std::string::npos;
-        if (!date.empty() && !digits)
-            throw TableFault(tbeBadArgument, "Table " + area.Path() + ": \"" + yyyymmdd +
-                                                 "\" is not a date YYYYMMDD");
-        if (digits) {
-            int month = std::stoi(date.substr(4, 2)), day = std::stoi(date.substr(6, 2));
-            if (month < 1 || month > 12 || day < 1 || day > 31)
-                throw TableFault(tbeBadArgument, "Table " + area.Path() + ": \"" + yyyymmdd +
-                                                     "\" is not a valid date");
-        }
-        area.PutFieldBytes(number, date);
+        area.PutFieldBytes(number, FieldBytesFor(area, f, yyyymmdd));
     });
 }
 
@@ -544,19 +587,62 @@ int TableEngine::PutNumber(const std::string& field, double value) {
         if (f.type != 'N')
             throw TableFault(tbeBadArgument,
                              "Table " + area.Path() + ": " + field + " is not numeric");
-        char text[64];
-        std::snprintf(text, sizeof text, "%*.*f", f.width, f.decimals, value);
-        std::string s = text;
-        if (int(s.size()) > f.width || !std::isfinite(value))
-            s.assign(size_t(f.width), '*');
-        area.PutFieldBytes(number, s);
+        area.PutFieldBytes(number, NumberBytes(area, f, value));
     });
+}
+
+int TableEngine::CheckValues(const FieldValues& values) {
+    return state_->Code([&] {
+        WorkArea& area = state_->Area();
+        for (const auto& [field, value] : values)
+            FieldBytesFor(area, area.Field(state_->FieldOf(area, field)), value);
+    });
+}
+
+int TableEngine::AppendValues(const FieldValues& values) {
+    return state_->Code([&] {
+        WorkArea& area = state_->Area();
+        std::string record = area.Table().BlankRecord();
+        PlaceValues(area, values, record);
+        area.AppendRecord(record);
+    });
+}
+
+int TableEngine::PutValues(const FieldValues& values) {
+    return state_->Code([&] {
+        WorkArea& area = state_->Area();
+        std::string record = area.Record();
+        PlaceValues(area, values, record);
+        area.PutRecord(record);
+    });
+}
+
+int TableEngine::DropRecordsAfter(long recno) {
+    return state_->Code([&] { state_->Area().DropRecordsAfter(recno); });
+}
+
+void TableEngine::PlaceValues(WorkArea& area, const FieldValues& values, std::string& record) {
+    // Every value is checked before the first memo is written.
+    std::vector<std::pair<int, std::string>> memos;
+    for (const auto& [field, value] : values) {
+        int number = state_->FieldOf(area, field);
+        const FieldInfo& f = area.Field(number);
+        std::string bytes = FieldBytesFor(area, f, value);
+        if (f.type == 'M') {
+            memos.emplace_back(number, std::move(bytes));
+            continue;
+        }
+        bytes.resize(size_t(f.width), ' ');
+        record.replace(size_t(f.offset), size_t(f.width), bytes);
+    }
+    for (const auto& [number, bytes] : memos)
+        area.StoreMemo(number, bytes, record);
 }
 
 int TableEngine::PutMemo(const std::string& field, const std::string& text) {
     return state_->Code([&] {
         WorkArea& area = state_->Area();
-        area.PutMemo(state_->FieldOf(area, field), CodePage::FromUtf8(text));
+        area.PutMemo(state_->FieldOf(area, field), area.Text().Encode(text));
     });
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tables/TableErrors.h"
@@ -80,12 +81,16 @@ public:
     // M (10). 0 or a negative code.
     int CreateField(const std::string& name, const std::string& type, int width, int decimals);
     // Writes the empty table (and its memo file when it has memo fields). Non-zero when
-    // the file was written; 0 on failure. An existing file is replaced.
+    // the file was written; 0 on failure. An existing file is replaced, unless a program
+    // has it open (tbeOpenFailed, "in use by another program").
     int CreateExec();
 
     // ---- Work areas ---------------------------------------------------------------
     // Opens a table for exclusive use in a new work area, together with its production
-    // index (same base name, ".CDX") when present, and makes it the current area.
+    // index (same base name, ".CDX") when present, and makes it the current area. A table
+    // whose files may not be written opens for reading only. An index left behind its
+    // table (by a program that was not closed properly) is rebuilt, and a last record cut
+    // short is left out; LastErrorText() then says so while LastError() stays 0.
     // Returns the work area number (> 0), or 0 on failure. `alias` and `mode` are kept
     // for reference only; `driver` must be 2.
     int Use(const std::string& path, const std::string& alias = "", int mode = 0, int driver = 2);
@@ -172,7 +177,9 @@ public:
     std::string GetMemo(int field);
 
     // Writes one field of the current record; tags follow. Character values are cut to
-    // the field width. 0 or a negative code.
+    // the field width. Dates must be real calendar dates and numbers must fit their field;
+    // other values are refused (tbeBadArgument) and the field keeps its value. 0 or a
+    // negative code (tbeReadOnly when the table is open for reading only).
     int PutString(const std::string& field, const std::string& value);
     int PutLogical(const std::string& field, bool value);
     // `yyyymmdd` of 8 digits, or empty/blank for an empty date.
@@ -180,6 +187,20 @@ public:
     int PutNumber(const std::string& field, double value);
     // Replaces a memo with `text` (UTF-8); empty text clears it.
     int PutMemo(const std::string& field, const std::string& text);
+
+    // Field names with values as PutString takes them.
+    using FieldValues = std::vector<std::pair<std::string, std::string>>;
+    // Checks that every value would be stored (known field, valid date, fitting number)
+    // without writing anything. 0 or the code of the first problem.
+    int CheckValues(const FieldValues& values);
+    // Appends one record holding `values` (the other fields blank) and makes it current.
+    // Every value is checked first: when one is refused, nothing is appended.
+    int AppendValues(const FieldValues& values);
+    // Writes `values` into the current record at once; nothing changes when one is refused.
+    int PutValues(const FieldValues& values);
+    // Removes the records after record `recno` from the end of the table, undoing appends
+    // that could not be completed. 0 or a negative code.
+    int DropRecordsAfter(long recno);
 
     // Replaces the memo `field` of the current record with the bytes of file `fileName`
     // (copied unchanged). `sizeHint` is the caller's buffer size and is not a limit.
@@ -242,6 +263,9 @@ public:
 
 private:
     struct State;
+
+    void PlaceValues(WorkArea& area, const FieldValues& values, std::string& record);
+
     std::unique_ptr<State> state_;
 };
 

@@ -17,6 +17,7 @@ enum TableError : int {
     tbeNoTag = -9008,         // tag name or number unknown
     tbeEmptyMemo = -9009,     // memo to copy is empty
     tbeExists = -9010,        // file to create exists already / tag exists
+    tbeReadOnly = -9011,      // the table is open for reading only
 };
 
 } // namespace qp::tables

@@ -2,14 +2,19 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <unistd.h>
 
 #include "tables/CdxWriter.h"
 #include "tables/DbfFile.h"
+#include "tables/FileOps.h"
 #include "tables/MemoFile.h"
+#include "tables/ReplacementJournal.h"
 #include "tables/TableFault.h"
 
 namespace qp::tables {
@@ -76,6 +81,7 @@ std::string WorkArea::CompanionPath(const std::string& tablePath, const std::str
 
 WorkArea::WorkArea(const std::string& path, const Environment& env, IndexMode mode)
     : path_(path), env_(env) {
+    RecoverInterruptedPack();
     OpenFiles();
     OpenIndex(mode);
     GoTop();
@@ -85,7 +91,7 @@ WorkArea::~WorkArea() {
     try {
         Commit();
     } catch (...) {
-        // Closing must not throw; the index is rebuilt by Reindex when it was not written.
+        // Closing must not throw; an index left stale is rebuilt at the next open.
     }
 }
 
@@ -100,17 +106,59 @@ std::string WorkArea::IndexPath() const {
     return Companion(path_, ".CDX");
 }
 
+std::string WorkArea::JournalPath() const {
+    return path_ + ".journal";
+}
+
+void WorkArea::RecoverInterruptedPack() {
+    const std::vector<std::string> targets = {path_, MemoPath(), IndexPath()};
+    bool traces = FileOps::Exists(JournalPath());
+    for (const auto& target : targets)
+        traces = traces || FileOps::Exists(ReplacementJournal::ReplacementOf(target));
+    if (!traces)
+        return;
+    // Only while no other program uses the table: it may be packing right now.
+    EngineFile lock("Table", path_, EngineFile::Access::kReadOnly, EngineFile::Lock::kSole);
+    try {
+        ReplacementJournal::Recover(JournalPath(), targets);
+    } catch (const TableFault& fault) {
+        throw TableFault(fault.Code(),
+                         "Table " + path_ +
+                             ": an interrupted pack cannot be completed: " + fault.what());
+    }
+}
+
 void WorkArea::OpenFiles() {
     dbf_ = std::make_unique<DbfFile>(path_);
+    memo_.reset();
     if (dbf_->HasMemoFields()) {
         std::string memoPath = MemoPath();
         std::error_code ec;
         if (!fs::exists(memoPath, ec))
             Fail(tbeOpenFailed, "its memo file " + memoPath + " is missing");
-        memo_ = std::make_unique<MemoFile>(memoPath);
+        memo_ = std::make_unique<MemoFile>(memoPath, dbf_->Writable()
+                                                         ? EngineFile::Access::kReadWriteIfAllowed
+                                                         : EngineFile::Access::kReadOnly);
     }
+    const std::string index = IndexPath();
+    writable_ = dbf_->Writable() && (!memo_ || memo_->Writable()) &&
+                (!FileOps::Exists(index) || FileOps::MayWrite(index));
+    text_ = &CodePage::ForMark(dbf_->CodePageMark());
+    if (dbf_->CutRecord() != 0)
+        notes_.push_back("Table " + path_ + ": record " + std::to_string(dbf_->CutRecord()) +
+                         " was cut short (the table was not closed properly while it was " +
+                         "being added) and has been left out");
     LoadDeletedMarks();
     recordRecno_ = 0;
+}
+
+void WorkArea::BeginChange() {
+    if (!writable_)
+        Fail(tbeReadOnly, "the table is open for reading only (its files may not be written)");
+    if (!cdx_ || indexMarkedStale_)
+        return;
+    cdx_->MarkStale(true);
+    indexMarkedStale_ = true;
 }
 
 void WorkArea::LoadDeletedMarks() {
@@ -152,7 +200,6 @@ std::unique_ptr<WorkArea::IndexTagState> WorkArea::MakeTag(const CdxTagHeader& h
                                                std::to_string(keyLength) +
                                                " bytes; 1 to 240 are possible");
     tag->header.keyLength = keyLength;
-    tag->keys = KeyList(keyLength);
     return tag;
 }
 
@@ -161,9 +208,17 @@ void WorkArea::OpenIndex(IndexMode mode) {
     std::error_code ec;
     if (!fs::exists(cdxPath, ec))
         return;
+    bool rebuild = mode == IndexMode::kRepair;
     try {
-        CdxReader reader(cdxPath);
-        for (const auto& header : reader.Tags()) {
+        cdx_ = std::make_unique<CdxFile>(cdxPath, writable_);
+        if (!rebuild && (cdx_->FoundStale() || dbf_->CutRecord() != 0)) {
+            // The table took changes the index may lack: every tag is rebuilt from it.
+            rebuild = true;
+            notes_.push_back("Index " + cdxPath + " was behind its table (the table was not " +
+                             "closed properly) and has been rebuilt");
+        }
+        for (size_t i = 0; i < cdx_->TagCount(); ++i) {
+            const CdxTagHeader& header = cdx_->Header(i);
             std::unique_ptr<IndexTagState> tag;
             try {
                 tag = MakeTag(header);
@@ -177,41 +232,101 @@ void WorkArea::OpenIndex(IndexMode mode) {
                                                  std::to_string(header.keyLength) +
                                                  " bytes, its expression gives " +
                                                  std::to_string(tag->header.keyLength));
-            if (mode == IndexMode::kRepair) {
-                BuildKeys(*tag);
-                tags_.push_back(std::move(tag));
-                continue;
-            }
-            reader.ReadKeys(header, tag->pad, tag->keys);
-            uint32_t highest = 0;
-            for (long i = 0; i < tag->keys.Size(); ++i)
-                highest = std::max(highest, tag->keys.RecnoAt(i));
-            if (highest > uint32_t(dbf_->RecordCount()))
-                throw TableFault(tbeCorrupt, "Index " + cdxPath + ": tag " + header.name +
-                                                 " lists record " + std::to_string(highest) +
-                                                 " of a table with " +
-                                                 std::to_string(dbf_->RecordCount()));
-            // Records appended after the index was last written (a process killed before
-            // closing): rebuild this tag in memory.
-            for (long r = long(highest) + 1; r <= dbf_->RecordCount(); ++r) {
-                ReadRecordInto(r, scratch_);
-                if (IsMember(*tag, scratch_)) {
-                    BuildKeys(*tag);
-                    break;
+            if (!rebuild) {
+                tag->tree = &cdx_->LoadTree(i, tag->pad);
+                uint32_t highest = tag->tree->HighestRecnoRead();
+                if (highest > uint32_t(dbf_->RecordCount()))
+                    throw TableFault(tbeCorrupt, "Index " + cdxPath + ": tag " + header.name +
+                                                     " lists record " + std::to_string(highest) +
+                                                     " of a table with " +
+                                                     std::to_string(dbf_->RecordCount()));
+                // Records appended after the index was last written (by a program that
+                // does not keep it): the tags are rebuilt.
+                for (long r = long(highest) + 1; r <= dbf_->RecordCount() && !rebuild; ++r) {
+                    ReadRecordInto(r, scratch_);
+                    rebuild = IsMember(*tag, scratch_);
                 }
             }
             tags_.push_back(std::move(tag));
         }
     } catch (const TableFault& fault) {
         tags_.clear();
+        cdx_.reset();
         if (mode == IndexMode::kStrict)
             throw;
         notes_.push_back(std::string(fault.what()) + "; its tags could not be recovered");
-        fs::remove(cdxPath, ec);
+        if (writable_)
+            fs::remove(cdxPath, ec);
         return;
     }
-    if (mode == IndexMode::kRepair)
-        WriteIndex();
+    if (rebuild)
+        RewriteIndex();
+}
+
+void WorkArea::OpenTrees(const std::string& path, bool writable) {
+    cdx_.reset();
+    cdx_ = std::make_unique<CdxFile>(path, writable);
+    for (size_t i = 0; i < tags_.size(); ++i)
+        tags_[i]->tree = &cdx_->LoadTree(i, tags_[i]->pad);
+}
+
+void WorkArea::RewriteIndex() {
+    std::vector<KeyList> keys;
+    for (const auto& tag : tags_)
+        keys.push_back(BuildKeys(*tag));
+    std::vector<CdxWriter::Tag> written;
+    for (size_t i = 0; i < tags_.size(); ++i)
+        written.push_back(CdxWriter::Tag{tags_[i]->header, &keys[i], tags_[i]->pad});
+    const std::string cdxPath = IndexPath();
+    std::string privateCopy;
+    if (!writable_) {
+        // A table we may not write: its rebuilt index lives in a private file of its own.
+        const char* base = std::getenv("TMPDIR");
+        privateCopy = std::string(base && *base ? base : "/tmp") + "/qp-index-XXXXXX";
+        int fd = ::mkstemp(privateCopy.data());
+        if (fd < 0)
+            FileOps::Fail("create", privateCopy, errno);
+        ::close(fd);
+        try {
+            CdxWriter::WriteInPlace(privateCopy, written);
+        } catch (...) {
+            ::unlink(privateCopy.c_str());
+            throw;
+        }
+    } else if (FileOps::MayWrite(FileOps::FolderOf(cdxPath))) {
+        CdxWriter::Write(cdxPath, written); // beside the old one, then renamed over it
+    } else {
+        // A folder we may not add files to: the file is rewritten where it is.
+        cdx_.reset();
+        try {
+            CdxWriter::WriteInPlace(cdxPath, written);
+        } catch (...) {
+            tags_.clear();
+            throw;
+        }
+    }
+    // The new file replaces the old one; what the old one held in memory goes with it.
+    pending_.clear();
+    for (auto& tag : tags_)
+        tag->tree = nullptr;
+    try {
+        if (privateCopy.empty()) {
+            dbf_->SetIndexFlag(true);
+            OpenTrees(cdxPath, true);
+        } else {
+            OpenTrees(privateCopy, false);
+            ::unlink(privateCopy.c_str());
+        }
+    } catch (...) {
+        if (!privateCopy.empty())
+            ::unlink(privateCopy.c_str());
+        cdx_.reset();
+        tags_.clear();
+        throw;
+    }
+    indexDirty_ = false;
+    indexMarkedStale_ = false;
+    posValid_ = false;
 }
 
 bool WorkArea::IsMember(const IndexTagState& tag, const std::string& record) const {
@@ -237,7 +352,7 @@ std::string WorkArea::MakeKey(const IndexTagState& tag, const std::string& recor
     }
 }
 
-void WorkArea::BuildKeys(IndexTagState& tag) {
+KeyList WorkArea::BuildKeys(const IndexTagState& tag) {
     std::vector<std::pair<std::string, uint32_t>> entries;
     entries.reserve(size_t(dbf_->RecordCount()));
     for (long r = 1; r <= dbf_->RecordCount(); ++r) {
@@ -245,15 +360,21 @@ void WorkArea::BuildKeys(IndexTagState& tag) {
         if (IsMember(tag, scratch_))
             entries.emplace_back(MakeKey(tag, scratch_), uint32_t(r));
     }
+    KeyList keys(tag.header.keyLength);
+    SortedKeys(entries, tag.header.unique, keys);
+    return keys;
+}
+
+void WorkArea::SortedKeys(std::vector<std::pair<std::string, uint32_t>>& entries, bool unique,
+                          KeyList& keys) {
     std::stable_sort(entries.begin(), entries.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    tag.keys.Clear();
+    keys.Clear();
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (tag.header.unique && i > 0 && entries[i].first == entries[i - 1].first)
+        if (unique && i > 0 && entries[i].first == entries[i - 1].first)
             continue;
-        tag.keys.PushBack(entries[i].first, entries[i].second);
+        keys.PushBack(entries[i].first, entries[i].second);
     }
-    posValid_ = false;
 }
 
 void WorkArea::UpdateTags(uint32_t recno, const std::string& before, const std::string& after) {
@@ -263,7 +384,7 @@ void WorkArea::UpdateTags(uint32_t recno, const std::string& before, const std::
         std::string newKey = isIn ? MakeKey(*tag, after) : std::string();
         if (wasIn == isIn && oldKey == newKey)
             continue;
-        if (wasIn && tag->keys.Remove(oldKey, recno) && tag->header.unique)
+        if (wasIn && tag->tree->Remove(oldKey, recno) && tag->header.unique)
             RelistUniqueKey(*tag, oldKey, recno);
         if (isIn)
             InsertKey(*tag, newKey, recno);
@@ -271,18 +392,38 @@ void WorkArea::UpdateTags(uint32_t recno, const std::string& before, const std::
     }
 }
 
+void WorkArea::AddToTags(uint32_t recno, const std::string& record) {
+    for (auto& tag : tags_) {
+        if (IsMember(*tag, record)) {
+            InsertKey(*tag, MakeKey(*tag, record), recno);
+            indexDirty_ = true;
+        }
+    }
+}
+
+void WorkArea::RemoveFromTags(uint32_t recno, const std::string& record) {
+    for (auto& tag : tags_) {
+        if (!IsMember(*tag, record))
+            continue;
+        std::string key = MakeKey(*tag, record);
+        if (tag->tree->Remove(key, recno) && tag->header.unique)
+            RelistUniqueKey(*tag, key, recno);
+        indexDirty_ = true;
+    }
+}
+
 void WorkArea::InsertKey(IndexTagState& tag, const std::string& key, uint32_t recno) {
     if (tag.header.unique) {
         // A unique tag lists the lowest record number of each key.
-        long pos = tag.keys.LowerBound(key, 0);
-        if (pos < tag.keys.Size() && tag.keys.KeyAt(pos) == key) {
-            uint32_t listed = tag.keys.RecnoAt(pos);
+        long pos = tag.tree->LowerBound(key, 0);
+        if (pos < tag.tree->Size() && tag.tree->KeyAt(pos) == key) {
+            uint32_t listed = tag.tree->RecnoAt(pos);
             if (listed < recno)
                 return;
-            tag.keys.Remove(key, listed);
+            tag.tree->Remove(key, listed);
         }
     }
-    tag.keys.Insert(key, recno);
+    tag.tree->Insert(key, recno);
 }
 
 void WorkArea::RelistUniqueKey(IndexTagState& tag, const std::string& key, uint32_t except) {
@@ -291,26 +432,57 @@ void WorkArea::RelistUniqueKey(IndexTagState& tag, const std::string& key, uint3
             continue;
         dbf_->ReadRecord(r, scratch_);
         if (IsMember(tag, scratch_) && MakeKey(tag, scratch_) == key) {
-            tag.keys.Insert(key, uint32_t(r));
+            tag.tree->Insert(key, uint32_t(r));
             return;
         }
     }
 }
 
 void WorkArea::WriteIndex() {
-    std::vector<CdxWriter::Tag> tags;
-    for (const auto& t : tags_)
-        tags.push_back(CdxWriter::Tag{t->header, &t->keys, t->pad});
-    std::string cdxPath = IndexPath();
-    if (tags.empty()) {
+    if (tags_.empty()) {
+        cdx_.reset();
         std::error_code ec;
-        fs::remove(cdxPath, ec);
+        fs::remove(IndexPath(), ec);
         dbf_->SetIndexFlag(false);
     } else {
-        CdxWriter::Write(cdxPath, tags);
+        SyncTags();
+        cdx_->Flush();
         dbf_->SetIndexFlag(true);
     }
     indexDirty_ = false;
+    indexMarkedStale_ = false;
+}
+
+void WorkArea::NoteChange(uint32_t recno, const std::string* before) {
+    if (tags_.empty() || (!pending_.empty() && pending_.back().recno == recno))
+        return; // the tags still know it as it was before its first change
+    for (const auto& p : pending_) {
+        if (p.recno == recno)
+            return;
+    }
+    pending_.push_back({recno, before == nullptr, before ? *before : std::string()});
+    indexDirty_ = true;
+    if (pending_.size() > 32)
+        SyncTags();
+}
+
+void WorkArea::SyncTags() {
+    if (pending_.empty())
+        return;
+    std::vector<PendingKeys> changed;
+    changed.swap(pending_);
+    std::string now;
+    for (const auto& p : changed) {
+        ReadRecordInto(long(p.recno), now);
+        if (p.appended)
+            AddToTags(p.recno, now);
+        else
+            UpdateTags(p.recno, p.before, now);
+    }
+    // The list's room is kept for the changes to come.
+    changed.clear();
+    if (pending_.empty())
+        pending_.swap(changed);
 }
 
 void WorkArea::ReadRecordInto(long recno, std::string& out) {
@@ -355,14 +527,14 @@ void WorkArea::Go(long recno) {
 }
 
 long WorkArea::OrderSize() const {
-    return activeTag_ ? tags_[size_t(activeTag_ - 1)]->keys.Size() : RecCount();
+    return activeTag_ ? tags_[size_t(activeTag_ - 1)]->tree->Size() : RecCount();
 }
 
 uint32_t WorkArea::RecnoAt(long pos) const {
     if (!activeTag_)
         return uint32_t(pos + 1);
     const auto& tag = *tags_[size_t(activeTag_ - 1)];
-    return tag.keys.RecnoAt(tag.header.descending ? tag.keys.Size() - 1 - pos : pos);
+    return tag.tree->RecnoAt(tag.header.descending ? tag.tree->Size() - 1 - pos : pos);
 }
 
 WorkArea::Anchor WorkArea::CurrentAnchor() {
@@ -371,17 +543,17 @@ WorkArea::Anchor WorkArea::CurrentAnchor() {
     if (!activeTag_)
         return {recno_ - 1, true};
     auto& tag = *tags_[size_t(activeTag_ - 1)];
-    if (posValid_ && posVersion_ == tag.keys.Version())
+    if (posValid_ && posVersion_ == tag.tree->Version())
         return {pos_, true};
     const std::string& record = Record();
     std::string key = MakeKey(tag, record);
-    long size = tag.keys.Size();
+    long size = tag.tree->Size();
     if (IsMember(tag, record)) {
-        long found = tag.keys.Find(key, uint32_t(recno_));
+        long found = tag.tree->Find(key, uint32_t(recno_));
         if (found >= 0)
             return {tag.header.descending ? size - 1 - found : found, true};
     }
-    long lower = tag.keys.LowerBound(key, uint32_t(recno_));
+    long lower = tag.tree->LowerBound(key, uint32_t(recno_));
     return {tag.header.descending ? size - lower : lower, false};
 }
 
@@ -423,7 +595,7 @@ void WorkArea::PlaceAt(long pos) {
     pos_ = pos;
     posValid_ = activeTag_ != 0;
     if (activeTag_)
-        posVersion_ = tags_[size_t(activeTag_ - 1)]->keys.Version();
+        posVersion_ = tags_[size_t(activeTag_ - 1)]->tree->Version();
 }
 
 void WorkArea::PlaceAtEnd() {
@@ -434,6 +606,7 @@ void WorkArea::PlaceAtEnd() {
 }
 
 void WorkArea::GoTop() {
+    SyncTags();
     long p = NextVisible(0, true);
     if (p < 0) {
         PlaceAtEnd();
@@ -444,6 +617,7 @@ void WorkArea::GoTop() {
 }
 
 void WorkArea::GoBottom() {
+    SyncTags();
     long p = NextVisible(OrderSize() - 1, false);
     if (p < 0) {
         PlaceAtEnd();
@@ -454,6 +628,7 @@ void WorkArea::GoBottom() {
 }
 
 void WorkArea::Skip(long count) {
+    SyncTags();
     if (count == 0)
         return;
     Anchor anchor = CurrentAnchor();
@@ -494,29 +669,56 @@ const std::string& WorkArea::Record() {
 }
 
 void WorkArea::AppendBlank() {
-    std::string blank = dbf_->BlankRecord();
-    long recno = dbf_->AppendRecord(blank);
-    deletedMarks_.push_back(0);
-    record_ = blank;
+    AppendRecord(dbf_->BlankRecord());
+}
+
+void WorkArea::AppendRecord(const std::string& record) {
+    if (int(record.size()) != dbf_->RecordLength())
+        Fail(tbeBadArgument, "record of " + std::to_string(record.size()) +
+                                 " bytes given, the table needs " +
+                                 std::to_string(dbf_->RecordLength()));
+    BeginChange();
+    long recno = dbf_->AppendRecord(record);
+    bool deleted = record[0] == '*';
+    deletedMarks_.push_back(deleted);
+    deletedCount_ += deleted ? 1 : 0;
+    record_ = record;
     recordRecno_ = recno;
-    for (auto& tag : tags_) {
-        if (IsMember(*tag, blank)) {
-            InsertKey(*tag, MakeKey(*tag, blank), uint32_t(recno));
-            indexDirty_ = true;
-        }
-    }
+    NoteChange(uint32_t(recno), nullptr);
     Go(recno);
 }
 
+void WorkArea::DropRecordsAfter(long recno) {
+    if (recno < 0 || recno >= RecCount())
+        return;
+    BeginChange();
+    SyncTags();
+    std::vector<std::pair<uint32_t, std::string>> dropped;
+    for (long r = recno + 1; r <= RecCount(); ++r) {
+        dbf_->ReadRecord(r, scratch_);
+        dropped.emplace_back(uint32_t(r), scratch_);
+    }
+    dbf_->DropRecordsAfter(recno);
+    deletedMarks_.resize(size_t(recno) + 1);
+    deletedCount_ = long(std::count(deletedMarks_.begin(), deletedMarks_.end(), 1));
+    recordRecno_ = 0;
+    for (const auto& [r, record] : dropped)
+        RemoveFromTags(r, record);
+    posValid_ = false;
+    if (recno_ > recno)
+        PlaceAtEnd();
+}
+
 void WorkArea::PutRecord(const std::string& record) {
-    std::string before = Record();
+    BeginChange();
+    const std::string& before = Record();
     if (record.size() != before.size())
         Fail(tbeBadArgument, "record of " + std::to_string(record.size()) +
                                  " bytes given, the table needs " + std::to_string(before.size()));
     if (record[0] != ' ' && record[0] != '*')
         Fail(tbeBadArgument, "the record's first byte must be ' ' or '*'");
+    NoteChange(uint32_t(recno_), &before);
     StoreRecord(recno_, record);
-    UpdateTags(uint32_t(recno_), before, record);
 }
 
 void WorkArea::SetDeleted(bool deleted) {
@@ -528,11 +730,17 @@ void WorkArea::SetDeleted(bool deleted) {
 void WorkArea::Commit() {
     if (!dbf_)
         return;
-    if (indexDirty_)
-        WriteIndex();
+    // The table reaches the disk before the index that describes it.
     dbf_->Flush();
     if (memo_)
         memo_->Flush();
+    SyncTags();
+    if (indexDirty_ && writable_) {
+        WriteIndex();
+    } else if (indexMarkedStale_ && cdx_) {
+        cdx_->MarkStale(false);
+        indexMarkedStale_ = false;
+    }
 }
 
 // ---- Fields -----------------------------------------------------------------------
@@ -542,10 +750,12 @@ const std::vector<FieldInfo>& WorkArea::Fields() const {
 }
 
 int WorkArea::FieldNumber(const std::string& name) const {
-    std::string wanted = Upper(name);
     const auto& fields = Fields();
     for (size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].name == wanted)
+        const std::string& own = fields[i].name;
+        if (own.size() == name.size() &&
+            std::equal(own.begin(), own.end(), name.begin(),
+                       [](char a, char b) { return a == (b >= 'a' && b <= 'z' ? b - 32 : b); }))
             return int(i) + 1;
     }
     return 0;
@@ -564,11 +774,15 @@ std::string WorkArea::FieldBytes(int field) {
 
 void WorkArea::PutFieldBytes(int field, const std::string& bytes) {
     const FieldInfo& f = Field(field);
-    std::string record = Record();
-    std::string value = bytes;
-    value.resize(size_t(f.width), ' ');
-    record.replace(size_t(f.offset), size_t(f.width), value);
-    PutRecord(record);
+    BeginChange();
+    const std::string& record = Record();
+    char value[256];
+    const size_t width = size_t(f.width);
+    std::memset(value, ' ', width);
+    std::memcpy(value, bytes.data(), std::min(bytes.size(), width));
+    NoteChange(uint32_t(recno_), &record);
+    dbf_->WriteRecordPart(recno_, f.offset, value, width);
+    std::memcpy(record_.data() + f.offset, value, width);
 }
 
 uint32_t WorkArea::MemoBlock(const std::string& record, const FieldInfo& field) const {
@@ -605,32 +819,31 @@ std::string WorkArea::Memo(int field) {
 }
 
 void WorkArea::PutMemo(int field, const std::string& bytes) {
+    std::string record = Record();
+    StoreMemo(field, bytes, record);
+    PutRecord(record);
+}
+
+void WorkArea::StoreMemo(int field, const std::string& bytes, std::string& record) {
     const FieldInfo& f = Field(field);
     if (f.type != 'M')
         Fail(tbeBadArgument, "field " + f.name + " is not a memo field");
-    std::string record = Record();
-    uint32_t oldBlock = 0;
-    try {
-        oldBlock = MemoBlock(record, f);
-        if (oldBlock != 0)
-            memo_->BlocksUsed(oldBlock);
-    } catch (const TableFault&) {
-        oldBlock = 0; // a damaged old pointer is simply replaced
-    }
-    uint32_t block = bytes.empty() ? 0 : memo_->Write(oldBlock, bytes);
+    BeginChange();
+    uint32_t block = bytes.empty() ? 0 : memo_->Write(bytes);
     char pointer[16];
     if (block == 0)
         std::snprintf(pointer, sizeof pointer, "%10s", "");
     else
         std::snprintf(pointer, sizeof pointer, "%10u", block);
     record.replace(size_t(f.offset), 10, pointer, 10);
-    PutRecord(record);
 }
 
 // ---- Index tags ---------------------------------------------------------------------
 
 void WorkArea::IndexTag(const std::string& name, const std::string& forExpr, bool descending,
                         bool unique, const std::string& key) {
+    if (!writable_)
+        Fail(tbeReadOnly, "the table is open for reading only (its files may not be written)");
     std::string tagName = Upper(name);
     if (tagName.empty() || tagName.size() > 10 ||
         !std::all_of(tagName.begin(), tagName.end(), [](char c) {
@@ -646,15 +859,27 @@ void WorkArea::IndexTag(const std::string& name, const std::string& forExpr, boo
     if (key.size() + forExpr.size() + 2 > 512)
         Fail(tbeBadExpression, "key and condition of tag " + tagName + " are too long");
     auto tag = MakeTag(header);
-    BuildKeys(*tag);
     int number = TagArea(tagName);
+    // The index file is written anew with the new tag; when that fails, the tags stay
+    // as they were.
+    std::unique_ptr<IndexTagState> replaced;
     if (number > 0) {
+        replaced = std::move(tags_[size_t(number - 1)]);
         tags_[size_t(number - 1)] = std::move(tag);
     } else {
         tags_.push_back(std::move(tag));
-        number = int(tags_.size());
     }
-    WriteIndex();
+    try {
+        RewriteIndex();
+    } catch (...) {
+        if (replaced)
+            tags_[size_t(number - 1)] = std::move(replaced);
+        else
+            tags_.pop_back();
+        throw;
+    }
+    if (number == 0)
+        number = int(tags_.size());
     activeTag_ = number;
     posValid_ = false;
     GoTop();
@@ -676,10 +901,11 @@ TagInfo WorkArea::Tag(int tag) const {
     return info;
 }
 
-long WorkArea::TagKeyCount(int tag) const {
+long WorkArea::TagKeyCount(int tag) {
     if (tag < 1 || tag > TagCount())
         Fail(tbeNoTag, "there is no tag " + std::to_string(tag));
-    return tags_[size_t(tag - 1)]->keys.Size();
+    SyncTags();
+    return tags_[size_t(tag - 1)]->tree->Size();
 }
 
 int WorkArea::TagArea(const std::string& name) const {
@@ -699,21 +925,24 @@ void WorkArea::SetOrder(int tag) {
 }
 
 void WorkArea::CloseIndexes() {
-    if (indexDirty_)
+    SyncTags();
+    if (indexDirty_ && writable_)
         WriteIndex();
+    pending_.clear();
     tags_.clear();
+    cdx_.reset();
     activeTag_ = 0;
     posValid_ = false;
 }
 
 void WorkArea::Reindex() {
+    if (!writable_)
+        Fail(tbeReadOnly, "the table is open for reading only (its files may not be written)");
     if (tags_.empty()) {
         // A damaged file that could not be read at open: nothing to rebuild from.
         return;
     }
-    for (auto& tag : tags_)
-        BuildKeys(*tag);
-    WriteIndex();
+    RewriteIndex();
 }
 
 // ---- Queries and positions ----------------------------------------------------------
@@ -735,6 +964,7 @@ void WorkArea::Query(const std::string& condition) {
 }
 
 long WorkArea::QueryRecCount() {
+    SyncTags();
     if (FiltersImplied())
         return OrderSize();
     long count = 0;
@@ -744,6 +974,7 @@ long WorkArea::QueryRecCount() {
 }
 
 long WorkArea::KeyNo() {
+    SyncTags();
     if (!HasRecord())
         return 0;
     Anchor anchor = CurrentAnchor();
@@ -758,6 +989,7 @@ long WorkArea::KeyNo() {
 }
 
 void WorkArea::GoKey(long position) {
+    SyncTags();
     if (position < 1) {
         PlaceAtEnd();
         Fail(tbeNoRecord, "there is no position " + std::to_string(position));
@@ -784,27 +1016,41 @@ void WorkArea::GoKey(long position) {
 // ---- Maintenance ----------------------------------------------------------------------
 
 void WorkArea::Pack() {
-    const auto& fields = Fields();
-    std::string memoTemp = MemoPath() + ".pack";
-    std::string tableTemp = path_ + ".pack";
+    if (!writable_)
+        Fail(tbeReadOnly, "the table is open for reading only (its files may not be written)");
+    const std::string memoPath = MemoPath(), indexPath = IndexPath();
+    const std::string tableTemp = ReplacementJournal::ReplacementOf(path_);
+    const std::string memoTemp = ReplacementJournal::ReplacementOf(memoPath);
+    const std::string indexTemp = ReplacementJournal::ReplacementOf(indexPath);
+    const auto removeTemps = [&] {
+        for (const auto& temp : {tableTemp, memoTemp, indexTemp})
+            std::remove(temp.c_str());
+    };
+
+    // Complete new files beside the old ones, synced to disk, before anything is replaced.
+    std::unique_ptr<DbfFile> newTable;
     std::unique_ptr<MemoFile> newMemo;
-    if (memo_) {
-        MemoFile::Create(memoTemp, memo_->BlockSize());
-        newMemo = std::make_unique<MemoFile>(memoTemp);
-    }
-    std::string records;
-    long kept = 0;
+    std::vector<KeyList> newKeys;
     try {
+        if (memo_) {
+            MemoFile::Create(memoTemp, memo_->BlockSize());
+            newMemo = std::make_unique<MemoFile>(memoTemp);
+        }
+        for (const auto& tag : tags_)
+            newKeys.emplace_back(tag->header.keyLength);
+        std::vector<std::vector<std::pair<std::string, uint32_t>>> entries(tags_.size());
+        std::string records;
+        long kept = 0;
         for (long r = 1; r <= RecCount(); ++r) {
             if (deletedMarks_[size_t(r)])
                 continue;
             dbf_->ReadRecord(r, scratch_);
-            for (const auto& f : fields) {
+            for (const auto& f : Fields()) {
                 if (f.type != 'M')
                     continue;
                 uint32_t block = MemoBlock(scratch_, f);
                 std::string text = block ? memo_->Read(block) : std::string();
-                uint32_t newBlock = text.empty() ? 0 : newMemo->Write(0, text);
+                uint32_t newBlock = text.empty() ? 0 : newMemo->Write(text);
                 char pointer[16];
                 if (newBlock == 0)
                     std::snprintf(pointer, sizeof pointer, "%10s", "");
@@ -814,32 +1060,62 @@ void WorkArea::Pack() {
             }
             records += scratch_;
             ++kept;
+            for (size_t t = 0; t < tags_.size(); ++t) {
+                if (IsMember(*tags_[t], scratch_))
+                    entries[t].emplace_back(MakeKey(*tags_[t], scratch_), uint32_t(kept));
+            }
         }
         if (newMemo)
             newMemo->Flush();
-        DbfFile::WriteCopy(tableTemp, dbf_->HeaderBytes(), records, kept);
+        std::string header = dbf_->HeaderBytes();
+        header[28] = char(tags_.empty() ? header[28] & ~0x01 : header[28] | 0x01);
+        DbfFile::WriteCopy(tableTemp, header, records, kept);
+        std::vector<CdxWriter::Tag> written;
+        for (size_t t = 0; t < tags_.size(); ++t) {
+            SortedKeys(entries[t], tags_[t]->header.unique, newKeys[t]);
+            written.push_back(CdxWriter::Tag{tags_[t]->header, &newKeys[t], tags_[t]->pad});
+        }
+        if (!written.empty())
+            CdxWriter::WriteInPlace(indexTemp, written);
+        newTable = std::make_unique<DbfFile>(tableTemp);
     } catch (...) {
         newMemo.reset();
-        std::remove(memoTemp.c_str());
-        std::remove(tableTemp.c_str());
+        removeTemps();
         throw;
     }
-    newMemo.reset();
-    std::string memoPath = memo_ ? MemoPath() : std::string();
-    memo_.reset();
-    dbf_.reset();
-    if (!memoPath.empty() && std::rename(memoTemp.c_str(), memoPath.c_str()) != 0)
-        Fail(tbeIo, "cannot replace the memo file");
-    if (std::rename(tableTemp.c_str(), path_.c_str()) != 0)
-        Fail(tbeIo, "cannot replace the table file");
-    OpenFiles();
+
+    // All three replaced together, or none.
+    std::vector<ReplacementJournal::Entry> replaced = {{path_, tableTemp}};
+    if (memo_)
+        replaced.push_back({memoPath, memoTemp});
+    replaced.push_back({indexPath, tags_.empty() ? std::string() : indexTemp});
+    ReplacementJournal(JournalPath(), replaced).Commit();
+
+    newTable->SetPath(path_);
+    if (newMemo)
+        newMemo->SetPath(memoPath);
+    dbf_ = std::move(newTable);
+    memo_ = std::move(newMemo);
+    LoadDeletedMarks();
+    recordRecno_ = 0;
+    pending_.clear();
     for (auto& tag : tags_)
-        BuildKeys(*tag);
-    WriteIndex();
+        tag->tree = nullptr;
+    if (tags_.empty())
+        cdx_.reset();
+    else
+        OpenTrees(indexPath, true);
+    indexDirty_ = false;
+    indexMarkedStale_ = false;
+    posValid_ = false;
     GoTop();
 }
 
 bool WorkArea::Check(std::vector<std::string>& problems) {
+    // The index file is compared with the table as it stands now.
+    SyncTags();
+    if (indexDirty_ && writable_)
+        WriteIndex();
     size_t before = problems.size();
     for (long r = 1; r <= RecCount(); ++r) {
         dbf_->ReadRecord(r, scratch_);
@@ -902,23 +1178,22 @@ void WorkArea::CheckIndex(std::vector<std::string>& problems) {
         CdxReader reader(cdxPath);
         for (const auto& header : reader.Tags()) {
             auto expected = MakeTag(header);
-            BuildKeys(*expected);
             if (expected->header.keyLength != header.keyLength) {
                 problems.push_back("Index " + cdxPath + ": tag " + header.name +
                                    " has the wrong key length");
                 continue;
             }
+            const KeyList wanted = BuildKeys(*expected);
             KeyList stored(header.keyLength);
             reader.ReadKeys(header, expected->pad, stored);
-            if (stored.Size() != expected->keys.Size()) {
+            if (stored.Size() != wanted.Size()) {
                 problems.push_back("Index " + cdxPath + ": tag " + header.name + " holds " +
                                    std::to_string(stored.Size()) + " keys, the table gives " +
-                                   std::to_string(expected->keys.Size()));
+                                   std::to_string(wanted.Size()));
                 continue;
             }
             for (long i = 0; i < stored.Size(); ++i) {
-                if (stored.RecnoAt(i) != expected->keys.RecnoAt(i) ||
-                    stored.KeyAt(i) != expected->keys.KeyAt(i)) {
+                if (stored.RecnoAt(i) != wanted.RecnoAt(i) || stored.KeyAt(i) != wanted.KeyAt(i)) {
                     problems.push_back("Index " + cdxPath + ": tag " + header.name +
                                        " differs from the table at key " + std::to_string(i + 1) +
                                        " (record " + std::to_string(stored.RecnoAt(i)) + ")");

@@ -33,8 +33,21 @@ HintFilter* HintFilter::Install() {
         instance = new HintFilter(qApp);
         qApp->installEventFilter(instance);
         QApplication::setStyle(new HintPauseStyle(QApplication::style()->name()));
+        connect(qApp, &QApplication::focusChanged, instance,
+                [](QWidget*, QWidget* now) { instance->ShowFocusHint(now); });
     }
     return instance;
+}
+
+void HintFilter::ShowFocusHint(const QWidget* focused) const {
+    QLabel* target = HintTarget();
+    if (!hintsOn_ || !focused || !target || focused->window() != target->window()) {
+        return;
+    }
+    const QString hint = focused->statusTip();
+    if (!hint.isEmpty()) {
+        target->setText(hint);
+    }
 }
 
 HintFilter* HintFilter::Instance() {

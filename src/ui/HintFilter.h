@@ -2,9 +2,13 @@
 
 #include <QObject>
 
+class QWidget;
+
 // The application-wide hint handler: copies the hint (status tip) of the widget or menu
 // item under the mouse into the current HintTarget label while hints are on, and
-// suppresses pop-up hints while they are off. Pop-up hints appear after 1200 ms.
+// suppresses pop-up hints while they are off. Pop-up hints appear after 1200 ms. A
+// control that gets the keyboard focus shows its hint the same way, so that the hints
+// reach those who do not use the mouse.
 class HintFilter final : public QObject {
     Q_OBJECT
 
@@ -16,6 +20,9 @@ public:
     static HintFilter* Instance();
 
     void SetHintsOn(bool on);
+    // Shows the hint of the control that just got the focus, when the hint target is in
+    // its window.
+    void ShowFocusHint(const QWidget* focused) const;
     bool HintsOn() const { return hintsOn_; }
 
 protected:

@@ -1,5 +1,7 @@
 #include "ui/TButtonBar.h"
 
+#include "ui/KeyboardAccess.h"
+
 #include <QHBoxLayout>
 #include <QPushButton>
 
@@ -18,6 +20,8 @@ const char* const BarStyle =
 
 TButtonBar::TButtonBar(QWidget* parent, int height) : QWidget(parent) {
     setObjectName("ButtonBar");
+    // Its buttons come last in the tab chain of the window.
+    KeyboardAccess::MarkCommandBar(this);
     setFixedHeight(height);
     setAttribute(Qt::WA_StyledBackground, true);
     setStyleSheet(BarStyle);
@@ -30,6 +34,8 @@ QPushButton* TButtonBar::AddButton(const QString& objectName, const QString& cap
                                    const QString& hint) {
     auto* button = new QPushButton(caption, this);
     button->setObjectName(objectName);
+    // Never the window's default: Enter in a field must not press a bar button. Enter on
+    // the focused button presses it (KeyboardAccess).
     button->setAutoDefault(false);
     button->setFocusPolicy(Qt::TabFocus);
     SetHint(button, hint);

@@ -7,7 +7,8 @@ class QPushButton;
 
 // The coloured bar of command buttons at the top of the program's windows: RGB
 // 64,128,128 with white captions. Each button carries its hint as status tip (shown on
-// the hint target) and as pop-up hint.
+// the hint target) and as pop-up hint. The bar's buttons come last in the window's tab
+// chain (KeyboardAccess).
 class TButtonBar final : public QWidget {
     Q_OBJECT
 

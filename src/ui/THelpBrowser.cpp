@@ -1,5 +1,6 @@
 #include "ui/THelpBrowser.h"
 
+#include "ui/KeyboardAccess.h"
 #include "ui/WindowUtils.h"
 
 #include <QApplication>
@@ -55,6 +56,9 @@ THelpBrowser::THelpBrowser(QWidget* parent) : QDialog(parent) {
     connect(browser_, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     back->setEnabled(false);
+    // The focus starts in the text, where the arrow keys scroll and Tab walks the links.
+    KeyboardAccess::SetName(browser_, QStringLiteral("Help topic"));
+    KeyboardAccess::Prepare(this, {browser_, contents, back, close});
 }
 
 void THelpBrowser::Show(int context) {

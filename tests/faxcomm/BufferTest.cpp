@@ -113,3 +113,28 @@ TEST(PortLogTest, DumpHasHeaderAndOneLinePerEntry) {
     EXPECT_EQ(all[2].substr(10), "Device    Write            4  ATZ[0D]");
     EXPECT_EQ(all[3].substr(10), "Trigger   Timer            2  0");
 }
+
+// The log shares the trace's circle: it is clamped, pauses, and an entry that takes over
+// the place of a written block keeps nothing of the block's bytes.
+TEST(PortLogTest, PausesAndOverwritesBlocksCleanly) {
+    EXPECT_EQ(PortLog(1000000).Size(), 65520u);
+    EXPECT_EQ(PortLog(0).Size(), 1u);
+    PortLog log(1);
+    const std::string block = "ATZ\r";
+    log.AddBlock(ltDevice, lsWrite, reinterpret_cast<const std::uint8_t*>(block.data()),
+                 block.size());
+    log.Add(ltDevice, lsWrite, 7);
+    ASSERT_EQ(log.Count(), 1u);
+    EXPECT_EQ(log.Entries()[0].bytes, "");
+    EXPECT_EQ(log.Entries()[0].data, 7u);
+    log.SetPaused(true);
+    log.AddBlock(ltDevice, lsWrite, reinterpret_cast<const std::uint8_t*>(block.data()),
+                 block.size());
+    log.Add(ltUser, lsDTR, 1);
+    EXPECT_EQ(log.Entries()[0].data, 7u);
+    log.SetPaused(false);
+    log.Clear();
+    EXPECT_EQ(log.Count(), 0u);
+    EXPECT_EQ(log.DumpText(true), "Time      Type      SubType       Data  OtherData\n"
+                                  "----      ----      -------       ----  ---------\n");
+}

@@ -3,68 +3,19 @@
 // status shadow's change bits, status triggers and DSR-held output can be checked.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <fcntl.h>
 #include <mutex>
-#include <unistd.h>
+#include <thread>
 
 #include "PtyPair.h"
+#include "ScriptedDevice.h"
 #include "faxcomm/core/ComDispatcher.h"
 
 using namespace qpcomm;
 using namespace std::chrono_literals;
 
-namespace {
-
-// A device whose lines and error counters the test sets; input comes through a pipe.
-class ScriptedLineDevice final : public SerialDevice {
-public:
-    std::atomic<std::uint8_t> lines{mslCTS | mslDSR};
-    std::atomic<std::uint32_t> breaks{0};
-    std::atomic<std::size_t> written{0};
-
-    ScriptedLineDevice() { [[maybe_unused]] int r = ::pipe2(pipe_, O_NONBLOCK | O_CLOEXEC); }
-    ~ScriptedLineDevice() override {
-        ::close(pipe_[0]);
-        ::close(pipe_[1]);
-    }
-    int Open(const std::string&) override { return prOK; }
-    void Close() override {}
-    bool IsOpen() const override { return true; }
-    int PollHandle() const override { return pipe_[0]; }
-    int SetLine(const LineSettings& settings) override {
-        line_ = settings;
-        return prOK;
-    }
-    LineSettings GetLine() const override { return line_; }
-    long Read(std::uint8_t* buffer, std::size_t size) override {
-        const ssize_t count = ::read(pipe_[0], buffer, size);
-        return count > 0 ? count : 0;
-    }
-    long Write(const std::uint8_t*, std::size_t length) override {
-        written += length;
-        return static_cast<long>(length);
-    }
-    std::size_t OutputQueued() const override { return 0; }
-    int FlushInput() override { return prOK; }
-    int FlushOutput() override { return prOK; }
-    int SetDTR(bool) override { return prOK; }
-    int SetRTS(bool) override { return prOK; }
-    std::uint8_t ModemLines() override { return lines.load(); }
-    bool HasModemLines() const override { return true; }
-    std::array<std::uint32_t, 4> LineErrorCounts() override { return {0, 0, 0, breaks.load()}; }
-    int SetFlow(int, int, std::uint8_t, std::uint8_t) override { return prOK; }
-
-private:
-    int pipe_[2] = {-1, -1};
-    LineSettings line_;
-};
-
-} // namespace
-
 TEST(ModemLinesTest, LineChangesFireStatusTriggersAndSetChangeBits) {
-    auto owned = std::make_unique<ScriptedLineDevice>();
-    ScriptedLineDevice& device = *owned;
+    auto owned = std::make_unique<ScriptedDevice>();
+    ScriptedDevice& device = *owned;
     PortOpenRequest request;
     request.deviceName = "scripted";
     request.device = std::move(owned);
@@ -110,8 +61,8 @@ TEST(ModemLinesTest, LineChangesFireStatusTriggersAndSetChangeBits) {
 }
 
 TEST(ModemLinesTest, RequireDSRHoldsOutputUntilDSRIsUp) {
-    auto owned = std::make_unique<ScriptedLineDevice>();
-    ScriptedLineDevice& device = *owned;
+    auto owned = std::make_unique<ScriptedDevice>();
+    ScriptedDevice& device = *owned;
     device.lines = mslCTS;
     PortOpenRequest request;
     request.deviceName = "scripted";

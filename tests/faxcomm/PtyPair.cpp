@@ -23,8 +23,15 @@ PtyPair::PtyPair() {
 }
 
 PtyPair::~PtyPair() {
-    ::close(master_);
+    CloseMaster();
     ::close(slave_);
+}
+
+void PtyPair::CloseMaster() {
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
 }
 
 void PtyPair::Write(const std::string& text) {

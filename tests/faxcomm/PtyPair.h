@@ -23,6 +23,8 @@ public:
     std::string Read(std::size_t count, std::chrono::milliseconds limit);
     // Reads whatever arrives within `limit`.
     std::string ReadFor(std::chrono::milliseconds limit);
+    // The far end goes away (a modem unplugged): the slave side is hung up for good.
+    void CloseMaster();
 
 private:
     int master_ = -1;

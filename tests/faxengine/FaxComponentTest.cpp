@@ -293,9 +293,10 @@ void FaxComponentTest::receiveWithUnsetAcceptAndAutomaticNames() {
     QObject owner;
     auto* port = new TQpComPort(&owner);
     port->SetComNumber(5);
-    auto* log = new TQpFaxLog(&owner);
     auto* receive = new TQpReceiveFax(&owner);
+    auto* log = new TQpFaxLog(&owner); // added after the fax component: linked all the same
     QCOMPARE(log->Fax(), receive);
+    QCOMPARE(receive->FaxLog(), log);
     receive->SetFaxClass(qpfax::fcClass2);
     receive->SetDestinationDir(dir);
     receive->SetOneFax(true);

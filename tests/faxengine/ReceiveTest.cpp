@@ -205,4 +205,23 @@ TEST_P(FaxEngineReceive, AHangUpMidPageLeavesOnlyWholePages) {
     EXPECT_EQ(run.Finish(15s), feCancelRequested);
 }
 
+TEST(FaxEngineReceiveRings, AnswersOnTheRingItIsToldTo) {
+    // With AnswerOnRing 3 the call is answered after the third RING, not before.
+    ReceiveRun run;
+    ASSERT_TRUE(run.Open(false));
+    FaxEngineOptions options = TestOptions(fcClass2);
+    options.answerOnRing = 3;
+    options.oneFax = true;
+    ASSERT_EQ(run.Start(options), 0);
+    ASSERT_TRUE(run.Ring());
+    EXPECT_EQ(run.Finish(60s), 0);
+    ASSERT_TRUE(run.modem.Event("call end", 10s));
+    const auto lines = run.modem.EventsSoFar("");
+    const auto ata = std::find(lines.begin(), lines.end(), "cmd ATA");
+    ASSERT_NE(ata, lines.end());
+    EXPECT_EQ(std::count_if(lines.begin(), ata,
+                            [](const std::string& l) { return l.rfind("ring ", 0) == 0; }),
+              3);
+}
+
 INSTANTIATE_TEST_SUITE_P(Classes, FaxEngineReceive, ::testing::Values(fcClass2, fcClass2_0));

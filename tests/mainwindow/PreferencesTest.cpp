@@ -214,7 +214,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         for (const char* name : {"Name", "FaxNumber"}) {
             QLineEdit* edit = Edit(dialog, name);
-            QCOMPARE(edit->cursorPosition(), 0);
+            QTRY_COMPARE(edit->cursorPosition(), 0);
             const int textWidth = edit->fontMetrics().horizontalAdvance(edit->text());
             QVERIFY2(textWidth + 12 <= edit->width(),
                      qPrintable(QStringLiteral("%1: text %2 px, field %3 px")

@@ -3,8 +3,13 @@
 // and the fax rendering is black on white without insert point markers.
 #include "richtext/TQpRichText.h"
 
+#include "Headless.h"
+
 #include <QPainter>
+#include <QScreen>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTextDocumentFragment>
 #include <QtTest>
 
@@ -68,6 +73,59 @@ QString LongText(int paragraphs) {
                      .arg(i);
     }
     return lines.join('\n');
+}
+
+qreal ScreenDpi() {
+    return qRound(QGuiApplication::primaryScreen()->logicalDotsPerInchY());
+}
+
+// The first page of `rtf` rendered at `zoom` percent of the screen's resolution.
+QImage RenderRtf(const QByteArray& rtf, int zoom) {
+    TQpRichText editor;
+    editor.SetRtf(rtf);
+    return LayOut(editor, zoom).front().image;
+}
+
+bool IsInk(QRgb pixel) {
+    return qGray(pixel) < 128;
+}
+
+// Ink bands of a page: the rows where lines of text begin and end, and each band's
+// leftmost and rightmost ink column.
+struct Band {
+    int top = 0;
+    int bottom = 0;
+    int left = 0;
+    int right = 0;
+};
+
+QList<Band> Bands(const QImage& page) {
+    QList<Band> bands;
+    bool inBand = false;
+    for (int y = 0; y < page.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+        int left = -1;
+        int right = -1;
+        for (int x = 0; x < page.width(); ++x) {
+            if (IsInk(line[x])) {
+                left = left < 0 ? x : left;
+                right = x;
+            }
+        }
+        if (left >= 0 && !inBand) {
+            bands << Band{y, y, left, right};
+        } else if (left >= 0) {
+            bands.back().bottom = y;
+            bands.back().left = qMin(bands.back().left, left);
+            bands.back().right = qMax(bands.back().right, right);
+        }
+        inBand = left >= 0;
+    }
+    return bands;
+}
+
+QByteArray Rtf(const char* body) {
+    return QByteArray("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}") + body + "}";
 }
 
 } // namespace
@@ -188,6 +246,124 @@ private slots:
             }
         }
         QVERIFY(red);
+    }
+
+    // Space before and after, exact and minimum line heights land where their twips say,
+    // at the fax zoom and at the editor's 100 % and 70 %: one inch is the page's dots per
+    // inch, measured between the tops of the ink of equal letters.
+    void verticalLengthsLandAtTheirPlace_data() {
+        QTest::addColumn<int>("zoom");
+        QTest::newRow("fax 208%") << 208;
+        QTest::newRow("editor 100%") << 100;
+        QTest::newRow("editor 70%") << 70;
+    }
+    void verticalLengthsLandAtTheirPlace() {
+        QFETCH(int, zoom);
+        const qreal inch = qRound(ScreenDpi() * zoom / 100.0);
+        const auto gap = [&](const char* body) {
+            const QList<Band> bands = Bands(RenderRtf(Rtf(body), zoom));
+            return bands.size() == 2 ? bands[1].top - bands[0].top : -1;
+        };
+        const int plain = gap("\\pard H\\par\\pard H\\par");
+        QVERIFY(plain > 0);
+        const struct {
+            const char* body;
+            qreal expected; // inches
+            bool absolute;  // the gap itself, not its growth over single spacing
+        } cases[] = {
+            {"\\pard H\\par\\pard\\sb1440 H\\par", 1.0, false},
+            {"\\pard\\sa720 H\\par\\pard H\\par", 0.5, false},
+            {"\\pard\\sl-720 H\\par H\\par", 0.5, true},
+            {"\\pard\\sl1440 H\\par H\\par", 1.0, true},
+            {"\\pard H\\line H\\par", 0.0, false},
+        };
+        for (const auto& item : cases) {
+            const int measured = gap(item.body) - (item.absolute ? 0 : plain);
+            qInfo("%s: %d pixels, expected %.1f", item.body, measured, item.expected * inch);
+            QVERIFY2(qAbs(measured - item.expected * inch) <= 2,
+                     qPrintable(QString("%1: %2 pixels, expected %3")
+                                    .arg(item.body)
+                                    .arg(measured)
+                                    .arg(item.expected * inch)));
+        }
+    }
+
+    // Tab stops and the default half-inch tab land at their twips: a letter after a tab
+    // stands exactly where the same letter stands after an indent of the same length
+    // (indents are right), and a right tab ends the text at its stop.
+    void tabStopsLandAtTheirPlace_data() { verticalLengthsLandAtTheirPlace_data(); }
+    void tabStopsLandAtTheirPlace() {
+        QFETCH(int, zoom);
+        const qreal inch = qRound(ScreenDpi() * zoom / 100.0);
+        const struct {
+            const char* tabbed;
+            const char* indented;
+        } cases[] = {
+            {"\\pard\\tx2880\\tab H\\par", "\\pard\\li2880 H\\par"},
+            {"\\pard\\tab H\\par", "\\pard\\li720 H\\par"},
+            {"\\pard\\tab\\tab\\tab H\\par", "\\pard\\li2160 H\\par"},
+            {"\\pard\\tx1440\\tx4320 To:\\tab\\tab H\\par", "\\pard\\li4320 H\\par"},
+        };
+        for (const auto& item : cases) {
+            const QList<Band> tabbed = Bands(RenderRtf(Rtf(item.tabbed), zoom));
+            const QList<Band> indented = Bands(RenderRtf(Rtf(item.indented), zoom));
+            QCOMPARE(tabbed.size(), 1);
+            QCOMPARE(indented.size(), 1);
+            qInfo("%s: H ends at %d, indented at %d", item.tabbed, tabbed[0].right,
+                  indented[0].right);
+            QVERIFY2(qAbs(tabbed[0].right - indented[0].right) <= 1,
+                     qPrintable(QString("%1: H ends at %2, indented at %3")
+                                    .arg(item.tabbed)
+                                    .arg(tabbed[0].right)
+                                    .arg(indented[0].right)));
+        }
+        const QList<Band> indented = Bands(RenderRtf(Rtf("\\pard\\li2880 H\\par"), zoom));
+        QVERIFY(qAbs(indented[0].left - (kPageRect.left() + 2 * inch)) <= 4);
+        const QList<Band> right = Bands(RenderRtf(Rtf("\\pard\\tqr\\tx5760\\tab H\\par"), zoom));
+        // The letter's own side bearing keeps its ink a little inside the stop.
+        QVERIFY2(qAbs(right[0].right - (kPageRect.left() + 4 * inch)) <= qMax(3.0, 0.03 * inch),
+                 qPrintable(QString("right tab: H ends at %1").arg(right[0].right)));
+    }
+
+    // The fax shows the lines as the editor shows them: a long paragraph breaks after the
+    // same words on the fax page as in the editor at 100 % (page 8.5 in wide, half-inch
+    // margins), and each fax line ends where the editor's line ends, scaled to the fax.
+    void faxBreaksLinesLikeTheEditor() {
+        TQpRichText editor;
+        editor.SetPageSize(12240, 15840);
+        editor.SetMargins(720, 720, 720, 720);
+        QStringList words;
+        for (int i = 0; i < 260; ++i) {
+            words << QString("w%1").arg(QString(1 + (i * 7) % 9, QChar('a' + i % 26)));
+        }
+        editor.setPlainText(words.join(' '));
+        editor.resize(1000, 700);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        const QTextLayout* layout = editor.document()->firstBlock().layout();
+        QVERIFY(layout->lineCount() > 8);
+        QList<qreal> editorEnds;
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            int end = line.textStart() + line.textLength();
+            const QString text = editor.document()->firstBlock().text();
+            while (end > line.textStart() && text.at(end - 1) == QChar(' ')) {
+                --end;
+            }
+            editorEnds << line.cursorToX(end) - line.x();
+        }
+        const QList<Band> bands = Bands(LayOut(editor).front().image);
+        QCOMPARE(bands.size(), editorEnds.size());
+        const qreal scale = qRound(ScreenDpi() * 2.08) / ScreenDpi();
+        for (int i = 0; i < bands.size(); ++i) {
+            const qreal expected = kPageRect.left() + editorEnds[i] * scale;
+            qInfo("line %d ends at %d on the fax, %.1f expected", i + 1, bands[i].right, expected);
+            QVERIFY2(qAbs(bands[i].right - expected) <= 12,
+                     qPrintable(QString("line %1 ends at %2 on the fax, %3 expected")
+                                    .arg(i + 1)
+                                    .arg(bands[i].right)
+                                    .arg(expected)));
+        }
     }
 
     // Rendering the same page twice gives the same pixels, and an empty document one

@@ -2,6 +2,8 @@
 // reads back unchanged, contents queries, attributes for new text, insert points, the
 // spell-check word scan and paragraph values.
 #include "richtext/TQpRichText.h"
+
+#include "Headless.h"
 #include "richtext/TQpRichToolBar.h"
 
 #include <QComboBox>

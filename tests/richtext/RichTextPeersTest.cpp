@@ -3,6 +3,8 @@
 // the same text; qpx rtf works on real files.
 #include "richtext/TQpRichText.h"
 
+#include "Headless.h"
+
 #include "TestPaths.h"
 
 #include <QFile>
@@ -39,6 +41,13 @@ QTextBlock BlockOf(const TQpRichText& editor, const QString& text) {
 
 QString Family(const QTextCharFormat& format) {
     return format.fontFamilies().toStringList().value(0);
+}
+
+// Runs a command and captures what it writes to standard output only: Qt's warnings on
+// standard error (for example about a missing XDG_RUNTIME_DIR) must not reach the RTF or
+// text being compared.
+int RunForOutput(const std::string& command, std::string* output) {
+    return qptest::RunCommand("{ " + command + " 2>/dev/null; }", output);
 }
 
 QStringList Words(const QString& text) {
@@ -133,9 +142,7 @@ private slots:
         QVERIFY(editor.SaveToFile(file));
 
         std::string output;
-        QCOMPARE(
-            qptest::RunCommand("unrtf --text '" + file.toStdString() + "' 2>/dev/null", &output),
-            0);
+        QCOMPARE(RunForOutput("unrtf --text '" + file.toStdString() + "'", &output), 0);
         QStringList lines =
             QString::fromLatin1(output.data(), qsizetype(output.size())).split('\n');
         lines.erase(std::remove_if(lines.begin(), lines.end(),
@@ -153,21 +160,20 @@ private slots:
         const std::string qpx = (qptest::BinaryDir() / "bin" / "qpx").string();
         const std::string sample = Sample("lo-letter.rtf").toStdString();
         std::string text;
-        QCOMPARE(qptest::RunCommand(qpx + " rtf totext " + sample + " 2>/dev/null", &text), 0);
+        QCOMPARE(RunForOutput(qpx + " rtf totext " + sample, &text), 0);
         QVERIFY(QString::fromStdString(text).startsWith("Quarterly Report\nPlain text, bold"));
 
         std::string rtf;
-        QCOMPARE(qptest::RunCommand(qpx + " rtf roundtrip " + sample + " 2>/dev/null", &rtf), 0);
+        QCOMPARE(RunForOutput(qpx + " rtf roundtrip " + sample, &rtf), 0);
         QVERIFY(
             QByteArray::fromStdString(rtf).startsWith("{\\rtf1\\ansi\\deff0\\deftab720{\\fonttbl"));
         QVERIFY(QByteArray::fromStdString(rtf).endsWith("\\par\n\r\r\n}"));
 
         const qptest::ScratchDir scratch("render");
         std::string listing;
-        QCOMPARE(qptest::RunCommand(qpx + " rtf render " + sample + " -o " + scratch.file("page") +
-                                        " 2>/dev/null",
-                                    &listing),
-                 0);
+        QCOMPARE(
+            RunForOutput(qpx + " rtf render " + sample + " -o " + scratch.file("page"), &listing),
+            0);
         QCOMPARE(QString::fromStdString(listing).split('\n', Qt::SkipEmptyParts).size(), 3);
         QImage page(QString::fromStdString(scratch.file("page002.pbm")));
         QCOMPARE(page.size(), QSize(1664, 2156));

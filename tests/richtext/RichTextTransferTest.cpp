@@ -2,6 +2,8 @@
 // through "Eraseme.rtf" in the data folder.
 #include "richtext/RichTextTransfer.h"
 
+#include "Headless.h"
+
 #include "store/TFaxStore.h"
 #include "store/TTableEnv.h"
 #include "common/DataFolder.h"

@@ -285,3 +285,177 @@ TEST(CodePage1252, MapsBothWays) {
                        "a\xc3"),
               U"\uFFFDa\uFFFD");
 }
+
+// "\'hh" bytes and 8-bit text are read in the code page of their font: its character set,
+// its "\cpg", else the document's "\ansicpg". Cyrillic, Central European and Greek text,
+// the two bytes of a Japanese character, font names; a lead byte without its partner
+// gives U+FFFD and "\u" still wins over its replacement bytes.
+TEST(RtfReader, DecodesTextByItsFontsCodePage) {
+    const struct {
+        std::string rtf;
+        std::u32string text;
+    } cases[] = {
+        {"{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset204 Arial;}}\\f0 "
+         "\\'cf\\'f0\\'e8\\'e2\\'e5\\'f2\\par}",
+         U"\u041f\u0440\u0438\u0432\u0435\u0442"},
+        {"{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset0 Arial;}{\\f1\\fcharset238 Arial CE;}}"
+         "\\f1 \\'b3\\'f3d\\'9f\\f0  caf\\'e9\\par}",
+         U"\u0142\u00f3d\u017a caf\u00e9"},
+        {"{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0\\fnil Arial;}}\\f0 \\'e4\\'e0\\par}",
+         U"\u0434\u0430"},
+        {"{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil\\cpg1253 Arial;}}\\f0 \\'e1\\'e2\\par}",
+         U"\u03b1\u03b2"},
+        {"{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil\\fcharset128 MS Mincho;}}\\f0 \\'82\\'a0\\'82\\'a2 "
+         "x\\par}",
+         U"\u3042\u3044 x"},
+        {"{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil\\fcharset128 MS Mincho;}}\\f0 \\'82\\par}", U"\uFFFD"},
+        {"{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil\\fcharset204 Arial;}}\\f0 \xcf\xf0 "
+         "\\uc1\\u1055\\'cf!\\par}",
+         U"\u041f\u0440 \u041f!"},
+        {"{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil\\fcharset161 Arial;}{\\f1\\fnil\\fcharset0 Arial;}}"
+         "\\f0 \\'e1{\\f1 \\'e1}\\'e1\\par}",
+         U"\u03b1\u00e1\u03b1"},
+    };
+    for (const auto& item : cases) {
+        EXPECT_EQ(TRtfReader::Read(item.rtf).PlainText(), item.text) << item.rtf;
+    }
+    const TRtfDocument named = TRtfReader::Read(
+        "{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil\\fcharset204 \\'c0\\'f0\\'e8\\'e0\\'eb;}}\\f0 x\\par}");
+    ASSERT_EQ(named.paragraphs.size(), 1u);
+    EXPECT_EQ(named.paragraphs[0].runs[0].format.font.name,
+              ToUtf8(U"\u0410\u0440\u0438\u0430\u043b"));
+}
+
+// Text is written in the code page of its font: Cyrillic in a Cyrillic font as code page
+// 1251 bytes, in a Western font (and "é", which code page 1251 lacks, in either) as "\u";
+// everything reads back as it was.
+TEST(RtfWriter, WritesTextInItsFontsCodePage) {
+    TRtfCharFormat cyrillic;
+    cyrillic.font = {"Arial", TRtfFontFamily::ffSwiss, 204};
+    TRtfCharFormat western;
+    western.font = {"Times New Roman", TRtfFontFamily::ffRoman, 0};
+    const std::u32string hello = U"\u041f\u0440\u0438\u0432\u0435\u0442 \u00e9";
+    const TRtfDocument document =
+        OneParagraph({TextRun(hello, cyrillic), TextRun(U" ", western), TextRun(hello, western)});
+    const std::string rtf = TRtfWriter::Write(document);
+    EXPECT_NE(rtf.find("{\\f0\\fswiss\\charset204 Arial;}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find(" \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2 \\u233?"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find(" \\u1055?\\u1088?\\u1080?\\u1074?\\u1077?\\u1090? \\'e9"),
+              std::string::npos)
+        << rtf;
+    const TRtfDocument read = TRtfReader::Read(rtf);
+    EXPECT_EQ(read.PlainText(), hello + U" " + hello);
+    EXPECT_EQ(TRtfWriter::Write(read), rtf);
+}
+
+// An empty paragraph keeps the attributes of its end: written before its "\par" only
+// where they differ from those a reader has there, and read back the same; a document of
+// the stored form without them reads and writes unchanged.
+TEST(RtfRoundTrip, EmptyParagraphsKeepTheirAttributes) {
+    TRtfCharFormat large;
+    large.font = Arial();
+    large.halfPoints = 56;
+    TRtfCharFormat normal;
+    normal.font = Arial();
+    TRtfDocument document = OneParagraph({TextRun(U"Top", large)});
+    document.paragraphs.push_back({{}, false, {}, large});
+    document.paragraphs.push_back({{}, false, {}, normal});
+    document.paragraphs.push_back({{}, false, {TextRun(U"Bottom", normal)}});
+    const std::string rtf = TRtfWriter::Write(document);
+    EXPECT_NE(rtf.find("\\fs56\\cf0 Top\\par\n\r\\par\n\r\\plain\\f0\\fs20\\cf0 \\par\n\r\\plain"),
+              std::string::npos)
+        << rtf;
+    const TRtfDocument read = TRtfReader::Read(rtf);
+    ASSERT_EQ(read.paragraphs.size(), 4u);
+    ASSERT_TRUE(read.paragraphs[1].endFormat);
+    EXPECT_EQ(read.paragraphs[1].endFormat->halfPoints, 56);
+    EXPECT_EQ(read.paragraphs[2].endFormat->halfPoints, 20);
+    EXPECT_EQ(TRtfWriter::Write(read), rtf);
+
+    const std::string stored =
+        Header() + "\\plain\\f0\\fs20\\cf2\\inspnt4 [DATE]\\par\n\r\\page\\par\n\r\r\n}";
+    EXPECT_EQ(TRtfWriter::Write(TRtfReader::Read(stored)), stored);
+}
+
+// An insert point whose field text was merged to nothing stays an insert point; hidden
+// insert point markers are kept in a group other readers skip.
+TEST(RtfRoundTrip, KeepsEmptyInsertPointsAndHiddenMarkers) {
+    TRtfCharFormat field;
+    field.font = Arial();
+    field.color = {255, 0, 0};
+    field.insertPointTag = 3;
+    TRtfRun empty = TextRun(U"", field);
+    empty.insertPointId = 1;
+    TRtfDocument document = OneParagraph({TextRun(U"Re: "), empty, TextRun(U".")});
+    document.insertPointMarkersHidden = true;
+    const std::string rtf = TRtfWriter::Write(document);
+    EXPECT_NE(rtf.find("{\\*\\qphidemarkers}\\plain"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("Re: \\plain\\f0\\fs20\\cf2\\inspnt3 \\plain\\f0\\fs20\\cf0 .\\par"),
+              std::string::npos)
+        << rtf;
+    const TRtfDocument read = TRtfReader::Read(rtf);
+    EXPECT_TRUE(read.insertPointMarkersHidden);
+    ASSERT_EQ(read.paragraphs[0].runs.size(), 3u);
+    EXPECT_GT(read.paragraphs[0].runs[1].insertPointId, 0);
+    EXPECT_TRUE(read.paragraphs[0].runs[1].text.empty());
+    EXPECT_EQ(read.paragraphs[0].runs[1].format.insertPointTag, 3);
+    EXPECT_EQ(TRtfWriter::Write(read), rtf);
+    EXPECT_FALSE(TRtfReader::Read(TRtfWriter::Write(OneParagraph({TextRun(U"x")})))
+                     .insertPointMarkersHidden);
+}
+
+// Pictures: "\pict" groups with PNG or DIB data, in hex or after "\bin", with their sizes
+// and scale; a word processor's shape picture is read and its copy for old readers is not;
+// written back with the same data, and unknown kinds are dropped rather than kept blind.
+TEST(RtfPicture, ReadsAndWritesPictures) {
+    const std::string rtf =
+        "{\\rtf1 A{\\*\\shppict{\\pict{\\*\\picprop{\\sp{\\sn x}}}\\picscalex50\\picscaley50"
+        "\\picw2\\pich1\\picwgoal30\\pichgoal16\\pngblip 89504e47\r\n0D0A}}"
+        "{\\nonshppict{\\pict\\wmetafile8\\picw2\\pich1 0102}}B"
+        "{\\pict\\dibitmap0\\picw1\\pich1\\bin3 x}z}C{\\pict\\macpict 0102}\\par}";
+    const TRtfDocument document = TRtfReader::Read(rtf);
+    EXPECT_EQ(document.PlainText(), U"ABC");
+    ASSERT_EQ(document.paragraphs.size(), 1u);
+    std::vector<TRtfPicture> pictures;
+    for (const TRtfRun& run : document.paragraphs[0].runs) {
+        if (run.picture) {
+            pictures.push_back(*run.picture);
+        }
+    }
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(pictures[0].format, TRtfPictureFormat::pfPng);
+    EXPECT_EQ(pictures[0].data, std::string("\x89PNG\r\n"));
+    EXPECT_EQ(pictures[0].goalWidth, 30);
+    EXPECT_EQ(pictures[0].ShownWidth(), 15);
+    EXPECT_EQ(pictures[0].ShownHeight(), 8);
+    EXPECT_EQ(pictures[1].format, TRtfPictureFormat::pfDib);
+    EXPECT_EQ(pictures[1].data, "x}z");
+    EXPECT_EQ(pictures[1].ShownWidth(), 15); // one pixel of a 96 dpi screen
+    EXPECT_EQ(pictures[2].format, TRtfPictureFormat::pfOther);
+
+    const std::string written = TRtfWriter::Write(document);
+    EXPECT_NE(written.find(" A{\\pict\\pngblip\\picw2\\pich1\\picwgoal30\\pichgoal16\\picscalex50"
+                           "\\picscaley50\n89504e470d0a}\\plain"),
+              std::string::npos)
+        << written;
+    EXPECT_NE(written.find("{\\pict\\dibitmap0\\picw1\\pich1\n787d7a}"), std::string::npos)
+        << written;
+    EXPECT_EQ(written.find("macpict"), std::string::npos);
+    const TRtfDocument again = TRtfReader::Read(written);
+    EXPECT_EQ(TRtfWriter::Write(again), written);
+    EXPECT_EQ(*again.paragraphs[0].runs[1].picture, pictures[0]);
+}
+
+// A table row becomes one line: its cells separated by tabs with tab stops at the cells'
+// left edges, the paragraphs of a cell joined by a blank.
+TEST(RtfReader, ReadsTableRowsAsTabbedLines) {
+    const TRtfDocument document = TRtfReader::Read(
+        "{\\rtf1\\trowd\\cellx2000\\cellx5000\\cellx8000\\pard\\intbl Name\\cell Fax\\par "
+        "number\\cell Note\\cell\\row\\pard After\\par}");
+    ASSERT_EQ(document.paragraphs.size(), 2u);
+    EXPECT_EQ(document.PlainText(), U"Name\tFax number\tNote\nAfter");
+    const std::vector<TRtfTabStop> tabs = {{2000, TRtfTabKind::tkLeft},
+                                           {5000, TRtfTabKind::tkLeft}};
+    EXPECT_EQ(document.paragraphs[0].format.tabs, tabs);
+    EXPECT_TRUE(document.paragraphs[1].format.tabs.empty());
+}

@@ -211,7 +211,7 @@ TEST_F(TableEngineTest, QueriesCountAndPositionsAgreeWithAWalk) {
     EXPECT_EQ(engine.QueryRecCount(), 5);
 }
 
-TEST_F(TableEngineTest, MemosReuseTheirBlocksAndCopyToFilesUnchanged) {
+TEST_F(TableEngineTest, MemosGoToFreeBlocksAndCopyToFilesUnchanged) {
     ASSERT_GT(engine.Use(path), 0);
     ASSERT_EQ(engine.AppendBlank(), 0);
     std::string rtf = "{\\rtf1\\ansi Gr\xC3\xBC\xC3\x9F"
@@ -222,9 +222,9 @@ TEST_F(TableEngineTest, MemosReuseTheirBlocksAndCopyToFilesUnchanged) {
     long fptSize = long(fs::file_size(dir.file("QPX.FPT")));
     EXPECT_EQ(fptSize, 512 + 3 * 64); // 8 + 160 bytes in three 64-byte blocks
 
-    // A shorter memo is written over the old blocks; a longer one is appended.
+    // A changed memo goes to free blocks, never over the live one (pack reclaims them).
     ASSERT_EQ(engine.PutMemo("RTFCOVER", "short"), 0);
-    EXPECT_EQ(long(fs::file_size(dir.file("QPX.FPT"))), fptSize);
+    EXPECT_EQ(long(fs::file_size(dir.file("QPX.FPT"))), fptSize + 64);
     EXPECT_EQ(engine.GetMemo("RTFCOVER"), "short");
     std::string binary("a\0b\r\n\xFF\x80", 7);
     std::string file = dir.file("in.rtf");
@@ -255,8 +255,8 @@ TEST_F(TableEngineTest, ValuesRoundTripThroughTheirTypes) {
     EXPECT_TRUE(engine.GetLogical("SENT"));
     EXPECT_EQ(engine.PutNumber("PAGES", 7), 0);
     EXPECT_EQ(engine.GetString("PAGES"), "7");
-    EXPECT_EQ(engine.PutNumber("PAGES", 123), 0); // too wide: stars, as xBase writes
-    EXPECT_EQ(engine.GetString("PAGES"), "**");
+    EXPECT_EQ(engine.PutNumber("PAGES", 123), tbeBadArgument); // too wide: refused
+    EXPECT_EQ(engine.GetString("PAGES"), "7");
     EXPECT_EQ(engine.PutString("PAGES", "12"), 0);
     EXPECT_DOUBLE_EQ(engine.GetNumber("PAGES"), 12);
     EXPECT_EQ(engine.PutString("PAGES", "twelve"), tbeBadArgument);

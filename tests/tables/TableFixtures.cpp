@@ -1,8 +1,14 @@
 #include "TableFixtures.h"
 
+#include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "TestPaths.h"
 
 namespace tabletest {
 
@@ -87,6 +93,72 @@ std::string ReadFile(const std::string& path) {
 void WriteFile(const std::string& path, const std::string& data) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(data.data(), std::streamsize(data.size()));
+}
+
+ChildEnd RunKilledAtCall(int n, const std::function<bool()>& work,
+                         const std::function<bool(qp::tables::FileOps::Call)>& only) {
+    pid_t child = fork();
+    if (child < 0) {
+        ADD_FAILURE() << "fork failed";
+        return ChildEnd::kFailed;
+    }
+    if (child == 0) {
+        auto seen = std::make_shared<int>(0);
+        qp::tables::FileOps::SetHook(
+            [n, seen, only](qp::tables::FileOps::Call call, const std::string&) {
+                if ((!only || only(call)) && ++*seen == n)
+                    raise(SIGKILL);
+                return 0;
+            });
+        _exit(work() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+        return ChildEnd::kKilled;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ChildEnd::kFinished : ChildEnd::kFailed;
+}
+
+FailingCall::FailingCall(int n, int error,
+                         std::function<bool(qp::tables::FileOps::Call, const std::string&)> matches)
+    : happened_(std::make_shared<bool>(false)) {
+    auto seen = std::make_shared<int>(0);
+    auto happened = happened_;
+    qp::tables::FileOps::SetHook([n, error, seen, happened, matches](qp::tables::FileOps::Call call,
+                                                                     const std::string& path) {
+        if (matches(call, path) && ++*seen == n) {
+            *happened = true;
+            return error;
+        }
+        return 0;
+    });
+}
+
+FailingCall::~FailingCall() {
+    qp::tables::FileOps::SetHook({});
+}
+
+std::string PythonDump(const std::string& table) {
+    std::string script = (qptest::SourceDir() / "tests/tables/peers/read_dbf.py").string();
+    std::string output;
+    if (qptest::RunCommand("/usr/bin/python3 " + script + " '" + table + "' 2>&1", &output) != 0)
+        return {};
+    std::string lines;
+    try {
+        for (const auto& row : nlohmann::ordered_json::parse(output)) {
+            lines += std::to_string(row["recno"].get<int>()) + "|" +
+                     (row["deleted"].get<bool>() ? "*" : " ");
+            for (const auto& [name, value] : row["fields"].items())
+                lines += "|" + name + "=" +
+                         (value.is_string() ? value.get<std::string>()
+                          : value.is_null() ? ""
+                                            : value.dump());
+            lines += "\n";
+        }
+    } catch (const nlohmann::json::exception&) {
+        return {};
+    }
+    return lines;
 }
 
 } // namespace tabletest

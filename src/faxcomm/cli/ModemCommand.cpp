@@ -74,7 +74,8 @@ int OpenDevice(const std::string& device, int baud) {
 }
 
 void DumpTrace(int slot, const std::string& file, bool append) {
-    if (!file.empty() && ComDispatcher::Instance().TraceDump(slot, file, append, true) != prOK) {
+    if (!file.empty() && ComDispatcher::Instance().RecordingDump(slot, Recording::Trace, file,
+                                                                 append, true) != prOK) {
         std::cerr << "qpx modem: cannot write the trace to " << file << "\n";
     }
 }
@@ -135,7 +136,7 @@ int RunAt(const ModemOptions& options) {
         std::cerr << "qpx modem: " << device << ": " << ErrorWording(slot) << "\n";
         return 1;
     }
-    d.TraceOn(slot, MaxTraceSize);
+    d.RecordingOn(slot, Recording::Trace, MaxTraceSize);
     bool answered = true;
     for (const std::string& command : options.commands) {
         if (!RunCommand(slot, command, options.timeoutMs)) {
@@ -189,7 +190,7 @@ int RunProbe(const ModemOptions& options) {
         if (slot < 0) {
             line += OpenFailureWording(slot);
         } else {
-            d.TraceOn(slot, MaxTraceSize);
+            d.RecordingOn(slot, Recording::Trace, MaxTraceSize);
             line += ModemAnswers(slot) ? "MODEM" : "Unknown";
             DumpTrace(slot, options.traceFile, appendTrace);
             appendTrace = true;

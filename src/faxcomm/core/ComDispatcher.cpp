@@ -1,6 +1,7 @@
 #include "faxcomm/core/ComDispatcher.h"
 
 #include <algorithm>
+#include <limits>
 #include <poll.h>
 #include <unistd.h>
 
@@ -15,6 +16,12 @@ constexpr auto kWindowHandlerLimit = std::chrono::milliseconds(1000);
 constexpr auto kModemLinePollMs = 20;
 constexpr auto kOutputRetryMs = 10;
 constexpr std::size_t kDeviceChunk = 4096;
+// Reasons logged with a device failure.
+constexpr std::uint32_t kHungUp = 1;
+constexpr std::uint32_t kReadFailed = 2;
+constexpr std::uint32_t kWriteFailed = 3;
+// What the output thread's write gives when a flush came first.
+constexpr long kFlushed = std::numeric_limits<long>::min();
 
 using Clock = std::chrono::steady_clock;
 
@@ -26,6 +33,12 @@ void DrainPipe(int fd) {
 
 std::size_t FlowFullLimit(std::size_t full) {
     return full == 0 ? DispatchBufferSize : full;
+}
+
+// Reading from an empty receive buffer: "empty", or a read shortfall once the device
+// has failed (nothing more will come).
+int EmptyBufferResult(const PortRecord& port) {
+    return port.deviceFailed ? prGetBlockFail : prBufferIsEmpty;
 }
 
 } // namespace
@@ -57,15 +70,21 @@ std::shared_ptr<PortRecord> ComDispatcher::Find(int slot) const {
 
 template <typename Operation>
 int ComDispatcher::WithPort(int slot, Operation operation) const {
+    return WithPortLock(
+        slot, [&](PortRecord& port, std::unique_lock<std::mutex>&) { return operation(port); });
+}
+
+template <typename Operation>
+int ComDispatcher::WithPortLock(int slot, Operation operation) const {
     const std::shared_ptr<PortRecord> port = Find(slot);
     if (!port) {
         return prBadHandle;
     }
-    std::lock_guard guard(port->lock);
+    std::unique_lock lock(port->lock);
     if (port->stopping) {
         return prBadHandle;
     }
-    return operation(*port);
+    return operation(*port, lock);
 }
 
 void ComDispatcher::ReapThreads() {
@@ -152,7 +171,9 @@ int ComDispatcher::ClosePort(int slot) {
         if (port->closeRequested) {
             return prOK;
         }
-        if (port->delivering || std::this_thread::get_id() == port->dispatcherThreadId) {
+        // From a procedure handler (the dispatcher's own thread) the close has to wait
+        // until the delivery in progress ends; from any other thread it is done at once.
+        if (std::this_thread::get_id() == port->dispatcherThreadId) {
             port->closeRequested = true;
             port->Log(ltUser, lsClose, 1);
             port->dispatchWake.notify_all();
@@ -160,6 +181,7 @@ int ComDispatcher::ClosePort(int slot) {
         }
         ports_[slot - 1].reset();
         port->stopping = true;
+        port->WithdrawPendingCalls(0);
     }
     StopAndJoin(port);
     ReapThreads();
@@ -170,6 +192,7 @@ namespace {
 
 void WakeAll(PortRecord& port) {
     port.dispatchWake.notify_all();
+    port.callsChanged.notify_all();
     port.eventAck.notify_all();
     port.outputWake.notify_all();
     port.dataArrived.notify_all();
@@ -177,7 +200,9 @@ void WakeAll(PortRecord& port) {
 }
 
 void ReleaseDevice(PortRecord& port) {
+    std::lock_guard write(port.writeLock);
     std::lock_guard guard(port.lock);
+    port.WithdrawPendingCalls(0);
     port.device->Close();
     port.triggers.RemoveAll();
     port.handlers.clear();
@@ -247,7 +272,9 @@ std::string ComDispatcher::DeviceName(int slot) const {
 // ---- threads --------------------------------------------------------------------------
 
 // Waits on the device and the wake-up pipe; each device event is handed to the dispatcher
-// thread, and the next wait starts once the dispatcher has acknowledged it.
+// thread, and the next wait starts once the dispatcher has acknowledged it. A hang-up
+// (the far end gone) is handed over once; the failed device is not waited on again, as it
+// would report its hang-up for ever.
 void ComDispatcher::EventLoop(PortRecord& port) {
     const bool watchLines = port.device->HasModemLines();
     const int deviceHandle = port.device->PollHandle();
@@ -255,20 +282,26 @@ void ComDispatcher::EventLoop(PortRecord& port) {
     auto lastErrors = port.device->LineErrorCounts();
     while (true) {
         bool wantInput = false;
+        bool failed = false;
         {
             std::lock_guard guard(port.lock);
             if (port.stopping) {
                 return;
             }
-            wantInput = !port.deviceFailed && !port.receiveHeld && port.received.FreeSpace() > 0;
+            failed = port.deviceFailed || port.hangUpSeen;
+            wantInput = !port.receiveHeld && port.received.FreeSpace() > 0;
         }
-        pollfd fds[2] = {{port.wakePipe[0], POLLIN, 0}, {wantInput ? deviceHandle : -1, POLLIN, 0}};
-        ::poll(fds, 2, watchLines ? kModemLinePollMs : -1);
+        // Hang-ups and errors are reported even when input is not wanted.
+        pollfd fds[2] = {
+            {port.wakePipe[0], POLLIN, 0},
+            {failed ? -1 : deviceHandle, static_cast<short>(wantInput ? POLLIN : 0), 0}};
+        ::poll(fds, 2, watchLines && !failed ? kModemLinePollMs : -1);
         if (fds[0].revents & POLLIN) {
             DrainPipe(port.wakePipe[0]);
         }
-        bool event = wantInput && (fds[1].revents & (POLLIN | POLLHUP | POLLERR));
-        if (watchLines) {
+        const bool hangUp = (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        bool event = hangUp || (fds[1].revents & POLLIN);
+        if (watchLines && !failed) {
             const std::uint8_t lines = port.device->ModemLines();
             const auto errors = port.device->LineErrorCounts();
             event = event || lines != lastLines || errors != lastErrors;
@@ -280,6 +313,7 @@ void ComDispatcher::EventLoop(PortRecord& port) {
             if (port.stopping) {
                 return;
             }
+            port.hangUpSeen = port.hangUpSeen || hangUp;
             port.eventPending = true;
             port.dispatchWake.notify_one();
             port.eventAck.wait(lock, [&] { return !port.eventPending || port.stopping; });
@@ -289,8 +323,11 @@ void ComDispatcher::EventLoop(PortRecord& port) {
 
 void ComDispatcher::DispatcherLoop(std::shared_ptr<PortRecord> port) {
     std::unique_lock lock(port->lock);
+    bool heldBack = false;
     while (!port->stopping) {
-        auto deadline = Clock::now() + kDispatchInterval;
+        // A trigger held back by the last pass runs in the next one, right after the
+        // device has been serviced.
+        auto deadline = heldBack ? Clock::now() : Clock::now() + kDispatchInterval;
         if (const auto timer = port->triggers.NextTimerDeadline()) {
             deadline = std::min(deadline, *timer);
         }
@@ -301,14 +338,8 @@ void ComDispatcher::DispatcherLoop(std::shared_ptr<PortRecord> port) {
         if (port->stopping) {
             break;
         }
-        const bool hadEvent = port->eventPending;
-        port->outputEvent = false;
-        ServiceDevice(*port);
-        RunTriggers(*port, lock);
-        if (hadEvent) {
-            port->eventPending = false;
-            port->eventAck.notify_all();
-        }
+        ServiceEvents(*port);
+        heldBack = RunTriggers(*port, lock);
         if (port->closeRequested && !port->stopping) {
             lock.unlock();
             FinishDeferredClose(port);
@@ -327,7 +358,9 @@ void ComDispatcher::OutputLoop(PortRecord& port) {
         std::uint64_t generation = 0;
         {
             std::unique_lock lock(port.lock);
-            port.outputWake.wait(lock, [&] { return port.stopping || !port.staged.empty(); });
+            port.outputWake.wait(lock, [&] {
+                return port.stopping || (!port.staged.empty() && !port.deviceFailed);
+            });
             if (port.stopping) {
                 return;
             }
@@ -341,7 +374,10 @@ void ComDispatcher::OutputLoop(PortRecord& port) {
             std::this_thread::sleep_for(std::chrono::milliseconds(kOutputRetryMs));
             continue;
         }
-        const long written = port.device->Write(chunk.data(), chunk.size());
+        const long written = WriteUnlessFlushed(port, chunk, generation);
+        if (written == kFlushed) {
+            continue;
+        }
         if (written == 0) {
             pollfd fd{port.device->PollHandle(), POLLOUT, 0};
             ::poll(&fd, 1, kOutputRetryMs);
@@ -349,9 +385,7 @@ void ComDispatcher::OutputLoop(PortRecord& port) {
         }
         std::lock_guard guard(port.lock);
         if (written < 0) {
-            port.writeFailed = true;
-            port.staged.clear();
-            port.Log(ltDevice, lsWrite, 0, 1);
+            port.MarkDeviceFailed(kWriteFailed);
         } else {
             // A flush may have emptied the staging buffer while the device was written.
             if (generation == port.stagedGeneration) {
@@ -368,8 +402,34 @@ void ComDispatcher::OutputLoop(PortRecord& port) {
     }
 }
 
+// Writes `chunk` unless the staging buffer was flushed (or the device failed) since the
+// chunk was taken from it: kFlushed then. The check and the write happen under the
+// port's write lock, which a flush takes too, so a flush always wins.
+long ComDispatcher::WriteUnlessFlushed(PortRecord& port, const std::vector<std::uint8_t>& chunk,
+                                       std::uint64_t generation) {
+    std::lock_guard write(port.writeLock);
+    {
+        std::lock_guard guard(port.lock);
+        if (port.stopping || port.deviceFailed || generation != port.stagedGeneration) {
+            return kFlushed;
+        }
+    }
+    return port.device->Write(chunk.data(), chunk.size());
+}
+
 // ---- dispatcher work (lock held) ------------------------------------------------------
 
+void ComDispatcher::ServiceEvents(PortRecord& port) {
+    port.outputEvent = false;
+    ServiceDevice(port);
+    if (port.eventPending) {
+        port.eventPending = false;
+        port.eventAck.notify_all();
+    }
+}
+
+// Moves received bytes into the receive buffer. After a hang-up, what the device still
+// holds is read first; then the device counts as failed.
 void ComDispatcher::ServiceDevice(PortRecord& port) {
     std::uint8_t buffer[kDeviceChunk];
     bool arrived = false;
@@ -377,8 +437,7 @@ void ComDispatcher::ServiceDevice(PortRecord& port) {
         const long count =
             port.device->Read(buffer, std::min(port.received.FreeSpace(), sizeof buffer));
         if (count < 0) {
-            port.deviceFailed = true;
-            port.Log(ltDevice, lsRead, 0, 1);
+            port.MarkDeviceFailed(kReadFailed);
             break;
         }
         if (count == 0) {
@@ -389,21 +448,26 @@ void ComDispatcher::ServiceDevice(PortRecord& port) {
         arrived = true;
         UpdateReceiveFlow(port);
     }
+    if (port.hangUpSeen) {
+        port.MarkDeviceFailed(kHungUp);
+    }
     if (arrived) {
         port.dataArrived.notify_all();
     }
     UpdateModemStatus(port);
 }
 
+// A failed device is not asked any more: for it DSR and carrier are down.
 void ComDispatcher::UpdateModemStatus(PortRecord& port) {
-    const std::uint8_t lines = port.device->ModemLines() & 0xF0;
+    const std::uint8_t lines = port.deviceFailed ? (port.modemShadow & 0xF0 & ~(mslDSR | mslDCD))
+                                                 : (port.device->ModemLines() & 0xF0);
     const std::uint8_t changes = ((port.modemShadow & 0xF0) ^ lines) >> 4;
     if (changes) {
         port.modemShadow = lines | (port.modemShadow & 0x0F) | changes;
         port.Log(ltStatus, lsModem, port.modemShadow);
     }
     static const std::uint16_t flags[4] = {lfeOverrun, lfeParity, lfeFraming, lfeBreak};
-    const auto errors = port.device->LineErrorCounts();
+    const auto errors = port.deviceFailed ? port.lineErrors : port.device->LineErrorCounts();
     for (int i = 0; i < 4; ++i) {
         if (errors[i] > port.lineErrors[i]) {
             port.lineStatus |= flags[i];
@@ -442,50 +506,169 @@ void ComDispatcher::UpdateReceiveFlow(PortRecord& port) {
     }
 }
 
-// One pass after another, each delivering the one trigger that fires, until none does.
-// The lock is released while handlers run.
-void ComDispatcher::RunTriggers(PortRecord& port, std::unique_lock<std::mutex>& lock) {
+// One pass: delivers the trigger that fires, again and again until none does, each status
+// trigger at most once (a handler that re-arms one while its condition holds would
+// otherwise keep the pass going for ever). True when a trigger was held back for the next
+// pass. The lock is released while handlers run.
+bool ComDispatcher::RunTriggers(PortRecord& port, std::unique_lock<std::mutex>& lock) {
+    port.triggers.BeginPass();
     while (!port.deliverySuspended && !port.stopping && !port.closeRequested) {
         const auto message =
             port.triggers.NextFiring(Clock::now(), port.Conditions(), port.received);
         if (!message) {
-            return;
+            break;
         }
         port.Log(ltTrigger, static_cast<std::uint16_t>(message->message - 0x7E00), message->wParam,
                  message->Data());
-        const std::vector<TriggerHandler> handlers = port.handlers;
-        port.delivering = true;
-        lock.unlock();
-        Deliver(port, handlers, *message);
-        lock.lock();
-        port.delivering = false;
+        Deliver(port, *message, lock);
+    }
+    return port.triggers.HeldBack();
+}
+
+namespace {
+
+const TriggerHandler* FindHandler(const PortRecord& port, int id) {
+    const auto found = std::find_if(port.handlers.begin(), port.handlers.end(),
+                                    [id](const TriggerHandler& h) { return h.id == id; });
+    return found == port.handlers.end() ? nullptr : &*found;
+}
+
+bool ProcedureRunning(const PortRecord& port) {
+    return std::any_of(port.calls.begin(), port.calls.end(), [&](const auto& call) {
+        return call->state == HandlerCall::State::Running &&
+               call->thread == port.dispatcherThreadId;
+    });
+}
+
+// Runs on the window handler's own thread, unless the call was withdrawn meanwhile.
+void RunWindowCall(PortRecord& port, const std::shared_ptr<HandlerCall>& call,
+                   const TriggerProc& proc, const TriggerMessage& message) {
+    {
+        std::lock_guard guard(port.lock);
+        if (!call->Pending()) {
+            return;
+        }
+        call->state = HandlerCall::State::Running;
+        call->thread = std::this_thread::get_id();
+    }
+    try {
+        proc(port.slot, message);
+    } catch (...) {
+        // A failing handler does not stop dispatching.
+    }
+    std::lock_guard guard(port.lock);
+    port.EndCall(call, HandlerCall::State::Finished);
+}
+
+} // namespace
+
+// Delivers one fired trigger to every handler in turn. Each handler is looked up again
+// right before its call, so that a handler removed meanwhile is not called; delivery
+// stops when it is suspended or the port is stopping.
+void ComDispatcher::Deliver(PortRecord& port, const TriggerMessage& message,
+                            std::unique_lock<std::mutex>& lock) {
+    std::vector<int> ids;
+    for (const TriggerHandler& handler : port.handlers) {
+        ids.push_back(handler.id);
+    }
+    for (const int id : ids) {
+        if (port.stopping || port.deliverySuspended) {
+            return;
+        }
+        const TriggerHandler* handler = FindHandler(port, id);
+        if (handler && !handler->post) {
+            // Exclusive calls in progress or waiting go first.
+            port.callsChanged.wait(lock, [&] {
+                return port.stopping ||
+                       (port.exclusiveThread == std::thread::id() && port.exclusiveWaiters == 0);
+            });
+            handler = port.stopping || port.deliverySuspended ? nullptr : FindHandler(port, id);
+        }
+        if (!handler) {
+            continue;
+        }
+        TriggerMessage addressed = message;
+        addressed.lParam =
+            (static_cast<std::uint32_t>(handler->componentIndex) << 16) | (message.lParam & 0xFFFF);
+        const TriggerHandler copy = *handler;
+        if (copy.post) {
+            CallWindow(port, copy, addressed, lock);
+        } else {
+            CallProcedure(port, copy, addressed, lock);
+        }
     }
 }
 
-void ComDispatcher::Deliver(PortRecord& port, const std::vector<TriggerHandler>& handlers,
-                            const TriggerMessage& message) {
-    for (const TriggerHandler& handler : handlers) {
-        TriggerMessage addressed = message;
-        addressed.lParam =
-            (static_cast<std::uint32_t>(handler.componentIndex) << 16) | (message.lParam & 0xFFFF);
-        const int slot = port.slot;
-        if (!handler.post) {
-            try {
-                handler.proc(slot, addressed);
-            } catch (...) {
-                // A failing handler does not stop dispatching.
-            }
-            continue;
-        }
-        auto completion = std::make_shared<DeliveryCompletion>();
-        handler.post([proc = handler.proc, slot, addressed, completion] {
-            try {
-                proc(slot, addressed);
-            } catch (...) {
-            }
-            completion->Finish();
+void ComDispatcher::CallProcedure(PortRecord& port, const TriggerHandler& handler,
+                                  const TriggerMessage& message,
+                                  std::unique_lock<std::mutex>& lock) {
+    auto call = std::make_shared<HandlerCall>();
+    call->handlerId = handler.id;
+    call->state = HandlerCall::State::Running;
+    call->thread = std::this_thread::get_id();
+    port.calls.push_back(call);
+    lock.unlock();
+    try {
+        handler.proc(port.slot, message);
+    } catch (...) {
+        // A failing handler does not stop dispatching.
+    }
+    lock.lock();
+    port.EndCall(call, HandlerCall::State::Finished);
+}
+
+// Posts the call to the handler's thread and waits for it at most 1000 ms, servicing the
+// device meanwhile (triggers are not evaluated, so messages keep their order). A call
+// that is still waiting for its thread after that stays valid and may run late, unless it
+// is withdrawn (handler removed, delivery suspended, port closed).
+void ComDispatcher::CallWindow(PortRecord& port, const TriggerHandler& handler,
+                               const TriggerMessage& message, std::unique_lock<std::mutex>& lock) {
+    auto call = std::make_shared<HandlerCall>();
+    call->handlerId = handler.id;
+    port.calls.push_back(call);
+    lock.unlock();
+    bool posted = true;
+    try {
+        handler.post([record = port.shared_from_this(), call, proc = handler.proc, message] {
+            RunWindowCall(*record, call, proc, message);
         });
-        completion->WaitFor(kWindowHandlerLimit);
+    } catch (...) {
+        posted = false; // out of memory: this handler misses the message
+    }
+    lock.lock();
+    if (!posted) {
+        port.EndCall(call, HandlerCall::State::Withdrawn);
+        return;
+    }
+    if (call->state == HandlerCall::State::Posting) {
+        call->state = HandlerCall::State::Waiting;
+    }
+    port.callsChanged.notify_all();
+    const auto giveUp = Clock::now() + kWindowHandlerLimit;
+    while (call->Active() && !port.stopping) {
+        const auto now = Clock::now();
+        if (now >= giveUp) {
+            return;
+        }
+        port.dispatchWake.wait_until(lock, std::min(giveUp, now + kDispatchInterval), [&] {
+            return !call->Active() || port.stopping || port.eventPending || port.outputEvent;
+        });
+        if (!port.stopping) {
+            ServiceEvents(port);
+        }
+    }
+}
+
+// Withdraws the calls of `handlerId` (0: all handlers) that have not started and waits
+// for those that run on other threads.
+void ComDispatcher::AwaitCalls(PortRecord& port, std::unique_lock<std::mutex>& lock,
+                               int handlerId) {
+    while (true) {
+        port.WithdrawPendingCalls(handlerId);
+        if (!port.CallInProgressElsewhere(handlerId)) {
+            return;
+        }
+        port.callsChanged.wait(lock);
     }
 }
 
@@ -555,8 +738,8 @@ int ComDispatcher::PutString(int slot, const std::string& text) {
 
 int ComDispatcher::PutBlock(int slot, const std::uint8_t* data, std::size_t length) {
     return WithPort(slot, [&](PortRecord& port) {
-        if (port.writeFailed) {
-            return static_cast<int>(prPutBlockFail);
+        if (port.deviceFailed) {
+            return static_cast<int>(prNotSupported);
         }
         if (length > port.OutputFree()) {
             return static_cast<int>(prOutputBufferTooSmall);
@@ -583,7 +766,7 @@ int ComDispatcher::GetChar(int slot) {
         const bool wasFull = port.received.IsFull();
         std::uint8_t byte = 0;
         if (!port.received.Take(byte)) {
-            return static_cast<int>(prBufferIsEmpty);
+            return EmptyBufferResult(port);
         }
         port.TraceBytes('R', &byte, 1);
         TakeBytes(port, 1, wasFull);
@@ -595,7 +778,7 @@ int ComDispatcher::PeekChar(int slot, std::size_t offset) const {
     return WithPort(slot, [offset](PortRecord& port) {
         std::uint8_t byte = 0;
         return port.received.PeekAt(offset, byte) ? static_cast<int>(byte)
-                                                  : static_cast<int>(prBufferIsEmpty);
+                                                  : EmptyBufferResult(port);
     });
 }
 
@@ -607,7 +790,7 @@ long ComDispatcher::GetBlock(int slot, std::uint8_t* buffer, std::size_t size) {
             ++taken;
         }
         if (taken == 0 && size > 0) {
-            return static_cast<int>(prBufferIsEmpty);
+            return EmptyBufferResult(port);
         }
         port.TraceBytes('R', buffer, taken);
         TakeBytes(port, taken, wasFull);
@@ -629,8 +812,9 @@ bool ComDispatcher::WaitForData(int slot, std::chrono::milliseconds limit) {
         return false;
     }
     std::unique_lock lock(port->lock);
-    port->dataArrived.wait_for(lock, limit,
-                               [&] { return port->stopping || !port->received.IsEmpty(); });
+    port->dataArrived.wait_for(lock, limit, [&] {
+        return port->stopping || port->deviceFailed || !port->received.IsEmpty();
+    });
     return !port->stopping && !port->received.IsEmpty();
 }
 
@@ -647,13 +831,27 @@ int ComDispatcher::FlushInBuffer(int slot) {
 }
 
 int ComDispatcher::FlushOutBuffer(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
+    const int emptied = WithPort(slot, [](PortRecord& port) {
         port.staged.clear();
         ++port.stagedGeneration;
-        port.writeFailed = false;
         port.Log(ltDevice, lsFlush, 2);
-        return port.device->FlushOutput();
+        return static_cast<int>(prOK);
     });
+    if (emptied != prOK) {
+        return emptied;
+    }
+    // A device write in progress ends first; the output thread then sees the flush
+    // before it writes again. What the device queued is purged after that.
+    const auto port = Find(slot);
+    if (!port) {
+        return prBadHandle;
+    }
+    std::lock_guard write(port->writeLock);
+    std::lock_guard guard(port->lock);
+    if (port->stopping) {
+        return prBadHandle;
+    }
+    return port->deviceFailed ? static_cast<int>(prOK) : port->device->FlushOutput();
 }
 
 // ---- lines and flow -------------------------------------------------------------------------
@@ -798,16 +996,20 @@ int ComDispatcher::StatusTriggerKind(int slot, int handle) const {
     return WithPort(slot, [handle](PortRecord& port) { return port.triggers.StatusKind(handle); });
 }
 
-int ComDispatcher::SaveTriggers(int slot, TriggerTable& saved) const {
+int ComDispatcher::SaveTriggers(int slot, const std::vector<int>& handles,
+                                TriggerTable& saved) const {
     return WithPort(slot, [&](PortRecord& port) {
-        saved = port.triggers;
+        saved = port.triggers.SetUpOf(handles);
         return static_cast<int>(prOK);
     });
 }
 
+// The data-available threshold is the port's setting, not part of the saved set-up.
 int ComDispatcher::RestoreTriggers(int slot, const TriggerTable& saved) {
     return WithPort(slot, [&](PortRecord& port) {
+        const std::size_t threshold = port.triggers.AvailThreshold();
         port.triggers = saved;
+        port.triggers.SetAvailThreshold(threshold);
         port.triggers.ResetDataScan();
         port.dispatchWake.notify_one();
         return static_cast<int>(prOK);
@@ -834,19 +1036,63 @@ int ComDispatcher::AddTriggerWindow(int slot, TriggerProc proc, PostProc post,
 }
 
 int ComDispatcher::RemoveTriggerHandler(int slot, int handlerId) {
-    return WithPort(slot, [handlerId](PortRecord& port) {
+    if (handlerId <= 0) {
+        return prBadHandle;
+    }
+    return WithPortLock(slot, [handlerId](PortRecord& port, std::unique_lock<std::mutex>& lock) {
         const auto removed = std::erase_if(
             port.handlers, [handlerId](const TriggerHandler& h) { return h.id == handlerId; });
-        return removed ? static_cast<int>(prOK) : static_cast<int>(prBadHandle);
+        if (!removed) {
+            return static_cast<int>(prBadHandle);
+        }
+        AwaitCalls(port, lock, handlerId);
+        return static_cast<int>(prOK);
     });
 }
 
 int ComDispatcher::SuspendDelivery(int slot, bool suspend) {
-    return WithPort(slot, [suspend](PortRecord& port) {
+    return WithPortLock(slot, [suspend](PortRecord& port, std::unique_lock<std::mutex>& lock) {
         const bool before = port.deliverySuspended;
         port.deliverySuspended = suspend;
+        if (suspend) {
+            AwaitCalls(port, lock, 0);
+        }
         port.dispatchWake.notify_one();
         return before ? 1 : 0;
+    });
+}
+
+int ComDispatcher::CallExclusive(int slot, const std::function<void()>& call) {
+    return WithPortLock(slot, [&call](PortRecord& port, std::unique_lock<std::mutex>& lock) {
+        const auto self = std::this_thread::get_id();
+        if (self == port.dispatcherThreadId || self == port.exclusiveThread) {
+            lock.unlock(); // already exclusive: inside a handler or an exclusive call
+            call();
+            return static_cast<int>(prOK);
+        }
+        ++port.exclusiveWaiters;
+        port.callsChanged.wait(lock, [&] {
+            return port.stopping ||
+                   (port.exclusiveThread == std::thread::id() && !ProcedureRunning(port));
+        });
+        --port.exclusiveWaiters;
+        if (port.stopping) {
+            port.callsChanged.notify_all();
+            return static_cast<int>(prBadHandle);
+        }
+        port.exclusiveThread = self;
+        struct EndExclusive {
+            PortRecord& port;
+            std::unique_lock<std::mutex>& lock;
+            ~EndExclusive() {
+                lock.lock();
+                port.exclusiveThread = std::thread::id();
+                port.callsChanged.notify_all();
+            }
+        } end{port, lock};
+        lock.unlock();
+        call();
+        return static_cast<int>(prOK);
     });
 }
 
@@ -872,128 +1118,75 @@ int ComDispatcher::FetchClientSlot(int slot, int clientSlot, void*& value) const
 
 // ---- trace and log --------------------------------------------------------------------------
 
-int ComDispatcher::TraceOn(int slot, std::size_t size) {
-    return WithPort(slot, [size](PortRecord& port) {
-        if (port.trace) {
-            port.trace->SetPaused(false);
-        } else {
-            port.trace = std::make_unique<PortTrace>(size);
-        }
-        return static_cast<int>(prOK);
-    });
-}
-
-int ComDispatcher::TraceOff(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
-        port.trace.reset();
-        return static_cast<int>(prOK);
-    });
-}
-
-int ComDispatcher::TraceDump(int slot, const std::string& path, bool append, bool hex) {
+template <typename Operation>
+int ComDispatcher::WithRecording(int slot, Recording which, Operation operation) const {
     return WithPort(slot, [&](PortRecord& port) {
-        if (!port.trace) {
-            return static_cast<int>(prTracingNotEnabled);
+        return which == Recording::Trace ? operation(port.trace, prTracingNotEnabled)
+                                         : operation(port.log, prLoggingNotEnabled);
+    });
+}
+
+int ComDispatcher::RecordingOn(int slot, Recording which, std::size_t size) {
+    return WithRecording(slot, which, [size](auto& recording, int) {
+        if (recording) {
+            recording->SetPaused(false);
+        } else {
+            recording =
+                std::make_unique<typename std::decay_t<decltype(recording)>::element_type>(size);
         }
-        const bool written = port.trace->DumpToFile(path, append, hex);
-        port.trace.reset();
+        return static_cast<int>(prOK);
+    });
+}
+
+int ComDispatcher::RecordingOff(int slot, Recording which) {
+    return WithRecording(slot, which, [](auto& recording, int) {
+        recording.reset();
+        return static_cast<int>(prOK);
+    });
+}
+
+// Writes the file and ends the recording.
+int ComDispatcher::RecordingDump(int slot, Recording which, const std::string& path, bool append,
+                                 bool hex) {
+    return WithRecording(slot, which, [&](auto& recording, int notEnabled) {
+        if (!recording) {
+            return notEnabled;
+        }
+        const bool written = recording->DumpToFile(path, append, hex);
+        recording.reset();
         return written ? static_cast<int>(prOK) : static_cast<int>(prAccessDenied);
     });
 }
 
-int ComDispatcher::TraceClear(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
-        if (!port.trace) {
-            return static_cast<int>(prTracingNotEnabled);
+int ComDispatcher::RecordingClear(int slot, Recording which) {
+    return WithRecording(slot, which, [](auto& recording, int notEnabled) {
+        if (!recording) {
+            return notEnabled;
         }
-        port.trace->Clear();
+        recording->Clear();
         return static_cast<int>(prOK);
     });
 }
 
-int ComDispatcher::TracePause(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
-        if (!port.trace) {
-            return static_cast<int>(prTracingNotEnabled);
+int ComDispatcher::RecordingPause(int slot, Recording which) {
+    return WithRecording(slot, which, [](auto& recording, int notEnabled) {
+        if (!recording) {
+            return notEnabled;
         }
-        port.trace->SetPaused(true);
+        recording->SetPaused(true);
         return static_cast<int>(prOK);
     });
 }
 
-bool ComDispatcher::TraceEnabled(int slot) const {
-    return WithPort(slot, [](PortRecord& port) { return port.trace ? 1 : 0; }) == 1;
+bool ComDispatcher::RecordingEnabled(int slot, Recording which) const {
+    return WithRecording(slot, which, [](auto& recording, int) { return recording ? 1 : 0; }) == 1;
 }
 
-std::string ComDispatcher::TraceText(int slot, bool hex) const {
+std::string ComDispatcher::RecordingText(int slot, Recording which, bool hex) const {
     std::string text;
-    WithPort(slot, [&](PortRecord& port) {
-        if (port.trace) {
-            text = port.trace->DumpText(hex);
-        }
-        return static_cast<int>(prOK);
-    });
-    return text;
-}
-
-int ComDispatcher::LogOn(int slot, std::size_t size) {
-    return WithPort(slot, [size](PortRecord& port) {
-        if (port.log) {
-            port.log->SetPaused(false);
-        } else {
-            port.log = std::make_unique<PortLog>(size);
-        }
-        return static_cast<int>(prOK);
-    });
-}
-
-int ComDispatcher::LogOff(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
-        port.log.reset();
-        return static_cast<int>(prOK);
-    });
-}
-
-int ComDispatcher::LogDump(int slot, const std::string& path, bool append, bool hex) {
-    return WithPort(slot, [&](PortRecord& port) {
-        if (!port.log) {
-            return static_cast<int>(prLoggingNotEnabled);
-        }
-        const bool written = port.log->DumpToFile(path, append, hex);
-        port.log.reset();
-        return written ? static_cast<int>(prOK) : static_cast<int>(prAccessDenied);
-    });
-}
-
-int ComDispatcher::LogClear(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
-        if (!port.log) {
-            return static_cast<int>(prLoggingNotEnabled);
-        }
-        port.log->Clear();
-        return static_cast<int>(prOK);
-    });
-}
-
-int ComDispatcher::LogPause(int slot) {
-    return WithPort(slot, [](PortRecord& port) {
-        if (!port.log) {
-            return static_cast<int>(prLoggingNotEnabled);
-        }
-        port.log->SetPaused(true);
-        return static_cast<int>(prOK);
-    });
-}
-
-bool ComDispatcher::LogEnabled(int slot) const {
-    return WithPort(slot, [](PortRecord& port) { return port.log ? 1 : 0; }) == 1;
-}
-
-std::string ComDispatcher::LogText(int slot, bool hex) const {
-    std::string text;
-    WithPort(slot, [&](PortRecord& port) {
-        if (port.log) {
-            text = port.log->DumpText(hex);
+    WithRecording(slot, which, [&](auto& recording, int) {
+        if (recording) {
+            text = recording->DumpText(hex);
         }
         return static_cast<int>(prOK);
     });

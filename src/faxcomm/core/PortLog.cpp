@@ -2,56 +2,39 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 
 #include "faxcomm/core/PortConstants.h"
 #include "faxcomm/core/PortTrace.h"
 
 namespace qpcomm {
 
-PortLog::PortLog(std::size_t size) : entries_(std::clamp<std::size_t>(size, 1, MaxLogSize)) {}
+PortLog::PortLog(std::size_t size) : CircularEntries(size, MaxLogSize) {}
+
+PortLog::Entry* PortLog::AddEntry(std::uint16_t type, std::uint16_t subType, std::uint32_t data,
+                                  std::uint32_t otherData) {
+    Entry* entry = Push();
+    if (entry) {
+        entry->time = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start_);
+        entry->type = type;
+        entry->subType = subType;
+        entry->data = data;
+        entry->otherData = otherData;
+        entry->bytes.clear();
+    }
+    return entry;
+}
 
 void PortLog::Add(std::uint16_t type, std::uint16_t subType, std::uint32_t data,
                   std::uint32_t otherData) {
-    if (paused_) {
-        return;
-    }
-    Entry& entry = entries_[next_];
-    entry.time = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start_);
-    entry.type = type;
-    entry.subType = subType;
-    entry.data = data;
-    entry.otherData = otherData;
-    entry.bytes.clear();
-    next_ = (next_ + 1) % entries_.size();
-    count_ = std::min(count_ + 1, entries_.size());
+    AddEntry(type, subType, data, otherData);
 }
 
 void PortLog::AddBlock(std::uint16_t type, std::uint16_t subType, const std::uint8_t* data,
                        std::size_t length) {
-    if (paused_) {
-        return;
+    if (Entry* entry = AddEntry(type, subType, static_cast<std::uint32_t>(length), 0)) {
+        entry->bytes.assign(reinterpret_cast<const char*>(data), std::min(length, BlockBytesKept));
     }
-    const std::size_t slot = next_;
-    Add(type, subType, static_cast<std::uint32_t>(length));
-    entries_[slot].bytes.assign(reinterpret_cast<const char*>(data),
-                                std::min(length, BlockBytesKept));
-}
-
-void PortLog::Clear() {
-    next_ = 0;
-    count_ = 0;
-}
-
-std::vector<PortLog::Entry> PortLog::Entries() const {
-    std::vector<Entry> result;
-    result.reserve(count_);
-    const std::size_t first = (next_ + entries_.size() - count_) % entries_.size();
-    for (std::size_t i = 0; i < count_; ++i) {
-        result.push_back(entries_[(first + i) % entries_.size()]);
-    }
-    return result;
 }
 
 namespace {
@@ -72,13 +55,13 @@ const char* TypeName(std::uint16_t type) {
 }
 
 const char* SubTypeName(std::uint16_t type, std::uint16_t subType) {
-    static const char* const device[] = {"?", "Read", "Write", "LineSet", "Flush"};
+    static const char* const device[] = {"?", "Read", "Write", "LineSet", "Flush", "Failed"};
     static const char* const trigger[] = {"?", "Avail", "Data", "Timer", "Status"};
     static const char* const status[] = {"?", "ModemStatus", "LineError"};
     static const char* const user[] = {"?", "Open", "Close", "DTR", "RTS", "Flow"};
     switch (type) {
     case ltDevice:
-        return subType < 5 ? device[subType] : "?";
+        return subType < 6 ? device[subType] : "?";
     case ltTrigger:
         return subType < 5 ? trigger[subType] : "?";
     case ltStatus:
@@ -120,12 +103,7 @@ std::string PortLog::DumpText(bool hex) const {
 }
 
 bool PortLog::DumpToFile(const std::string& path, bool append, bool hex) const {
-    std::ofstream file(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
-    if (!file) {
-        return false;
-    }
-    file << DumpText(hex);
-    return static_cast<bool>(file.flush());
+    return WriteDumpFile(path, append, DumpText(hex));
 }
 
 } // namespace qpcomm

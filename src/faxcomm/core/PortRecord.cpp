@@ -1,22 +1,10 @@
 #include "faxcomm/core/PortRecord.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace qpcomm {
-
-void DeliveryCompletion::Finish() {
-    {
-        std::lock_guard guard(mutex_);
-        done_ = true;
-    }
-    finished_.notify_all();
-}
-
-bool DeliveryCompletion::WaitFor(std::chrono::milliseconds limit) {
-    std::unique_lock guard(mutex_);
-    return finished_.wait_for(guard, limit, [this] { return done_; });
-}
 
 PortRecord::PortRecord(std::unique_ptr<SerialDevice> serialDevice, std::size_t outputSize)
     : outSize(outputSize), device(std::move(serialDevice)) {
@@ -66,6 +54,46 @@ void PortRecord::WakeEventThread() const {
         const char byte = 1;
         [[maybe_unused]] ssize_t ignored = ::write(wakePipe[1], &byte, 1);
     }
+}
+
+void PortRecord::MarkDeviceFailed(std::uint32_t reason) {
+    if (deviceFailed) {
+        return;
+    }
+    deviceFailed = true;
+    staged.clear();
+    ++stagedGeneration;
+    Log(ltDevice, lsFailed, reason);
+    outputWake.notify_all();
+    dataArrived.notify_all();
+}
+
+void PortRecord::EndCall(const std::shared_ptr<HandlerCall>& call, HandlerCall::State state) {
+    call->state = state;
+    std::erase(calls, call);
+    callsChanged.notify_all();
+    dispatchWake.notify_all();
+}
+
+void PortRecord::WithdrawPendingCalls(int handlerId) {
+    const std::vector<std::shared_ptr<HandlerCall>> current = calls;
+    for (const auto& call : current) {
+        if (call->state == HandlerCall::State::Waiting &&
+            (handlerId == 0 || call->handlerId == handlerId)) {
+            EndCall(call, HandlerCall::State::Withdrawn);
+        }
+    }
+}
+
+bool PortRecord::CallInProgressElsewhere(int handlerId) const {
+    return std::any_of(calls.begin(), calls.end(), [&](const auto& call) {
+        if (handlerId != 0 && call->handlerId != handlerId) {
+            return false;
+        }
+        return call->state == HandlerCall::State::Posting ||
+               (call->state == HandlerCall::State::Running &&
+                call->thread != std::this_thread::get_id());
+    });
 }
 
 } // namespace qpcomm

@@ -37,22 +37,24 @@ struct TriggerHandler {
     std::uint16_t componentIndex = 0;
 };
 
-// Completion of one window-handler delivery, waited for with a time limit.
-class DeliveryCompletion {
-public:
-    void Finish();
-    // True when finished within `limit`.
-    bool WaitFor(std::chrono::milliseconds limit);
+// One call of a handler for one fired trigger. A window handler's call is posted (Posting),
+// then waits for its thread (Waiting) until that thread takes it (Running); a call that
+// has not started can be withdrawn (Withdrawn) and then never runs. Guarded by the port
+// record's lock.
+struct HandlerCall {
+    enum class State { Posting, Waiting, Running, Finished, Withdrawn };
 
-private:
-    std::mutex mutex_;
-    std::condition_variable finished_;
-    bool done_ = false;
+    int handlerId = 0;
+    State state = State::Posting;
+    std::thread::id thread; // where the call runs, once Running
+
+    bool Pending() const { return state == State::Posting || state == State::Waiting; }
+    bool Active() const { return Pending() || state == State::Running; }
 };
 
 // The dispatcher's record of one open port. Every field below `lock` is guarded by it;
 // the threads and the wake-up pipe are set up at open and only joined at close.
-struct PortRecord {
+struct PortRecord : std::enable_shared_from_this<PortRecord> {
     explicit PortRecord(std::unique_ptr<SerialDevice> device, std::size_t outSize);
     ~PortRecord();
     PortRecord(const PortRecord&) = delete;
@@ -66,8 +68,22 @@ struct PortRecord {
              std::uint32_t otherData = 0);
     // Wakes the event thread out of its wait on the device.
     void WakeEventThread() const;
+    // From now on puts and gets fail: the far end hung up, or a read or write failed.
+    void MarkDeviceFailed(std::uint32_t reason);
+    // A handler call ended or was withdrawn: it leaves `calls` and waiters are told.
+    void EndCall(const std::shared_ptr<HandlerCall>& call, HandlerCall::State state);
+    // Withdraws the calls of handler `handlerId` (0: of every handler) that have not
+    // started yet.
+    void WithdrawPendingCalls(int handlerId);
+    // True while a call of handler `handlerId` (0: any) is being posted, or runs on a
+    // thread other than the calling one.
+    bool CallInProgressElsewhere(int handlerId) const;
 
     std::mutex lock;
+    // Held by the output thread from its last look at the staging buffer until the device
+    // write returns, and by an output flush around the device flush, so that a flush
+    // never lets out a chunk taken before it. Taken before `lock`, never while holding it.
+    std::mutex writeLock;
     std::condition_variable dispatchWake; // to the dispatcher thread: event, output, stop
     std::condition_variable eventAck;     // to the event thread: its event was handled
     std::condition_variable outputWake;   // to the output thread: data staged, stop
@@ -94,8 +110,8 @@ struct PortRecord {
     ReceiveBuffer received;
     std::deque<std::uint8_t> staged;    // output staging buffer, at most outSize bytes
     std::uint64_t stagedGeneration = 0; // counts flushes of the staging buffer
-    bool writeFailed = false;
-    bool deviceFailed = false;
+    bool hangUpSeen = false;            // the device reported a hang-up; what is left is read first
+    bool deviceFailed = false;          // hung up, or a read or write failed: puts and gets fail
     std::uint64_t blocksWritten = 0;
 
     std::uint8_t modemShadow = 0; // lines in the high nibble, change bits in the low one
@@ -111,7 +127,11 @@ struct PortRecord {
     std::unique_ptr<PortLog> log;
 
     bool deliverySuspended = false;
-    bool delivering = false;
+    // Handler calls that have not ended: posted, waiting for their thread, or running.
+    std::vector<std::shared_ptr<HandlerCall>> calls;
+    std::condition_variable callsChanged; // a call ended or an exclusive call finished
+    std::thread::id exclusiveThread;      // the thread inside CallExclusive, if any
+    int exclusiveWaiters = 0;             // threads waiting to enter CallExclusive
     bool closeRequested = false;
     bool stopping = false;
     bool eventPending = false;

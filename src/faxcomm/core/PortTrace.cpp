@@ -18,36 +18,27 @@ std::string TraceByteText(std::uint8_t byte, bool hex) {
     return text;
 }
 
-PortTrace::PortTrace(std::size_t size) : entries_(std::clamp<std::size_t>(size, 1, MaxTraceSize)) {}
+bool WriteDumpFile(const std::string& path, bool append, const std::string& text) {
+    std::ofstream file(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+    if (!file) {
+        return false;
+    }
+    file << text;
+    return static_cast<bool>(file.flush());
+}
+
+PortTrace::PortTrace(std::size_t size) : CircularEntries(size, MaxTraceSize) {}
 
 void PortTrace::Add(char kind, std::uint8_t byte) {
-    if (paused_) {
-        return;
+    if (Entry* entry = Push()) {
+        *entry = Entry{kind, byte};
     }
-    entries_[next_] = Entry{kind, byte};
-    next_ = (next_ + 1) % entries_.size();
-    count_ = std::min(count_ + 1, entries_.size());
 }
 
 void PortTrace::Add(char kind, const std::uint8_t* data, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
         Add(kind, data[i]);
     }
-}
-
-void PortTrace::Clear() {
-    next_ = 0;
-    count_ = 0;
-}
-
-std::vector<PortTrace::Entry> PortTrace::Entries() const {
-    std::vector<Entry> result;
-    result.reserve(count_);
-    const std::size_t first = (next_ + entries_.size() - count_) % entries_.size();
-    for (std::size_t i = 0; i < count_; ++i) {
-        result.push_back(entries_[(first + i) % entries_.size()]);
-    }
-    return result;
 }
 
 namespace {
@@ -85,12 +76,7 @@ std::string PortTrace::DumpText(bool hex) const {
 }
 
 bool PortTrace::DumpToFile(const std::string& path, bool append, bool hex) const {
-    std::ofstream file(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
-    if (!file) {
-        return false;
-    }
-    file << DumpText(hex);
-    return static_cast<bool>(file.flush());
+    return WriteDumpFile(path, append, DumpText(hex));
 }
 
 } // namespace qpcomm

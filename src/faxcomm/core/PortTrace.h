@@ -5,32 +5,28 @@
 #include <string>
 #include <vector>
 
+#include "faxcomm/core/CircularEntries.h"
+
 namespace qpcomm {
 
-// The trace of a port: every byte in or out as a (kind, byte) pair in a circular buffer of
-// a fixed number of pairs; when full the oldest pairs are overwritten. Kind 'R' is a
-// received byte, 'T' a transmitted one; other kinds mark special entries.
+// One traced byte: kind 'R' received, 'T' transmitted, other kinds for special entries.
+struct TraceEntry {
+    char kind;
+    std::uint8_t byte;
+};
+
+// The trace of a port: every byte in or out as a (kind, byte) pair in a circle of a fixed
+// number of pairs; when full the oldest pairs are overwritten.
 // Not thread-safe by itself: the port record's lock guards it.
-class PortTrace {
+class PortTrace final : public CircularEntries<TraceEntry> {
 public:
-    struct Entry {
-        char kind;
-        std::uint8_t byte;
-    };
+    using Entry = TraceEntry;
 
     // Starts with room for `size` pairs (at least 1, at most MaxTraceSize).
     explicit PortTrace(std::size_t size);
 
     void Add(char kind, std::uint8_t byte);
     void Add(char kind, const std::uint8_t* data, std::size_t length);
-    void Clear();
-    bool Paused() const { return paused_; }
-    void SetPaused(bool paused) { paused_ = paused; }
-
-    std::size_t Size() const { return entries_.size(); }
-    std::size_t Count() const { return count_; }
-    // Entries from the oldest to the newest.
-    std::vector<Entry> Entries() const;
 
     // The dump text: each change of kind starts a block with a blank line and the heading
     // "Receive: ", "Transmit: " or "Special-<kind>: ", followed by the block's bytes. Bytes
@@ -41,15 +37,12 @@ public:
     // Writes DumpText to `path`, replacing or appending; false when the file cannot be
     // written.
     bool DumpToFile(const std::string& path, bool append, bool hex) const;
-
-private:
-    std::vector<Entry> entries_;
-    std::size_t next_ = 0;
-    std::size_t count_ = 0;
-    bool paused_ = false;
 };
 
 // The text a traced byte is written as (shared with the log dump).
 std::string TraceByteText(std::uint8_t byte, bool hex);
+// Writes a dump to `path`, replacing or appending; false when the file cannot be written
+// (shared with the log dump).
+bool WriteDumpFile(const std::string& path, bool append, const std::string& text);
 
 } // namespace qpcomm

@@ -46,6 +46,9 @@ int BaudForSpeed(speed_t speed) {
     return 0;
 }
 
+// How long a close waits for queued output to leave before discarding it.
+constexpr int kCloseDrainMs = 250;
+
 bool NoModemLinesError(int error) {
     return error == ENOTTY || error == EINVAL;
 }
@@ -123,8 +126,15 @@ int PosixSerialDevice::Open(const std::string& name) {
     return prOK;
 }
 
+// Output still queued gets a short while to leave; the rest is discarded, as otherwise
+// close() would wait for it up to the driver's closing wait (30 s) while the modem holds
+// CTS low. (A pty has no queue of its own: there the far end's unread input is purged.)
 void PosixSerialDevice::Close() {
     if (fd_ >= 0) {
+        for (int waited = 0; waited < kCloseDrainMs && OutputQueued() > 0; waited += 10) {
+            ::usleep(10 * 1000);
+        }
+        ::tcflush(fd_, TCIOFLUSH);
         ::ioctl(fd_, TIOCNXCL);
         ::flock(fd_, LOCK_UN);
         ::close(fd_);
@@ -232,6 +242,8 @@ long PosixSerialDevice::Write(const std::uint8_t* data, std::size_t length) {
     return prPutBlockFail;
 }
 
+// What the driver still holds for transmission. A pty reports 0: there "sent" means that
+// the bytes have left our buffers, not that the far end has read them.
 std::size_t PosixSerialDevice::OutputQueued() const {
     int queued = 0;
     if (fd_ < 0 || ::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued < 0) {

@@ -12,7 +12,8 @@ namespace qpcomm {
 // The operations the dispatcher needs from a device (one implementation per device
 // layer). Results are 0 or a negative port result code. Reads and writes never block.
 // Each operation is called with the port record's lock held, except Read and Write, which
-// the port's own threads call on their own.
+// the port's own threads call on their own. Write and FlushOutput are never called at the
+// same time.
 class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
@@ -20,6 +21,7 @@ public:
     // Opens `name` for exclusive use: -2001 when it does not exist or is not a serial
     // device, -2008 when another program holds it, other failures as negated system codes.
     virtual int Open(const std::string& name) = 0;
+    // Discards output that does not leave within a short while, then closes.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
     // The descriptor the event thread waits on.
@@ -33,7 +35,8 @@ public:
     virtual long Read(std::uint8_t* buffer, std::size_t size) = 0;
     // Bytes written (0 when the device cannot take more now), or a negative result.
     virtual long Write(const std::uint8_t* data, std::size_t length) = 0;
-    // Bytes the device still holds for output.
+    // Bytes the device still holds for output (0 for a device without a transmit queue of
+    // its own, such as a pseudo-terminal).
     virtual std::size_t OutputQueued() const = 0;
 
     virtual int FlushInput() = 0;

@@ -142,6 +142,27 @@ void TriggerTable::RemoveAll() {
     pendingMatches_.clear();
 }
 
+TriggerTable TriggerTable::SetUpOf(const std::vector<int>& keep) const {
+    TriggerTable setUp = *this;
+    for (int handle = FirstTriggerHandle; handle <= LastTriggerHandle; ++handle) {
+        if (setUp.Entry(handle) && std::find(keep.begin(), keep.end(), handle) == keep.end()) {
+            setUp.Remove(handle);
+        }
+    }
+    for (auto& timer : setUp.timers_) {
+        if (timer) {
+            timer->active = false;
+        }
+    }
+    for (auto& trigger : setUp.statusTriggers_) {
+        if (trigger) {
+            trigger->active = false;
+        }
+    }
+    setUp.ResetDataScan();
+    return setUp;
+}
+
 int TriggerTable::SetTimer(int handle, long ticks, bool active, Clock::time_point now) {
     const HandleEntry* entry = Entry(handle);
     if (!entry || entry->kind != Kind::Timer) {
@@ -197,6 +218,11 @@ std::optional<TriggerTable::Clock::time_point> TriggerTable::NextTimerDeadline()
         }
     }
     return earliest;
+}
+
+void TriggerTable::BeginPass() {
+    firedThisPass_.reset();
+    heldBack_ = false;
 }
 
 std::optional<TriggerMessage> TriggerTable::NextFiring(Clock::time_point now,
@@ -258,10 +284,16 @@ bool TriggerTable::StatusConditionMet(const StatusTrigger& trigger, const PortCo
 std::optional<TriggerMessage> TriggerTable::FiringStatus(const PortConditions& port) {
     for (auto& trigger : statusTriggers_) {
         std::uint16_t data = 0;
-        if (trigger && trigger->active && StatusConditionMet(*trigger, port, data)) {
-            trigger->active = false;
-            return Message(msgTriggerStatus, static_cast<std::uint16_t>(trigger->handle), data);
+        if (!trigger || !trigger->active || !StatusConditionMet(*trigger, port, data)) {
+            continue;
         }
+        if (firedThisPass_.test(trigger->handle)) {
+            heldBack_ = true;
+            continue;
+        }
+        firedThisPass_.set(trigger->handle);
+        trigger->active = false;
+        return Message(msgTriggerStatus, static_cast<std::uint16_t>(trigger->handle), data);
     }
     return std::nullopt;
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "faxcomm/core/PortConstants.h"
 
@@ -40,6 +42,9 @@ public:
     // 0, or -5003 for a handle not in use.
     int Remove(int handle);
     void RemoveAll();
+    // A copy holding only the triggers `handles` (others' triggers left out), every timer
+    // and status trigger disarmed, nothing scanned: what survives a close and reopen.
+    TriggerTable SetUpOf(const std::vector<int>& handles) const;
 
     // Arms the timer for `ticks` ticks of 55 ms from `now` (active with ticks 0: its last
     // count), or disarms it. -5003 when `handle` is not a timer.
@@ -56,11 +61,16 @@ public:
     // `count` bytes were taken from the head of the receive buffer.
     void BytesTaken(std::size_t count);
 
+    // Starts a dispatcher pass: within one pass each status trigger fires at most once.
+    void BeginPass();
     // Finds the next trigger that fires, disarming one-shot triggers as they fire: timers
     // first, then status triggers, then the received data (see the .cpp for the order of
     // data-available and data-match messages). Nothing when no trigger fires.
     std::optional<TriggerMessage> NextFiring(Clock::time_point now, const PortConditions& port,
                                              const ReceiveBuffer& received);
+    // Whether this pass held back a status trigger that fired once already and would fire
+    // again (re-armed by its handler while its condition holds).
+    bool HeldBack() const { return heldBack_; }
 
     // Earliest deadline of an armed timer, if any.
     std::optional<Clock::time_point> NextTimerDeadline() const;
@@ -115,6 +125,8 @@ private:
     std::size_t scanned_ = 0;  // bytes from the head already run past the data triggers
     std::size_t reported_ = 0; // bytes from the head covered by the last data-available
     std::deque<int> pendingMatches_;
+    std::bitset<LastTriggerHandle + 1> firedThisPass_;
+    bool heldBack_ = false;
 };
 
 } // namespace qpcomm

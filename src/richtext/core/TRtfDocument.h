@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,13 +45,40 @@ struct TRtfCharFormat {
     bool operator==(const TRtfCharFormat&) const = default;
 };
 
+// The data formats of pictures ("\pict"): PNG, JPEG, device-independent bitmaps (a
+// BITMAPINFOHEADER and its bits), Windows and enhanced metafiles, device-dependent bitmaps
+// and anything else a word processor wrote (kept as it came, not shown).
+enum class TRtfPictureFormat { pfPng, pfJpeg, pfDib, pfWmf, pfEmf, pfDdb, pfOther };
+
+struct TRtfPicture {
+    TRtfPictureFormat format = TRtfPictureFormat::pfPng;
+    int formatParameter = 0; // "\wmetafile8", "\dibitmap0", "\wbitmap0"
+    std::string data;        // the picture file's bytes
+    int width = 0;           // "\picw", "\pich": pixels, for metafiles 0.01 mm
+    int height = 0;
+    int goalWidth = 0; // "\picwgoal", "\pichgoal": the size shown, in twips (0: not given)
+    int goalHeight = 0;
+    int scaleX = 100; // "\picscalex", "\picscaley": percent of the goal size
+    int scaleY = 100;
+    int bitsPerPixel = 0; // "\wbmbitspixel", "\wbmplanes", "\wbmwidthbytes" (device bitmaps)
+    int planes = 0;
+    int widthBytes = 0;
+    bool operator==(const TRtfPicture&) const = default;
+
+    // The size shown on the page, in twips (goal size and scale; else from "\picw").
+    int ShownWidth() const;
+    int ShownHeight() const;
+};
+
 // A run of characters with one format. Text uses '\t' for a tab and '\n' for a line
 // break inside the paragraph. Runs with the same insertPointId above 0 together form one
-// insert point (its field text).
+// insert point (its field text, which may be empty). A run with a picture stands for
+// that picture and has no text.
 struct TRtfRun {
     TRtfCharFormat format;
     std::u32string text;
     int insertPointId = 0;
+    std::shared_ptr<const TRtfPicture> picture = nullptr;
 };
 
 enum class TRtfAlignment { raLeft, raCenter, raRight, raJustify };
@@ -79,6 +107,12 @@ struct TRtfParagraph {
     TRtfParagraphFormat format;
     bool pageBreakBefore = false;
     std::vector<TRtfRun> runs;
+    // The character attributes of the paragraph mark: an empty paragraph is laid out and
+    // typed into with them.
+    std::optional<TRtfCharFormat> endFormat = std::nullopt;
+
+    // No text, no picture and no insert point.
+    bool IsEmpty() const;
 };
 
 struct TRtfPageLayout {
@@ -98,6 +132,7 @@ struct TRtfDocument {
     std::u32string title;
     std::u32string subject;
     std::u32string comment;
+    bool insertPointMarkersHidden = false; // a merged cover shows its values only
     std::vector<TRtfParagraph> paragraphs;
 
     // The plain text: paragraphs joined by '\n', line breaks as '\n'.

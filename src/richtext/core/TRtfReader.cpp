@@ -3,6 +3,7 @@
 #include "common/CodePage1252.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 
@@ -47,7 +48,6 @@ const std::set<std::string>& SkippedDestinations() {
         "nonshppict",
         "object",
         "operator",
-        "pict",
         "picfile",
         "printim",
         "private1",
@@ -92,6 +92,9 @@ TRtfDocument TRtfReader::Read(std::string_view rtf) {
 void TRtfReader::Run() {
     for (;;) {
         const TRtfTokenizer::Token token = tokenizer_.Next();
+        if (token.kind != TRtfTokenizer::Kind::tkText && token.kind != TRtfTokenizer::Kind::tkHex) {
+            FlushPendingBytes();
+        }
         switch (token.kind) {
         case TRtfTokenizer::Kind::tkEnd:
             Finish();
@@ -108,7 +111,7 @@ void TRtfReader::Run() {
             if (skipCharacters_ > 0) {
                 --skipCharacters_;
                 if (token.word == "bin" && token.parameter > 0) {
-                    tokenizer_.SkipBytes(token.parameter);
+                    tokenizer_.TakeBytes(token.parameter);
                 }
                 break;
             }
@@ -154,11 +157,14 @@ void TRtfReader::CloseGroup() {
     const Destination closing = state_.destination;
     state_ = stack_.back();
     stack_.pop_back();
+    if (closing == Destination::dPicture && state_.destination != Destination::dPicture) {
+        FinishPicture();
+    }
     if (closing == Destination::dFontTable && state_.destination != Destination::dFontTable) {
         // The font table is complete: resolve the default font everywhere.
         const auto found = fonts_.find(defaultFontNumber_);
         if (found != fonts_.end()) {
-            document_.defaultFont = found->second;
+            document_.defaultFont = found->second.font;
         }
         if (state_.chr.font.name.empty()) {
             state_.chr.font = document_.defaultFont;
@@ -175,7 +181,10 @@ void TRtfReader::CloseGroup() {
 void TRtfReader::HandleWord(const TRtfTokenizer::Token& token) {
     const std::string& word = token.word;
     if (word == "bin") {
-        tokenizer_.SkipBytes(token.parameter);
+        const std::string_view bytes = tokenizer_.TakeBytes(token.parameter);
+        if (state_.destination == Destination::dPicture) {
+            picture_.data.append(bytes);
+        }
         return;
     }
     if (state_.destination == Destination::dSkip) {
@@ -189,6 +198,10 @@ void TRtfReader::HandleWord(const TRtfTokenizer::Token& token) {
         // "{\*\word ...}": a destination this reader does not know.
         state_.destination = Destination::dSkip;
         starredGroup_ = false;
+        return;
+    }
+    if (state_.destination == Destination::dPicture) {
+        HandlePictureWord(word, token.hasParameter, token.parameter);
         return;
     }
     if (state_.destination == Destination::dFontTable) {
@@ -206,6 +219,8 @@ void TRtfReader::HandleWord(const TRtfTokenizer::Token& token) {
                                                : TRtfFontFamily::ffNil;
         } else if (word == "fcharset" || word == "charset") {
             font_.charset = token.parameter;
+        } else if (word == "cpg") {
+            fontCodePage_ = token.parameter;
         } else if (word == "u") {
             HandleUnicode(token.parameter);
         }
@@ -291,6 +306,17 @@ bool TRtfReader::HandleDestinationWord(const std::string& word) {
     } else if (word == "comment" || word == "doccomm") {
         state_.destination = Destination::dComment;
         document_.comment.clear();
+    } else if (word == "pict") {
+        state_.destination =
+            state_.destination == Destination::dText ? Destination::dPicture : Destination::dSkip;
+        picture_ = TRtfPicture();
+        picture_.format = TRtfPictureFormat::pfOther; // until a format word names it
+        pictureNibble_ = -1;
+    } else if (word == "shppict") {
+        // The picture of a word processor's shape: shown like a plain "\pict".
+    } else if (word == "qphidemarkers") {
+        document_.insertPointMarkersHidden = true;
+        state_.destination = Destination::dSkip;
     } else if (SkippedDestinations().count(word) > 0) {
         state_.destination = Destination::dSkip;
     } else {
@@ -306,9 +332,11 @@ bool TRtfReader::HandleCharacterWord(const std::string& word, bool hasParameter,
         chr = TRtfCharFormat();
         chr.font = document_.defaultFont;
         state_.insertPointId = 0;
+        state_.codePage = CodePageOfFont(defaultFontNumber_);
     } else if (word == "f") {
         const auto found = fonts_.find(parameter);
-        chr.font = found != fonts_.end() ? found->second : document_.defaultFont;
+        chr.font = found != fonts_.end() ? found->second.font : document_.defaultFont;
+        state_.codePage = CodePageOfFont(found != fonts_.end() ? parameter : defaultFontNumber_);
     } else if (word == "fs") {
         chr.halfPoints = std::clamp(parameter, 0, 3276);
     } else if (word == "cf") {
@@ -346,8 +374,7 @@ bool TRtfReader::HandleCharacterWord(const std::string& word, bool hasParameter,
         chr.superscript = false;
         chr.subscript = false;
     } else if (word == "inspnt") {
-        chr.insertPointTag = hasParameter && parameter > 0 ? parameter : 1;
-        state_.insertPointId = ++nextInsertPointId_;
+        StartInsertPoint(hasParameter && parameter > 0 ? parameter : 1);
     } else {
         return false;
     }
@@ -360,6 +387,15 @@ bool TRtfReader::HandleParagraphWord(const std::string& word, bool hasParameter,
         para = TRtfParagraphFormat();
         state_.pageBreakBefore = false;
         state_.nextTabKind = TRtfTabKind::tkLeft;
+        state_.inTable = false;
+    } else if (word == "intbl") {
+        state_.inTable = true;
+    } else if (word == "trowd") {
+        rowCells_.clear();
+    } else if (word == "cellx") {
+        if (rowCells_.size() < 64) {
+            rowCells_.push_back(std::clamp(parameter, 0, kMaxTwips));
+        }
     } else if (word == "ql") {
         para.alignment = TRtfAlignment::raLeft;
     } else if (word == "qc") {
@@ -425,6 +461,10 @@ bool TRtfReader::HandleDocumentWord(const std::string& word, int parameter) {
     }
     if (word == "deff") {
         defaultFontNumber_ = parameter;
+    } else if (word == "ansicpg") {
+        ansiCodePage_ = parameter > 0 ? parameter : TRtfCodePage::kAnsi;
+    } else if (word == "mac" || word == "pc" || word == "pca") {
+        ansiCodePage_ = word == "mac" ? 10000 : word == "pc" ? 437 : 850;
     } else if (word == "sbknone" || word == "sbkcol") {
         sectionBreaksPage_ = false;
     } else if (word == "sbkpage" || word == "sbkeven" || word == "sbkodd" || word == "sectd") {
@@ -436,9 +476,15 @@ bool TRtfReader::HandleDocumentWord(const std::string& word, int parameter) {
 }
 
 bool TRtfReader::HandleSpecialCharacter(const std::string& word) {
-    if (word == "par" || word == "row") {
-        if (state_.destination == Destination::dText) {
+    if (word == "par") {
+        if (state_.destination == Destination::dText && state_.inTable) {
+            AppendCharacter(U' '); // the paragraphs of a table cell share its row's line
+        } else if (state_.destination == Destination::dText) {
             EndParagraph();
+        }
+    } else if (word == "row") {
+        if (state_.destination == Destination::dText) {
+            EndRow();
         }
     } else if (word == "sect") {
         if (state_.destination == Destination::dText) {
@@ -504,6 +550,12 @@ void TRtfReader::HandleTextByte(unsigned char byte, bool escaped) {
     if (!escaped && (byte == '\r' || byte == '\n' || byte == 0)) {
         return; // line ends in the file carry no meaning
     }
+    if (state_.destination == Destination::dPicture) {
+        if (!escaped) {
+            HandlePictureByte(byte);
+        }
+        return;
+    }
     if (state_.destination == Destination::dColorTable) {
         HandleColorTableText(byte);
         return;
@@ -512,10 +564,127 @@ void TRtfReader::HandleTextByte(unsigned char byte, bool escaped) {
         return; // the separator after "\subject" and "\comment"
     }
     if (state_.destination == Destination::dFontTable && byte == ';') {
+        FlushPendingBytes();
         CommitFont();
         return;
     }
-    AppendCharacter(DecodeCp1252(byte));
+    const int codePage = TextCodePage();
+    if (!pendingBytes_.empty() && pendingCodePage_ != codePage) {
+        FlushPendingBytes();
+    }
+    if (pendingBytes_.empty() && (codePage == TRtfCodePage::kAnsi ||
+                                  (byte < 0x80 && !TRtfCodePage::IsDoubleByte(codePage)))) {
+        AppendCharacter(DecodeCp1252(byte));
+        return;
+    }
+    pendingCodePage_ = codePage;
+    pendingBytes_ += static_cast<char>(byte);
+}
+
+// Bytes of other code pages are collected and decoded together, so that the two bytes of
+// a double-byte character (two "\'hh" escapes) form one character.
+void TRtfReader::FlushPendingBytes() {
+    if (pendingBytes_.empty()) {
+        return;
+    }
+    const std::u32string text = codePages_.Decode(pendingCodePage_, pendingBytes_);
+    pendingBytes_.clear();
+    for (char32_t ch : text) {
+        AppendCharacter(ch);
+    }
+}
+
+int TRtfReader::TextCodePage() const {
+    switch (state_.destination) {
+    case Destination::dFontTable:
+        return fontCodePage_ > 0 ? fontCodePage_
+                                 : TRtfCodePage::OfCharset(font_.charset, ansiCodePage_);
+    case Destination::dText:
+        return state_.codePage > 0
+                   ? state_.codePage
+                   : TRtfCodePage::OfCharset(state_.chr.font.charset, ansiCodePage_);
+    default:
+        return ansiCodePage_;
+    }
+}
+
+// The code page a font's "\cpg" names, or 0 when its character set decides.
+int TRtfReader::CodePageOfFont(int number) const {
+    const auto found = fonts_.find(number);
+    return found != fonts_.end() ? found->second.codePage : 0;
+}
+
+void TRtfReader::StartInsertPoint(int tag) {
+    state_.chr.insertPointTag = tag;
+    state_.insertPointId = ++nextInsertPointId_;
+    if (state_.destination == Destination::dText) {
+        // The insert point exists from its marker on, also when its field text is empty.
+        paragraph_.runs.push_back({state_.chr, {}, state_.insertPointId, nullptr});
+    }
+}
+
+bool TRtfReader::HandlePictureWord(const std::string& word, bool hasParameter, int parameter) {
+    static const std::map<std::string, TRtfPictureFormat> formats = {
+        {"pngblip", TRtfPictureFormat::pfPng},   {"jpegblip", TRtfPictureFormat::pfJpeg},
+        {"dibitmap", TRtfPictureFormat::pfDib},  {"wmetafile", TRtfPictureFormat::pfWmf},
+        {"emfblip", TRtfPictureFormat::pfEmf},   {"wbitmap", TRtfPictureFormat::pfDdb},
+        {"macpict", TRtfPictureFormat::pfOther}, {"pmmetafile", TRtfPictureFormat::pfOther},
+    };
+    const auto format = formats.find(word);
+    if (format != formats.end()) {
+        picture_.format = format->second;
+        picture_.formatParameter = hasParameter ? parameter : 0;
+        return true;
+    }
+    const int size = std::clamp(parameter, 0, kMaxTwips);
+    int* target = word == "picw"            ? &picture_.width
+                  : word == "pich"          ? &picture_.height
+                  : word == "picwgoal"      ? &picture_.goalWidth
+                  : word == "pichgoal"      ? &picture_.goalHeight
+                  : word == "wbmbitspixel"  ? &picture_.bitsPerPixel
+                  : word == "wbmplanes"     ? &picture_.planes
+                  : word == "wbmwidthbytes" ? &picture_.widthBytes
+                                            : nullptr;
+    if (target) {
+        *target = size;
+        return true;
+    }
+    if (word == "picscalex" || word == "picscaley") {
+        (word == "picscalex" ? picture_.scaleX : picture_.scaleY) = std::clamp(parameter, 1, 1000);
+        return true;
+    }
+    return false;
+}
+
+void TRtfReader::HandlePictureByte(unsigned char byte) {
+    int value = -1;
+    if (byte >= '0' && byte <= '9') {
+        value = byte - '0';
+    } else if (byte >= 'a' && byte <= 'f') {
+        value = byte - 'a' + 10;
+    } else if (byte >= 'A' && byte <= 'F') {
+        value = byte - 'A' + 10;
+    }
+    if (value < 0) {
+        return; // line ends and blanks between the hex digits
+    }
+    if (pictureNibble_ < 0) {
+        pictureNibble_ = value;
+        return;
+    }
+    picture_.data += static_cast<char>(pictureNibble_ * 16 + value);
+    pictureNibble_ = -1;
+}
+
+void TRtfReader::FinishPicture() {
+    if (state_.destination == Destination::dText && !picture_.data.empty()) {
+        TRtfCharFormat format = state_.chr;
+        format.insertPointTag = 0;
+        paragraph_.runs.push_back(
+            {format, {}, 0, std::make_shared<const TRtfPicture>(std::move(picture_))});
+    }
+    picture_ = TRtfPicture();
+    pictureNibble_ = -1;
 }
 
 void TRtfReader::AppendCharacter(char32_t ch) {
@@ -545,7 +714,7 @@ void TRtfReader::AppendToParagraph(char32_t ch) {
         return;
     }
     std::vector<TRtfRun>& runs = paragraph_.runs;
-    if (runs.empty() || runs.back().insertPointId != state_.insertPointId ||
+    if (runs.empty() || runs.back().picture || runs.back().insertPointId != state_.insertPointId ||
         !(runs.back().format == state_.chr)) {
         runs.push_back({state_.chr, {}, state_.insertPointId});
     }
@@ -584,16 +753,35 @@ void TRtfReader::CommitFont() {
         }
         font_.name = ToUtf8(fontName_.substr(begin, end - begin));
         if (fontNumber_ >= 0 && fonts_.count(fontNumber_) == 0) {
-            fonts_[fontNumber_] = font_;
+            fonts_[fontNumber_] = {font_, fontCodePage_};
         }
     }
     fontNumber_ = -1;
     font_ = TRtfFont();
+    fontCodePage_ = 0;
     fontName_.clear();
 }
 
-void TRtfReader::EndParagraph() {
-    paragraph_.format = state_.para;
+void TRtfReader::EndRow() {
+    std::vector<TRtfRun>& runs = paragraph_.runs;
+    if (!runs.empty() && !runs.back().text.empty() && runs.back().text.back() == U'\t') {
+        runs.back().text.pop_back(); // the end of the last cell
+    }
+    // The cells' left edges become the tab stops of the row's line.
+    TRtfParagraphFormat row = state_.para;
+    if (row.tabs.empty()) {
+        for (size_t i = 0; i + 1 < rowCells_.size(); ++i) {
+            row.tabs.push_back({rowCells_[i], TRtfTabKind::tkLeft});
+        }
+    }
+    EndParagraph(&row);
+}
+
+void TRtfReader::EndParagraph(const TRtfParagraphFormat* format) {
+    paragraph_.format = format ? *format : state_.para;
+    TRtfCharFormat end = state_.chr;
+    end.insertPointTag = 0;
+    paragraph_.endFormat = end;
     paragraph_.pageBreakBefore = paragraph_.pageBreakBefore || state_.pageBreakBefore;
     document_.paragraphs.push_back(std::move(paragraph_));
     paragraph_ = TRtfParagraph();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "richtext/core/TRtfCodePage.h"
 #include "richtext/core/TRtfDocument.h"
 #include "richtext/core/TRtfTokenizer.h"
 
@@ -10,10 +11,11 @@
 
 // Reads RTF into the document model: the stored form written by TRtfWriter and the RTF
 // of other word processors (text, fonts, sizes, styles, colours, alignment, indents,
-// spacing, line height, page breaks, tab stops, code page 1252 and "\u" characters).
-// Destinations that are not shown (pictures, field instructions, headers, footers,
-// footnotes, style sheets, document information, "\*" groups) are skipped. Damaged or
-// unknown input never fails: whatever could be read is returned.
+// spacing, line height, page breaks, tab stops, pictures, table rows as tabbed lines,
+// text in the code page of its font or document, "\u" characters). Destinations that are
+// not shown (field instructions, headers, footers, footnotes, style sheets, document
+// information, unknown "\*" groups) are skipped. Damaged or unknown input never fails:
+// whatever could be read is returned.
 class TRtfReader final {
 public:
     static TRtfDocument Read(std::string_view rtf);
@@ -27,6 +29,7 @@ private:
         dTitle,
         dSubject,
         dComment,
+        dPicture,
         dSkip
     };
 
@@ -38,6 +41,13 @@ private:
         bool pageBreakBefore = false; // "\pagebb"
         int unicodeSkip = 1;
         TRtfTabKind nextTabKind = TRtfTabKind::tkLeft;
+        int codePage = TRtfCodePage::kAnsi; // of the current font
+        bool inTable = false;               // "\intbl"
+    };
+
+    struct FontEntry {
+        TRtfFont font;
+        int codePage = 0; // "\cpg"; 0: by the character set
     };
 
     explicit TRtfReader(std::string_view rtf) : tokenizer_(rtf) {}
@@ -54,12 +64,20 @@ private:
     bool HandleSpecialCharacter(const std::string& word);
     void HandleUnicode(int parameter);
     void HandleTextByte(unsigned char byte, bool escaped);
+    void FlushPendingBytes();
+    int TextCodePage() const;
+    int CodePageOfFont(int number) const;
+    bool HandlePictureWord(const std::string& word, bool hasParameter, int parameter);
+    void HandlePictureByte(unsigned char byte);
+    void FinishPicture();
+    void StartInsertPoint(int tag);
     void AppendCharacter(char32_t ch);
     void AppendToParagraph(char32_t ch);
     void AppendFontNameCharacter(char32_t ch);
     void HandleColorTableText(unsigned char byte);
     void CommitFont();
-    void EndParagraph();
+    void EndParagraph(const TRtfParagraphFormat* format = nullptr);
+    void EndRow();
     void PageBreak();
     void SectionBreak();
     void Finish();
@@ -78,12 +96,24 @@ private:
     char32_t highSurrogate_ = 0;
     bool starredGroup_ = false;
 
+    // Text bytes waiting to be decoded together (the two bytes of a double-byte code).
+    TRtfCodePage codePages_;
+    std::string pendingBytes_;
+    int pendingCodePage_ = TRtfCodePage::kAnsi;
+    int ansiCodePage_ = TRtfCodePage::kAnsi;
+
     // Font table.
     int defaultFontNumber_ = 0;
-    std::map<int, TRtfFont> fonts_;
+    std::map<int, FontEntry> fonts_;
     int fontNumber_ = -1;
     TRtfFont font_;
+    int fontCodePage_ = 0;
     std::u32string fontName_;
+
+    // Picture being read, its hex digit waiting for a partner, and the table row's cells.
+    TRtfPicture picture_;
+    int pictureNibble_ = -1;
+    std::vector<int> rowCells_;
 
     // Colour table; an empty entry stands for the automatic colour.
     std::vector<std::optional<TRtfColor>> colors_;

@@ -51,12 +51,16 @@ TRtfTokenizer::Token TRtfTokenizer::Next() {
     return token;
 }
 
-void TRtfTokenizer::SkipBytes(long long count) {
+std::string_view TRtfTokenizer::TakeBytes(long long count) {
     if (count <= 0) {
-        return;
+        return {};
     }
     const size_t left = input_.size() - pos_;
-    pos_ += static_cast<unsigned long long>(count) > left ? left : static_cast<size_t>(count);
+    const size_t taken =
+        static_cast<unsigned long long>(count) > left ? left : static_cast<size_t>(count);
+    const std::string_view bytes = input_.substr(pos_, taken);
+    pos_ += taken;
+    return bytes;
 }
 
 TRtfTokenizer::Token TRtfTokenizer::ReadControl() {

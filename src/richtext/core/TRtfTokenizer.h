@@ -21,8 +21,8 @@ public:
     explicit TRtfTokenizer(std::string_view input) : input_(input) {}
 
     Token Next();
-    // Skips `count` raw bytes (the data of "\bin").
-    void SkipBytes(long long count);
+    // Takes `count` raw bytes (the data of "\bin"), fewer at the end of the input.
+    std::string_view TakeBytes(long long count);
     bool AtEnd() const { return pos_ >= input_.size(); }
 
 private:

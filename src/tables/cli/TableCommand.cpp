@@ -243,6 +243,30 @@ int Create(TableEngine& engine, const Arguments& a) {
     return kOk;
 }
 
+bool IsYes(const std::string& value) {
+    return !value.empty() && std::string("TtYy1").find(value[0]) != std::string::npos;
+}
+
+// A row's field values, without the pseudo-fields "_recno" and "_deleted".
+TableEngine::FieldValues FieldValuesOf(const qp::tables::TableRowReader::Row& row) {
+    TableEngine::FieldValues values;
+    for (const auto& [name, value] : row) {
+        if (name != "_recno" && name != "_deleted")
+            values.emplace_back(name, value);
+    }
+    return values;
+}
+
+bool RowIsDeleted(const qp::tables::TableRowReader::Row& row) {
+    for (const auto& [name, value] : row) {
+        if (name == "_deleted")
+            return IsYes(value);
+    }
+    return false;
+}
+
+// Appends every row or none: all values are checked first, and when a write fails the
+// rows appended so far are removed again.
 int Append(TableEngine& engine, const Arguments& a) {
     const std::string& path = a.positional[0];
     std::vector<qp::tables::TableRowReader::Row> rows;
@@ -261,53 +285,85 @@ int Append(TableEngine& engine, const Arguments& a) {
     }
     if (!Open(engine, path))
         return kFailed;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (engine.CheckValues(FieldValuesOf(rows[i])) != 0)
+            return Failure(engine, "row " + std::to_string(i + 1) + " cannot be stored; " +
+                                       "nothing was appended");
+    }
+    const long before = engine.RecCount();
     long appended = 0;
     for (const auto& row : rows) {
-        if (engine.AppendBlank() != 0)
-            return Failure(engine, "cannot append to " + path);
-        for (const auto& [name, value] : row) {
-            int result = 0;
-            if (name == "_deleted") {
-                bool deleted =
-                    !value.empty() && std::string("TtYy1").find(value[0]) != std::string::npos;
-                result = deleted ? engine.Delete() : 0;
-            } else if (name != "_recno") {
-                result = engine.PutString(name, value);
-            }
-            if (result != 0)
-                return Failure(engine, "row " + std::to_string(appended + 1));
-        }
+        if (engine.AppendValues(FieldValuesOf(row)) != 0 ||
+            (RowIsDeleted(row) && engine.Delete() != 0))
+            break;
         ++appended;
     }
-    if (engine.Close() != 0)
-        return Failure(engine, "cannot write " + path);
-    std::cout << "Appended " << appended << " records to " << path << "\n";
-    return kOk;
+    if (appended == long(rows.size()) && engine.Commit() == 0) {
+        if (engine.Close() != 0)
+            return Failure(engine, "cannot write " + path);
+        std::cout << "Appended " << appended << " records to " << path << "\n";
+        return kOk;
+    }
+    const std::string reason = engine.LastErrorText();
+    engine.DropRecordsAfter(before);
+    engine.Commit();
+    engine.Close();
+    std::cerr << "qpx table: cannot append to " << path << ": " << reason
+              << "; nothing was appended\n";
+    return kFailed;
 }
 
+// Marks every listed record deleted, or none.
 int Delete(TableEngine& engine, const Arguments& a) {
     const std::string& path = a.positional[0];
     if (a.positional.size() < 2) {
         std::cerr << "qpx table: delete needs record numbers\n";
         return kUsage;
     }
-    if (!Open(engine, path))
-        return kFailed;
+    std::vector<long> recnos;
     for (size_t i = 1; i < a.positional.size(); ++i) {
-        long recno = 0;
         try {
-            recno = std::stol(a.positional[i]);
+            recnos.push_back(std::stol(a.positional[i]));
         } catch (const std::exception&) {
             std::cerr << "qpx table: \"" << a.positional[i] << "\" is not a record number\n";
             return kUsage;
         }
-        if (engine.Go(recno) != 0 || engine.Delete() != 0)
-            return Failure(engine, "cannot delete record " + a.positional[i]);
     }
-    if (engine.Close() != 0)
-        return Failure(engine, "cannot write " + path);
-    std::cout << "Marked " << a.positional.size() - 1 << " records deleted\n";
-    return kOk;
+    if (!Open(engine, path))
+        return kFailed;
+    std::vector<long> marked;
+    std::string problem;
+    for (long recno : recnos) {
+        if (engine.Go(recno) != 0) {
+            problem =
+                "cannot delete record " + std::to_string(recno) + ": " + engine.LastErrorText();
+            break;
+        }
+        if (engine.Deleted())
+            continue;
+        if (engine.Delete() != 0) {
+            problem =
+                "cannot delete record " + std::to_string(recno) + ": " + engine.LastErrorText();
+            break;
+        }
+        marked.push_back(recno);
+    }
+    if (problem.empty() && engine.Commit() != 0)
+        problem = "cannot write " + path + ": " + engine.LastErrorText();
+    if (problem.empty()) {
+        if (engine.Close() != 0)
+            return Failure(engine, "cannot write " + path);
+        std::cout << "Marked " << recnos.size() << " records deleted\n";
+        return kOk;
+    }
+    for (long recno : marked) {
+        if (engine.Go(recno) == 0)
+            engine.Recall();
+    }
+    engine.Commit();
+    engine.Close();
+    std::cerr << "qpx table: " << problem << "; no record was deleted\n";
+    return kFailed;
 }
 
 int Index(TableEngine& engine, const Arguments& a) {

@@ -1,0 +1,153 @@
+#include "tables/LeafCache.h"
+
+#include <algorithm>
+
+#include "tables/TagTree.h"
+
+namespace qp::tables {
+
+LeafCache::LeafCache(size_t slots) : slots_(slots < 8 ? 8 : slots) {
+    free_.reserve(slots_.size());
+    for (size_t i = slots_.size(); i-- > 0;)
+        free_.push_back(i);
+}
+
+int32_t& LeafCache::HeldSlot(uint32_t page) {
+    const size_t at = page / CdxLeaf::kPageSize;
+    if (at >= held_.size())
+        held_.resize(std::max(at + 1, held_.size() * 2), -1);
+    return held_[at];
+}
+
+void LeafCache::Unlink(size_t slot) {
+    Slot& s = slots_[slot];
+    if (s.newer >= 0)
+        slots_[size_t(s.newer)].older = s.older;
+    else
+        newest_ = s.older;
+    if (s.older >= 0)
+        slots_[size_t(s.older)].newer = s.newer;
+    else
+        oldest_ = s.newer;
+    s.newer = s.older = -1;
+}
+
+void LeafCache::MakeNewest(size_t slot, bool linked) {
+    if (newest_ == int(slot))
+        return;
+    Slot& s = slots_[slot];
+    if (linked)
+        Unlink(slot);
+    s.older = newest_;
+    s.newer = -1;
+    if (newest_ >= 0)
+        slots_[size_t(newest_)].newer = int(slot);
+    newest_ = int(slot);
+    if (oldest_ < 0)
+        oldest_ = int(slot);
+}
+
+void LeafCache::Release(size_t slot) {
+    Slot& s = slots_[slot];
+    if (lastValid_ && lastSlot_ == slot)
+        lastValid_ = false;
+    Unlink(slot);
+    HeldSlot(s.page) = -1;
+    s.tree = nullptr;
+    s.dirty = false;
+    s.leaf.Clear();
+    free_.push_back(slot);
+}
+
+size_t LeafCache::Take(TagTree& tree, uint32_t page) {
+    if (free_.empty()) {
+        // The leaf used longest ago makes room; a changed one is written first, and stays
+        // when that fails.
+        const size_t victim = size_t(oldest_);
+        Slot& old = slots_[victim];
+        if (old.dirty) {
+            old.tree->WriteLeaf(old.page, old.leaf);
+            old.dirty = false;
+        }
+        Release(victim);
+    }
+    const size_t slot = free_.back();
+    free_.pop_back();
+    Slot& s = slots_[slot];
+    s.page = page;
+    s.tree = &tree;
+    s.dirty = false;
+    s.leaf.Reset(tree.KeyLength(), tree.Pad());
+    HeldSlot(page) = int32_t(slot);
+    MakeNewest(slot, false);
+    return slot;
+}
+
+size_t LeafCache::SlotOf(TagTree& tree, uint32_t page, size_t index) {
+    if (lastValid_ && lastPage_ == page) {
+        MakeNewest(lastSlot_, true);
+        return lastSlot_;
+    }
+    const int32_t held = HeldSlot(page);
+    size_t slot;
+    if (held >= 0) {
+        slot = size_t(held);
+        MakeNewest(slot, true);
+    } else {
+        slot = Take(tree, page);
+        try {
+            tree.ReadLeaf(page, index, slots_[slot].leaf);
+        } catch (...) {
+            Release(slot);
+            throw;
+        }
+    }
+    lastPage_ = page;
+    lastSlot_ = slot;
+    lastValid_ = true;
+    return slot;
+}
+
+CdxLeaf& LeafCache::Get(TagTree& tree, uint32_t page, size_t index) {
+    return slots_[SlotOf(tree, page, index)].leaf;
+}
+
+CdxLeaf& LeafCache::GetForChange(TagTree& tree, uint32_t page, size_t index) {
+    Slot& slot = slots_[SlotOf(tree, page, index)];
+    slot.dirty = true;
+    return slot.leaf;
+}
+
+CdxLeaf& LeafCache::Create(TagTree& tree, uint32_t page) {
+    const size_t slot = Take(tree, page);
+    slots_[slot].dirty = true;
+    return slots_[slot].leaf;
+}
+
+void LeafCache::MarkDirty(uint32_t page) {
+    if (const int32_t held = HeldSlot(page); held >= 0)
+        slots_[size_t(held)].dirty = true;
+}
+
+void LeafCache::Drop(uint32_t page) {
+    if (const int32_t held = HeldSlot(page); held >= 0)
+        Release(size_t(held));
+}
+
+void LeafCache::WriteDirty(const TagTree& tree) {
+    for (Slot& s : slots_) {
+        if (s.tree == &tree && s.dirty) {
+            s.tree->WriteLeaf(s.page, s.leaf);
+            s.dirty = false;
+        }
+    }
+}
+
+void LeafCache::DropAll(const TagTree& tree) {
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i].tree == &tree)
+            Release(i);
+    }
+}
+
+} // namespace qp::tables
