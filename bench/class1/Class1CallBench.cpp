@@ -67,7 +67,7 @@ void SendOnePage(benchmark::State& state) {
         Class1Line line;
         const FaxRaster page = testpages::Pattern(1728, 1100, 5);
         WriteApf(line.File("fax.apf"), {page}, false);
-        if (!line.Start({"--rx-tiff", line.File("rx.tif")})) {
+        if (!line.Start({"--rx-tiff", line.File("rx.tif"), "--time-factor", "1"})) {
             state.SkipWithError("faxsim did not start");
             return;
         }

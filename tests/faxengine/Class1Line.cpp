@@ -1,9 +1,11 @@
 #include "Class1Line.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "TestPages.h"
 #include "TestPaths.h"
 #include "faxcomm/core/ComDispatcher.h"
 #include "faxcomm/core/ModemCommander.h"
@@ -38,6 +40,28 @@ FaxEngineOptions Class1Options() {
     return o;
 }
 
+std::vector<int> DcsRates(Class1Line& line) {
+    std::vector<int> rates;
+    for (const std::string& event : line.Events("frame tx DCS ")) {
+        rates.push_back(std::stoi(event.substr(13 + 8, 2), nullptr, 16) & 0x3C);
+    }
+    return rates;
+}
+
+std::string WriteFax(Class1Line& line, int count) {
+    std::vector<FaxRaster> pages;
+    for (int p = 0; p < count; ++p) {
+        pages.push_back(testpages::Pattern(1728, 40, 41 + p));
+    }
+    const std::string path = line.File("fax.apf");
+    WriteApf(path, pages, false);
+    return path;
+}
+
+bool Contains(const std::vector<int>& values, int value) {
+    return std::find(values.begin(), values.end(), value) != values.end();
+}
+
 Class1Line::Class1Line() {
     static int lines = 0;
     dir_ = (qptest::DataDir() / ("class1-" + std::to_string(++lines))).string();
@@ -65,6 +89,11 @@ Class1Line::~Class1Line() {
 
 bool Class1Line::Start(std::vector<std::string> args, bool twoModems, bool openPorts) {
     args.insert(args.begin(), {"--link", File("modem1")});
+    if (std::find(args.begin(), args.end(), "--time-factor") == args.end()) {
+        // Faster only while the computer waits for the modem: the far end's timers still
+        // run in real time against our frames and data.
+        args.insert(args.end(), {"--time-factor", "10"});
+    }
     if (twoModems) {
         args.insert(args.begin() + 2, {"--link2", File("modem2")});
     }

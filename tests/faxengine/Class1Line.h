@@ -22,13 +22,21 @@ std::string Field(const std::string& event, const std::string& key);
 // Engine options for Class 1 sessions on the simulated line.
 qpfax::FaxEngineOptions Class1Options();
 
+class Class1Line;
+// Byte A of each DCS the program sent on the line, without the resolution bits.
+std::vector<int> DcsRates(Class1Line& line);
+// Writes an APF file of `count` normal test pages into the line's folder; its path.
+std::string WriteFax(Class1Line& line, int count);
+bool Contains(const std::vector<int>& values, int value);
+
 class Class1Line {
 public:
     Class1Line();
     ~Class1Line();
 
-    // Starts faxsim with `args` (the link is added); with `twoModems` a second modem. The
-    // ports are opened here unless another process is to use them.
+    // Starts faxsim with `args` (the link is added, and time factor 10 unless `args` name
+    // one); with `twoModems` a second modem. The ports are opened here unless another
+    // process is to use them.
     bool Start(std::vector<std::string> args, bool twoModems = false, bool openPorts = true);
     // A file in this line's scratch folder.
     std::string File(const std::string& name) const;
