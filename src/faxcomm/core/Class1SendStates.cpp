@@ -12,7 +12,7 @@ namespace qpfax {
 namespace {
 
 constexpr long kBlockSpace = 4096;
-constexpr long kPageTransferTicks = 546; // 30 s
+constexpr long kPageTransferTicks = 546;  // 30 s
 constexpr long kPostPageListenTicks = 54; // 3 s
 constexpr long kHangupTicks = 26;
 constexpr int kTurnaroundMs = 200;
@@ -84,7 +84,8 @@ FaxWait Class1SendStates::WaitOf(int state) const {
 
 bool Class1SendStates::UnexpectedAnswer(int state, const std::string& line) {
     const bool listening = state == 11 || state == 17 || state == 19 || state == 34;
-    if (LineHas(line, "ERROR") && !listening) {
+    // After a listen stopped with a blank the modem may still answer ERROR (state 31).
+    if (LineHas(line, "ERROR") && !listening && state != 31) {
         engine_.Fail(feBadResponse);
         return true;
     }
