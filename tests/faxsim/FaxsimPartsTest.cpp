@@ -42,11 +42,32 @@ std::string Through(ModemOutput& output, const std::string& text) {
 
 // Options: every value is checked, and the far end's defaults are what a test expects.
 TEST(FaxsimOptions, AcceptsGoodValuesAndRefusesBadOnes) {
-    const auto options = Parse(
-        {"--link",        "/tmp/x",      "--rate",    "9600",       "--resolutions",    "normal",
-         "--no-ecm",      "--busy=2",    "--ftt",     "2",          "--dcn-after-page", "3",
-         "--noise",       "-50",         "--delay",   "20",         "--time-factor",    "10",
-         "--modem-rates", "24,48,72,96", "--tx-tiff", "a.tif,b.tif"});
+    const auto options = Parse({"--link",
+                                "/tmp/x",
+                                "--rate",
+                                "9600",
+                                "--resolutions",
+                                "normal",
+                                "--no-ecm",
+                                "--busy=2",
+                                "--ftt",
+                                "2",
+                                "--dcn-after-page",
+                                "3",
+                                "--damage-page",
+                                "1",
+                                "--mute-after-page",
+                                "2",
+                                "--noise",
+                                "-50",
+                                "--delay",
+                                "20",
+                                "--time-factor",
+                                "10",
+                                "--modem-rates",
+                                "24,48,72,96",
+                                "--tx-tiff",
+                                "a.tif,b.tif"});
     ASSERT_TRUE(options);
     EXPECT_EQ(options->farEnd.maxRate, 9600);
     EXPECT_FALSE(options->farEnd.fine);
@@ -54,6 +75,8 @@ TEST(FaxsimOptions, AcceptsGoodValuesAndRefusesBadOnes) {
     EXPECT_EQ(options->exchange.busyCount, 2);
     EXPECT_EQ(options->farEnd.failTraining, 2);
     EXPECT_EQ(options->farEnd.hangUpAfterPage, 3);
+    EXPECT_EQ(options->farEnd.muteAfterPage, 2);
+    EXPECT_EQ(options->farEnd.damagePages, 1);
     EXPECT_DOUBLE_EQ(*options->line.noiseDbm0, -50.0);
     EXPECT_EQ(options->line.delayMs, 20);
     EXPECT_DOUBLE_EQ(options->timeFactor, 10.0);

@@ -190,9 +190,16 @@ void ClassOneModem::FeedModem() {
             }
             if (!dataStarted_ && input_.Buffered() > 0) {
                 dataStarted_ = true;
-                damagingData_ = lastFrameWasDcs_ && failTraining && failTraining();
-                if (damagingData_) {
-                    Emit("tcf damaged");
+                if (lastFrameWasDcs_) {
+                    damagingData_ = failTraining && failTraining();
+                    if (damagingData_) {
+                        Emit("tcf damaged");
+                    }
+                } else {
+                    damagingData_ = damagePage && damagePage();
+                    if (damagingData_) {
+                        Emit("page damaged");
+                    }
                 }
             }
         }

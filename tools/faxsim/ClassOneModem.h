@@ -81,6 +81,8 @@ public:
     void DamageNextReceivedData() { output_.GarbleNextData(); }
     // Asked when the computer starts sending a training check: true damages it.
     std::function<bool()> failTraining;
+    // Asked when the computer starts sending page data: true damages the page.
+    std::function<bool()> damagePage;
 
     // True while the computer only waits for the modem (no data of its own is due).
     bool ComputerWaits() const { return output_.ComputerWaits(); }

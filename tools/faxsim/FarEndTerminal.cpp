@@ -108,7 +108,7 @@ FarEndTerminal::~FarEndTerminal() {
 }
 
 void FarEndTerminal::Receive(std::int16_t* samples, int count) {
-    if (!finished_ && !hangUp_) {
+    if (!finished_ && !hangUp_ && !muted_) {
         fax_rx(fax_, samples, count);
     }
 }
@@ -122,7 +122,7 @@ void FarEndTerminal::Transmit(std::int16_t* samples, int count) {
         return;
     }
     int produced = 0;
-    if (!finished_) {
+    if (!finished_ && !muted_) {
         while (produced < count) {
             const int n = fax_tx(fax_, samples + produced, count - produced);
             if (n <= 0) {
@@ -177,6 +177,10 @@ int FarEndTerminal::PhaseD(t30_state_s* t30, void* user, int result) {
     if (self->options_.hangUpAfterPage > 0 && page == self->options_.hangUpAfterPage &&
         !self->hangUp_) {
         self->StartHangUp();
+    }
+    if (self->options_.muteAfterPage > 0 && page == self->options_.muteAfterPage && !self->muted_) {
+        self->muted_ = true;
+        self->events_.Event("far mute after-page=" + std::to_string(page));
     }
     return T30_ERR_OK;
 }

@@ -62,6 +62,7 @@ private:
     fax_state_s* fax_ = nullptr;
     t30_state_s* t30_ = nullptr;
     bool finished_ = false;
+    bool muted_ = false;                // fell silent after a page (--mute-after-page)
     std::unique_ptr<HdlcBurst> hangUp_; // the DCN being sent instead of the terminal's audio
 };
 

@@ -106,6 +106,13 @@ bool FaxSimulator::Start(std::string* error) {
             return false;
         }
         modem->failTraining = [this] { return TakeTrainingFailure(); };
+        modem->damagePage = [this] {
+            if (pageDamageLeft_ <= 0) {
+                return false;
+            }
+            --pageDamageLeft_;
+            return true;
+        };
         modems_.push_back(std::move(modem));
         ready += " " + links[i];
     }
@@ -485,6 +492,7 @@ void FaxSimulator::Connect(bool farEndCalls) {
     toModem_->Clear();
     toFar_->Clear();
     trainingFailuresLeft_ = options_.farEnd.failTraining;
+    pageDamageLeft_ = options_.farEnd.damagePages;
     ++callNumber_;
     if (options_.TwoModems()) {
         events_.Event("connect outgoing" + call_.caller->Label());

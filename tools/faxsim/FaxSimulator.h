@@ -100,6 +100,7 @@ private:
     int busyLeft_ = 0;
     int callNumber_ = 0; // connected calls so far, for the names of received files
     int trainingFailuresLeft_ = 0;
+    int pageDamageLeft_ = 0;
     std::int64_t samples_ = 0;
     bool running_ = false;
     int stopPipe_[2] = {-1, -1};

@@ -133,6 +133,8 @@ std::string Usage() {
            "  --tx-tiff FILE[,FILE]  pages it sends when told to call\n"
            "  --ftt N                the first N training checks fail\n"
            "  --dcn-after-page N     hangs up with DCN after page N\n"
+           "  --damage-page N        the first N pages the computer sends are damaged\n"
+           "  --mute-after-page N    falls silent after page N (no answer, no DCN)\n"
            "exchange:\n"
            "  --busy N               the first N calls are busy\n"
            "  --no-answer            nobody answers (NO ANSWER after S7 seconds)\n"
@@ -200,6 +202,10 @@ std::optional<SimOptions> ParseOptions(const std::vector<std::string>& args, std
          [&](const std::string& v) { return ToInt(v, 0, 100, &options.farEnd.failTraining); }},
         {"--dcn-after-page",
          [&](const std::string& v) { return ToInt(v, 1, 1000, &options.farEnd.hangUpAfterPage); }},
+        {"--damage-page",
+         [&](const std::string& v) { return ToInt(v, 0, 100, &options.farEnd.damagePages); }},
+        {"--mute-after-page",
+         [&](const std::string& v) { return ToInt(v, 1, 1000, &options.farEnd.muteAfterPage); }},
         {"--busy",
          [&](const std::string& v) { return ToInt(v, 0, 1000, &options.exchange.busyCount); }},
         {"--rings",

@@ -19,6 +19,8 @@ struct FarEndOptions {
     std::vector<std::string> txTiffs; // pages it sends when it calls (several files are joined)
     int failTraining = 0;             // the first n training checks fail (FTT)
     int hangUpAfterPage = 0;          // sends DCN instead of the answer after page n (0: never)
+    int damagePages = 0;              // the first n pages from the computer are damaged
+    int muteAfterPage = 0;            // falls silent (hears and sends nothing) after page n
 };
 
 // The simulated telephone line between the two ends.

@@ -35,9 +35,9 @@ struct FaxOptions {
 
 void Usage(std::ostream& out) {
     out << "usage: qpx fax classes [--port N | --device PATH]\n"
-           "       qpx fax send --device PATH --number N [--class 2|2.0|detect] FILE.apf "
+           "       qpx fax send --device PATH --number N [--class 1|2|2.0|detect] FILE.apf "
            "[--cover FILE] [--header TEXT] [--station ID]\n"
-           "       qpx fax receive --device PATH --dir DIR [--class 2|2.0|detect] [--one] "
+           "       qpx fax receive --device PATH --dir DIR [--class 1|2|2.0|detect] [--one] "
            "[--station ID]\n";
 }
 

@@ -191,6 +191,19 @@ void FaxEngine::Drive(FaxEventKind kind) {
                 continue;
             }
             break;
+        case FaxWait::LineOrTimer:
+            if (event.kind == FaxEventKind::Timeout) {
+                break;
+            }
+            if (!ReadLine(event.line)) {
+                return;
+            }
+            event.kind = FaxEventKind::Line;
+            if (UnexpectedAnswer(state_, event.line)) {
+                event = {};
+                continue;
+            }
+            break;
         case FaxWait::Timer:
             if (event.kind != FaxEventKind::Timeout) {
                 return;
@@ -229,6 +242,10 @@ void FaxEngine::ArmStatusTimer() {
 
 void FaxEngine::SendCommand(const std::string& command, long waitTicks) {
     PauseMs(100);
+    SendCommandAtOnce(command, waitTicks);
+}
+
+void FaxEngine::SendCommandAtOnce(const std::string& command, long waitTicks) {
     SendRaw(command + "\r");
     reader_.Clear();
     ArmTimeout(waitTicks > 0 ? waitTicks : options_.responseWaitTicks);

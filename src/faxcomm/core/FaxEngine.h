@@ -83,8 +83,9 @@ struct FaxEvent {
 };
 
 // What a state waits for before it runs: nothing (it runs at once), a complete response
-// line, the timeout timer, output space (an output-buffer trigger) or received data.
-enum class FaxWait { Run, Line, Timer, Output, Data };
+// line, the timeout timer, output space (an output-buffer trigger), received data, or a
+// line or the timeout, whichever comes first (the state handles its own timeout).
+enum class FaxWait { Run, Line, Timer, Output, Data, LineOrTimer };
 
 // The fax session core shared by sending and receiving: the session record, the port's
 // triggers, the driving rule, the response reader, modem commands, status and error
@@ -133,6 +134,9 @@ public:
     // Sends a command: 100 ms pause, the command and a carriage return; the response
     // line is cleared and the timeout restarted with `waitTicks` (response wait if 0).
     void SendCommand(const std::string& command, long waitTicks = 0);
+    // The same without the pause, where the line does not wait (a Class 1 receive command
+    // must be in place before the far end's carrier starts).
+    void SendCommandAtOnce(const std::string& command, long waitTicks = 0);
     // Sends bytes as they are (no pause, no carriage return); 0 or the port's error.
     int SendRaw(const std::uint8_t* data, std::size_t size);
     int SendRaw(const std::string& text) {

@@ -1,5 +1,6 @@
 #include "faxcomm/core/FaxReceiveEngine.h"
 
+#include "faxcomm/core/Class1ReceiveStates.h"
 #include "faxcomm/core/Class2ReceiveStates.h"
 #include "faxcomm/core/ComDispatcher.h"
 #include "faxcomm/core/ModemCommander.h"
@@ -34,8 +35,21 @@ int FaxReceiveEngine::StartSession() {
     case ciClass2_0:
         classStates_ = std::make_unique<Class2ReceiveStates>(*this);
         break;
+    case ciClass1: {
+        // The rates the modem can receive with come from its answer to "AT+FRM=?".
+        ModemCommander commander(Slot(), Options().responseWaitTicks,
+                                 [this] { Client().PumpMessages(); });
+        std::string answer;
+        if (!commander.Command("AT+FCLASS=1") || !commander.Command("AT+FRM=?", &answer)) {
+            return feInitFailed;
+        }
+        classStates_ =
+            std::make_unique<Class1ReceiveStates>(*this, Class1Rates::LocalCapability(answer));
+        SetClass(faxClass);
+        SetFirstStatus(Options().constantStatus);
+        return 0;
+    }
     default:
-        // Class 1 receive states plug in here.
         return feBadResponse;
     }
     SetClass(faxClass);

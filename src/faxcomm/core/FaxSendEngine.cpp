@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "faxcomm/core/Class1SendStates.h"
 #include "faxcomm/core/Class2SendStates.h"
 #include "faxcomm/core/ComDispatcher.h"
 #include "faxcomm/core/DleCodec.h"
@@ -51,8 +52,19 @@ int FaxSendEngine::StartSession() {
     case ciClass2_0:
         classStates_ = std::make_unique<Class2SendStates>(*this);
         break;
+    case ciClass1: {
+        // The rates the modem can send with come from its answer to "AT+FTM=?".
+        ModemCommander commander(Slot(), Options().responseWaitTicks,
+                                 [this] { Client().PumpMessages(); });
+        std::string answer;
+        if (!commander.Command("AT+FCLASS=1") || !commander.Command("AT+FTM=?", &answer)) {
+            return feInitFailed;
+        }
+        classStates_ =
+            std::make_unique<Class1SendStates>(*this, Class1Rates::LocalCapability(answer));
+        break;
+    }
     default:
-        // Class 1 send states plug in here.
         return feBadResponse;
     }
     SetClass(faxClass);
