@@ -129,7 +129,12 @@ BENCHMARK(BM_LoadRunsInOneParagraph)
 void BM_LoadLongWord(benchmark::State& state) {
     LoadIntoEditor(state, LongWordRtf(static_cast<int>(state.range(0))));
 }
-BENCHMARK(BM_LoadLongWord)->Arg(200000)->Arg(1000000)->Arg(2000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_LoadLongWord)
+    ->Arg(200000)
+    ->Arg(1000000)
+    ->Arg(2000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 void BM_LoadRandomBytes(benchmark::State& state) {
     LoadIntoEditor(state, RandomBytes(static_cast<int>(state.range(0))));

@@ -101,8 +101,8 @@ TEST(Class1Frames, ScanTimeBitsBothWays) {
 TEST(Class1FrameReader, DropsLeadInKeepsCheckBytesAndStopsAtDleEtx) {
     Class1FrameReader reader;
     // Line ends before the frame, a doubled DLE inside, the check bytes, then the answer.
-    const Bytes input = {'\n', 0x00, 0xFF, 0x13, 0x80, DLE, DLE, 0x4E, 0xAB, 0xCD,
-                         DLE,  ETX,  '\r', '\n', 'O', 'K', '\r', '\n'};
+    const Bytes input = {'\n', 0x00, 0xFF, 0x13, 0x80, DLE, DLE, 0x4E, 0xAB,
+                         0xCD, DLE,  ETX,  '\r', '\n', 'O', 'K', '\r', '\n'};
     std::size_t used = 0;
     EXPECT_EQ(Read(reader, input, &used), (Bytes{0xFF, 0x13, 0x80, DLE, 0x4E, 0xAB, 0xCD}));
     EXPECT_TRUE(reader.Complete());

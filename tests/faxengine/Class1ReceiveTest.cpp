@@ -33,8 +33,8 @@ TEST_P(Class1Receive, OurFileHoldsTheCallersPagesPixelForPixel) {
         pages.push_back(testpages::Pattern(1728, 60 + 15 * p, 31 + p));
     }
     ASSERT_TRUE(testpages::WriteTiff(line.File("tx.tif"), pages, c.fine));
-    ASSERT_TRUE(line.Start({"--tx-tiff", line.File("tx.tif"), "--remote-id", "CALLER 42",
-                            "--rate", c.farRate, "--time-factor", "10"}));
+    ASSERT_TRUE(line.Start({"--tx-tiff", line.File("tx.tif"), "--remote-id", "CALLER 42", "--rate",
+                            c.farRate, "--time-factor", "10"}));
 
     FaxEngineOptions options = Class1Options();
     options.oneFax = true;
@@ -68,8 +68,8 @@ TEST_P(Class1Receive, OurFileHoldsTheCallersPagesPixelForPixel) {
     EXPECT_EQ(Field(*result, "remote-id"), "QP TEST 1");
     EXPECT_EQ(Field(*result, "pages"), std::to_string(c.pages));
     const auto statuses = line.Client().Statuses();
-    for (int s : {fsWaitingForCall, fsAnswering, fsGotRemoteId, fsConnectionParams,
-                  fsGettingPage, fsGettingEndOfPage, fsGettingHangup, fsGotHangup}) {
+    for (int s : {fsWaitingForCall, fsAnswering, fsGotRemoteId, fsConnectionParams, fsGettingPage,
+                  fsGettingEndOfPage, fsGettingHangup, fsGotHangup}) {
         EXPECT_NE(std::find(statuses.begin(), statuses.end(), s), statuses.end()) << s;
     }
     EXPECT_TRUE(line.PortIsClean());

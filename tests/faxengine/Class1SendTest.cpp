@@ -60,7 +60,8 @@ TEST_P(Class1Send, FarEndReceivesOurPagesPixelForPixel) {
     const auto dcs = line.Event("frame tx DCS ", 1s);
     ASSERT_TRUE(dcs.has_value());
     char expected[32];
-    std::snprintf(expected, sizeof expected, "ff138300%02x", (c.fine ? 0x42 : 0x02) | c.dcsRateBits);
+    std::snprintf(expected, sizeof expected, "ff138300%02x",
+                  (c.fine ? 0x42 : 0x02) | c.dcsRateBits);
     EXPECT_EQ(dcs->substr(13, 10), expected) << *dcs;
     std::string tsi = "frame tx TSI ff0343";
     for (int i = 0; i < 11; ++i) {

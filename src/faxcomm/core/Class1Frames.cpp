@@ -30,7 +30,8 @@ std::vector<std::uint8_t> Class1Frames::StationId(std::uint8_t fcf, const std::s
 }
 
 std::vector<std::uint8_t> Class1Frames::Dis(int highestIndex) {
-    const auto byteA = static_cast<std::uint8_t>(kDisByteA | Class1Rates::DisRateBits(highestIndex));
+    const auto byteA =
+        static_cast<std::uint8_t>(kDisByteA | Class1Rates::DisRateBits(highestIndex));
     return {Address, ControlFinal, fcfDis, 0x00, byteA, kDisByteB, 0x00};
 }
 
@@ -78,8 +79,8 @@ std::uint8_t Class1Frames::FifByte(const std::vector<std::uint8_t>& frame, std::
 std::uint8_t Class1Frames::ScanTimeBits(int scanTimeCode, bool fine) {
     // Per code: (normal, fine).
     static constexpr std::uint8_t bits[8][2] = {{0x70, 0x70}, {0x10, 0x10}, {0x20, 0x10},
-                                                 {0x20, 0x20}, {0x00, 0x20}, {0x00, 0x00},
-                                                 {0x40, 0x00}, {0x40, 0x40}};
+                                                {0x20, 0x20}, {0x00, 0x20}, {0x00, 0x00},
+                                                {0x40, 0x00}, {0x40, 0x40}};
     const int code = std::clamp(scanTimeCode, 0, 7);
     return bits[code][fine ? 1 : 0];
 }

@@ -9,8 +9,8 @@ struct RateEntry {
     const char* code;
 };
 
-constexpr RateEntry kRates[] = {{0, ""},        {2400, "24"},   {4800, "48"}, {7200, "72"},
-                                {9600, "96"},   {12000, "121"}, {14400, "145"}};
+constexpr RateEntry kRates[] = {{0, ""},      {2400, "24"},   {4800, "48"},  {7200, "72"},
+                                {9600, "96"}, {12000, "121"}, {14400, "145"}};
 
 constexpr unsigned Bit(int index) {
     return 1u << static_cast<unsigned>(index);

@@ -8,8 +8,8 @@ namespace qpfax {
 
 namespace {
 
-constexpr long kAnswerWaitTicks = 1092;  // 60 s
-constexpr long kFrameListenTicks = 54;   // 3 s
+constexpr long kAnswerWaitTicks = 1092; // 60 s
+constexpr long kFrameListenTicks = 54;  // 3 s
 constexpr int kTurnaroundMs = 200;
 constexpr int kCapabilityTries = 3;
 constexpr std::size_t kTrainingChunk = 1024;
@@ -29,8 +29,7 @@ bool IsDcn(std::uint8_t fcf) {
 
 } // namespace
 
-Class1ReceiveStates::Class1ReceiveStates(FaxReceiveEngine& engine,
-                                         Class1Rates::IndexSet localRates)
+Class1ReceiveStates::Class1ReceiveStates(FaxReceiveEngine& engine, Class1Rates::IndexSet localRates)
     : engine_(engine), link_(engine), local_(localRates) {}
 
 FaxWait Class1ReceiveStates::WaitOf(int state) const {
