@@ -4,25 +4,13 @@
 
 #include "faxcomm/core/ComDispatcher.h"
 #include "faxcomm/core/FaxReceiveEngine.h"
+#include "faxcomm/core/ModemReply.h"
 
 namespace qpfax {
 
 namespace {
 
 constexpr long kAnswerWaitTicks = 1092; // 60 s
-
-bool Has(const std::string& line, const char* text) {
-    return line.find(text) != std::string::npos;
-}
-
-char ReportValue(const std::string& afterPrefix) {
-    const std::size_t at = afterPrefix.find_first_of(":=");
-    std::size_t i = at == std::string::npos ? 0 : at + 1;
-    while (i < afterPrefix.size() && afterPrefix[i] == ' ') {
-        ++i;
-    }
-    return i < afterPrefix.size() ? afterPrefix[i] : '\0';
-}
 
 } // namespace
 

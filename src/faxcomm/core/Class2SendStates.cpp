@@ -4,6 +4,7 @@
 
 #include "faxcomm/core/DleCodec.h"
 #include "faxcomm/core/FaxSendEngine.h"
+#include "faxcomm/core/ModemReply.h"
 
 namespace qpfax {
 
@@ -12,20 +13,6 @@ namespace {
 constexpr long kBlockSpace = 4096;
 constexpr long kPageTransferTicks = 546; // 30 s
 constexpr long kXonWaitTicks = 18;       // 1 s
-
-bool Has(const std::string& line, const char* text) {
-    return line.find(text) != std::string::npos;
-}
-
-// The first character after the report's ':' (or '=').
-char ReportValue(const std::string& afterPrefix) {
-    const std::size_t at = afterPrefix.find_first_of(":=");
-    std::size_t i = at == std::string::npos ? 0 : at + 1;
-    while (i < afterPrefix.size() && afterPrefix[i] == ' ') {
-        ++i;
-    }
-    return i < afterPrefix.size() ? afterPrefix[i] : '\0';
-}
 
 } // namespace
 
