@@ -29,7 +29,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <source_location>
+#include "SourcePlace.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ QPushButton* ButtonOf(QWidget* window, const char* name) {
 
 // Runs `open`, which opens the template editor modally, and answers it with `action`.
 void WithEditor(const std::function<void()>& open, std::function<void(TCoverEditor*)> action,
-                std::source_location where = std::source_location::current()) {
+                qptest::SourcePlace where = qptest::SourcePlace::Current()) {
     auto answer = qptest::OnNextModal<TCoverEditor>(std::move(action),
                                                     qptest::ModalAnswer::DefaultTimeoutMs, where);
     open();

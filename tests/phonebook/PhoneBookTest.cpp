@@ -21,13 +21,13 @@
 
 #include <filesystem>
 #include <functional>
-#include <source_location>
+#include "SourcePlace.h"
 
 namespace {
 
 // Runs `open`, which opens the entry editor modally, and answers the editor with `action`.
 void WithEditor(const std::function<void()>& open, std::function<void(TPhoneBookEditor*)> action,
-                std::source_location where = std::source_location::current()) {
+                qptest::SourcePlace where = qptest::SourcePlace::Current()) {
     auto answer = qptest::OnNextModal<TPhoneBookEditor>(
         std::move(action), qptest::ModalAnswer::DefaultTimeoutMs, where);
     open();

@@ -19,7 +19,7 @@ struct ModalAnswer::State {
     QString awaited;
     std::function<void(QWidget*)> action;
     int timeoutMs = DefaultTimeoutMs;
-    std::source_location where;
+    qptest::SourcePlace where;
     QPointer<QWidget> dialog;
     QPointer<QTimer> watchdog;
     bool shown = false;
@@ -279,7 +279,7 @@ private:
         }
         std::erase(pending_, state);
         std::erase(claimed_, state);
-        Fail(message, state->where.file_name(), static_cast<int>(state->where.line()));
+        Fail(message, state->where.file, static_cast<int>(state->where.line));
         if (state->dialog) {
             CloseDown(state->dialog);
         } else {
@@ -336,7 +336,7 @@ void InstallGuardAtStart() {
 } // namespace
 
 ModalAnswer::ModalAnswer(const QString& awaited, std::function<void(QWidget*)> action,
-                         int timeoutMs, std::source_location where)
+                         int timeoutMs, qptest::SourcePlace where)
     : state_(std::make_shared<State>()) {
     state_->awaited = awaited;
     state_->action = std::move(action);
@@ -366,7 +366,7 @@ bool ModalAnswer::Wait() {
     if (!state_->Finished()) {
         state_->timedOut = true;
         Fail(QStringLiteral("modal dialog \"%1\" was not answered in time").arg(state_->awaited),
-             state_->where.file_name(), static_cast<int>(state_->where.line()));
+             state_->where.file, static_cast<int>(state_->where.line));
     }
     return state_->done;
 }
@@ -396,7 +396,7 @@ void ModalAnswer::SetGuardTimeoutMs(int timeoutMs) {
 }
 
 ModalAnswer OnNextModal(const QString& awaited, std::function<void(QWidget*)> action, int timeoutMs,
-                        std::source_location where) {
+                        qptest::SourcePlace where) {
     return ModalAnswer(awaited, std::move(action), timeoutMs, where);
 }
 

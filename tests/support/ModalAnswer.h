@@ -4,7 +4,7 @@
 
 #include <functional>
 #include <memory>
-#include <source_location>
+#include "SourcePlace.h"
 
 class QWidget;
 
@@ -34,7 +34,7 @@ public:
     // `awaited`: the class name of the dialog (or of one of its base classes), or its
     // object name.
     ModalAnswer(const QString& awaited, std::function<void(QWidget*)> action, int timeoutMs,
-                std::source_location where);
+                qptest::SourcePlace where);
     ~ModalAnswer();
     ModalAnswer(ModalAnswer&&) noexcept;
     ModalAnswer& operator=(ModalAnswer&&) = delete;
@@ -68,12 +68,12 @@ private:
 
 [[nodiscard]] ModalAnswer OnNextModal(const QString& awaited, std::function<void(QWidget*)> action,
                                       int timeoutMs = ModalAnswer::DefaultTimeoutMs,
-                                      std::source_location where = std::source_location::current());
+                                      qptest::SourcePlace where = qptest::SourcePlace::Current());
 
 template <class Dialog>
-[[nodiscard]] ModalAnswer
-OnNextModal(std::function<void(Dialog*)> action, int timeoutMs = ModalAnswer::DefaultTimeoutMs,
-            std::source_location where = std::source_location::current()) {
+[[nodiscard]] ModalAnswer OnNextModal(std::function<void(Dialog*)> action,
+                                      int timeoutMs = ModalAnswer::DefaultTimeoutMs,
+                                      qptest::SourcePlace where = qptest::SourcePlace::Current()) {
     return OnNextModal(
         QString::fromLatin1(Dialog::staticMetaObject.className()),
         [action = std::move(action)](QWidget* widget) { action(static_cast<Dialog*>(widget)); },

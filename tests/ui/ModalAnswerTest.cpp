@@ -113,7 +113,7 @@ private slots:
         QTimer::singleShot(100, &open, [&] {
             late = std::make_unique<ModalAnswer>(
                 "TSampleDialog", [](QWidget* shown) { static_cast<QDialog*>(shown)->done(7); },
-                ModalAnswer::DefaultTimeoutMs, std::source_location::current());
+                ModalAnswer::DefaultTimeoutMs, qptest::SourcePlace::Current());
         });
         QCOMPARE(open.exec(), 7);
         QVERIFY(late->Done());
