@@ -60,25 +60,52 @@ uint32_t CdxWriter::WriteTree(const NextEntry& next, int keyLength, char pad,
 uint32_t CdxWriter::WriteInterior(std::vector<Child> children, int keyLength,
                                   const Allocate& allocate, const WritePage& write,
                                   std::vector<uint32_t>* pages) {
+    size_t taken = 0;
+    const NextChild next = [&](Child& child) {
+        if (taken >= children.size())
+            return false;
+        child = children[taken++];
+        return true;
+    };
+    return WriteInterior(children.size(), next, keyLength, allocate, write, pages);
+}
+
+uint32_t CdxWriter::WriteInterior(size_t count, const NextChild& next, int keyLength,
+                                  const Allocate& allocate, const WritePage& write,
+                                  std::vector<uint32_t>* pages) {
     const size_t entry = size_t(keyLength) + 8;
     const size_t perNode = (kPage - 12) / entry;
     unsigned char page[kPage];
+    // The level being written comes from `next` first, then from the parents of the
+    // level below it.
+    std::vector<Child> level;
+    size_t taken = 0;
+    const NextChild fromLevel = [&](Child& child) {
+        if (taken >= level.size())
+            return false;
+        child = level[taken++];
+        return true;
+    };
+    const NextChild* source = &next;
+    size_t children = count;
+    Child child;
     while (true) {
-        const size_t nodes = (children.size() + perNode - 1) / perNode;
+        const size_t nodes = (children + perNode - 1) / perNode;
         std::vector<uint32_t> offsets(nodes);
         for (auto& offset : offsets)
             offset = allocate();
         std::vector<Child> parents;
+        parents.reserve(nodes);
         for (size_t n = 0; n < nodes; ++n) {
-            const size_t first = n * perNode;
-            const size_t count = std::min(perNode, children.size() - first);
+            const size_t inNode = std::min(perNode, children - n * perNode);
             std::memset(page, 0, kPage);
             PutLE16(page, nodes == 1 ? 1 : 0);
-            PutLE16(page + 2, uint32_t(count));
+            PutLE16(page + 2, uint32_t(inNode));
             PutLE32(page + 4, n == 0 ? kNone : offsets[n - 1]);
             PutLE32(page + 8, n + 1 == nodes ? kNone : offsets[n + 1]);
-            for (size_t k = 0; k < count; ++k) {
-                const Child& child = children[first + k];
+            for (size_t k = 0; k < inNode; ++k) {
+                if (!(*source)(child))
+                    throw TableFault(tbeCorrupt, "An index level ran out of entries");
                 unsigned char* e = page + 12 + k * entry;
                 std::memcpy(e, child.lastKey.data(), std::min(child.lastKey.size(), entry - 8));
                 PutBE32(e + keyLength, child.lastRecno);
@@ -87,12 +114,14 @@ uint32_t CdxWriter::WriteInterior(std::vector<Child> children, int keyLength,
             write(offsets[n], page);
             if (pages)
                 pages->push_back(offsets[n]);
-            const Child& last = children[first + count - 1];
-            parents.push_back({last.lastKey, last.lastRecno, offsets[n]});
+            parents.push_back({child.lastKey, child.lastRecno, offsets[n]});
         }
         if (nodes == 1)
             return offsets.front();
-        children = std::move(parents);
+        level = std::move(parents);
+        taken = 0;
+        children = level.size();
+        source = &fromLevel;
     }
 }
 

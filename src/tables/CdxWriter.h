@@ -56,6 +56,14 @@ public:
     static uint32_t WriteInterior(std::vector<Child> children, int keyLength,
                                   const Allocate& allocate, const WritePage& write,
                                   std::vector<uint32_t>* pages = nullptr);
+    // Gives the next child in key order; false when there is none.
+    using NextChild = std::function<bool(Child& child)>;
+    // WriteInterior for `count` children (two or more) given one at a time, so that only
+    // the levels above them are held in memory. Throws TableFault (tbeCorrupt) when
+    // `next` runs out early.
+    static uint32_t WriteInterior(size_t count, const NextChild& next, int keyLength,
+                                  const Allocate& allocate, const WritePage& write,
+                                  std::vector<uint32_t>* pages = nullptr);
     // The 1024-byte header of a tag (or, with empty expressions, of the directory).
     static std::string Header(uint32_t root, int keyLength, int options, bool descending,
                               const std::string& keyExpr, const std::string& forExpr);

@@ -354,8 +354,8 @@ long DbfFile::AppendRecord(const std::string& record) {
     return recordCount_;
 }
 
-void DbfFile::ReadDeletedMarks(std::vector<char>& marks) {
-    marks.assign(size_t(recordCount_) + 1, 0);
+void DbfFile::ReadDeletedMarks(std::vector<bool>& marks) {
+    marks.assign(size_t(recordCount_) + 1, false);
     const size_t perChunk = std::max<size_t>(1, kScanChunk / size_t(recordLength_));
     std::vector<unsigned char> chunk(perChunk * size_t(recordLength_));
     for (long first = 1; first <= recordCount_; first += long(perChunk)) {

@@ -62,9 +62,9 @@ public:
     long AppendRecord(const std::string& record);
     // Removes the records after `recno` from the end of the file.
     void DropRecordsAfter(long recno);
-    // marks[r] = 1 when record r has the deleted mark (marks[0] unused); one sequential
+    // marks[r] is true when record r has the deleted mark (marks[0] unused); one sequential
     // pass that bypasses the cache.
-    void ReadDeletedMarks(std::vector<char>& marks);
+    void ReadDeletedMarks(std::vector<bool>& marks);
     // A blank record: live mark and every field blank.
     std::string BlankRecord() const;
     // Sets or clears the structural index flag in the header.

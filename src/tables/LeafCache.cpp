@@ -10,13 +10,53 @@ LeafCache::LeafCache(size_t slots) : slots_(slots < 8 ? 8 : slots) {
     free_.reserve(slots_.size());
     for (size_t i = slots_.size(); i-- > 0;)
         free_.push_back(i);
+    size_t buckets = 16;
+    while (buckets < 2 * slots_.size())
+        buckets *= 2;
+    held_.resize(buckets);
+    heldMask_ = buckets - 1;
 }
 
-int32_t& LeafCache::HeldSlot(uint32_t page) {
-    const size_t at = page / CdxLeaf::kPageSize;
-    if (at >= held_.size())
-        held_.resize(std::max(at + 1, held_.size() * 2), -1);
-    return held_[at];
+size_t LeafCache::Bucket(uint32_t page) const {
+    return size_t((page / CdxLeaf::kPageSize) * 2654435761u) & heldMask_;
+}
+
+int32_t LeafCache::HeldSlot(uint32_t page) const {
+    for (size_t b = Bucket(page);; b = (b + 1) & heldMask_) {
+        if (held_[b].slot < 0)
+            return -1;
+        if (held_[b].page == page)
+            return held_[b].slot;
+    }
+}
+
+void LeafCache::SetHeld(uint32_t page, int32_t slot) {
+    size_t b = Bucket(page);
+    while (held_[b].slot >= 0 && held_[b].page != page)
+        b = (b + 1) & heldMask_;
+    held_[b] = {page, slot};
+}
+
+void LeafCache::ClearHeld(uint32_t page) {
+    size_t hole = Bucket(page);
+    while (held_[hole].page != page || held_[hole].slot < 0) {
+        if (held_[hole].slot < 0)
+            return;
+        hole = (hole + 1) & heldMask_;
+    }
+    // Entries after the hole that could not sit where they belong move up into it, so
+    // that no search stops short of them.
+    for (size_t next = (hole + 1) & heldMask_; held_[next].slot >= 0;
+         next = (next + 1) & heldMask_) {
+        const size_t home = Bucket(held_[next].page);
+        const bool homeBetween =
+            hole <= next ? (home > hole && home <= next) : (home > hole || home <= next);
+        if (!homeBetween) {
+            held_[hole] = held_[next];
+            hole = next;
+        }
+    }
+    held_[hole].slot = -1;
 }
 
 void LeafCache::Unlink(size_t slot) {
@@ -52,7 +92,7 @@ void LeafCache::Release(size_t slot) {
     if (lastValid_ && lastSlot_ == slot)
         lastValid_ = false;
     Unlink(slot);
-    HeldSlot(s.page) = -1;
+    ClearHeld(s.page);
     s.tree = nullptr;
     s.dirty = false;
     s.leaf.Clear();
@@ -78,7 +118,7 @@ size_t LeafCache::Take(TagTree& tree, uint32_t page) {
     s.tree = &tree;
     s.dirty = false;
     s.leaf.Reset(tree.KeyLength(), tree.Pad());
-    HeldSlot(page) = int32_t(slot);
+    SetHeld(page, int32_t(slot));
     MakeNewest(slot, false);
     return slot;
 }

@@ -50,16 +50,26 @@ private:
 
     size_t Take(TagTree& tree, uint32_t page);
     size_t SlotOf(TagTree& tree, uint32_t page, size_t index);
-    int32_t& HeldSlot(uint32_t page);
+    // The slot holding `page`, -1 for none.
+    int32_t HeldSlot(uint32_t page) const;
+    void SetHeld(uint32_t page, int32_t slot);
+    void ClearHeld(uint32_t page);
+    size_t Bucket(uint32_t page) const;
     void Unlink(size_t slot);
     void MakeNewest(size_t slot, bool linked);
     void Release(size_t slot);
 
     std::vector<Slot> slots_;
     std::vector<size_t> free_;
-    // The slot holding each page (page offset / 512), -1 for none: four bytes per page of
-    // the file, so that finding a held leaf costs one look.
-    std::vector<int32_t> held_;
+    // The slot holding each held page, in a hash table twice as large as the slots (open
+    // addressing, linear probing): finding a held leaf costs about one look, and the
+    // table's size does not depend on the file's.
+    struct Held {
+        uint32_t page = 0;
+        int32_t slot = -1; // -1: the bucket is empty
+    };
+    std::vector<Held> held_;
+    size_t heldMask_ = 0;
     int newest_ = -1, oldest_ = -1;
     // The slot found last: most calls ask for the same leaf again.
     uint32_t lastPage_ = 0;

@@ -4,6 +4,7 @@
 #include "tables/CdxFile.h"
 #include "tables/CdxLeaf.h"
 #include "tables/CdxWriter.h"
+#include "tables/FileOps.h"
 #include "tables/TableFault.h"
 
 namespace qp::tables {
@@ -13,7 +14,8 @@ constexpr uint32_t kNone = 0xFFFFFFFF;
 }
 
 TagTree::TagTree(CdxFile& file, const CdxTagHeader& header, char pad)
-    : file_(file), header_(header), pad_(pad), directory_(header.keyLength) {}
+    : file_(file), header_(header), pad_(pad),
+      directory_(header.keyLength, 0, FileOps::FolderOf(file.Path())) {}
 
 void TagTree::AddLeafRead(const CdxReader::LeafSummary& leaf) {
     std::string last = leaf.count > 0 ? leaf.lastKey : std::string(size_t(KeyLength()), pad_);
@@ -187,13 +189,19 @@ void TagTree::Flush() {
     interiorPages_.clear();
     uint32_t root = directory_.Page(0);
     if (directory_.Size() > 1) {
-        std::vector<CdxWriter::Child> children;
-        children.reserve(directory_.Size());
-        for (size_t i = 0; i < directory_.Size(); ++i)
-            children.push_back({std::string(directory_.LastKey(i), size_t(KeyLength())),
-                                directory_.LastRecno(i), directory_.Page(i)});
+        // The leaves are described to the level above one at a time, never all at once.
+        size_t next = 0;
+        const CdxWriter::NextChild nextLeaf = [&](CdxWriter::Child& child) {
+            if (next >= directory_.Size())
+                return false;
+            child.lastKey.assign(directory_.LastKey(next), size_t(KeyLength()));
+            child.lastRecno = directory_.LastRecno(next);
+            child.page = directory_.Page(next);
+            ++next;
+            return true;
+        };
         root = CdxWriter::WriteInterior(
-            std::move(children), KeyLength(), [&] { return file_.AllocatePage(); },
+            directory_.Size(), nextLeaf, KeyLength(), [&] { return file_.AllocatePage(); },
             [&](uint32_t offset, const unsigned char* page) { file_.WritePage(offset, page); },
             &interiorPages_);
     }

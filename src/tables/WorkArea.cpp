@@ -163,7 +163,7 @@ void WorkArea::BeginChange() {
 
 void WorkArea::LoadDeletedMarks() {
     dbf_->ReadDeletedMarks(deletedMarks_);
-    deletedCount_ = long(std::count(deletedMarks_.begin(), deletedMarks_.end(), 1));
+    deletedCount_ = long(std::count(deletedMarks_.begin(), deletedMarks_.end(), true));
 }
 
 std::unique_ptr<WorkArea::IndexTagState> WorkArea::MakeTag(const CdxTagHeader& header) const {
@@ -700,7 +700,7 @@ void WorkArea::DropRecordsAfter(long recno) {
     }
     dbf_->DropRecordsAfter(recno);
     deletedMarks_.resize(size_t(recno) + 1);
-    deletedCount_ = long(std::count(deletedMarks_.begin(), deletedMarks_.end(), 1));
+    deletedCount_ = long(std::count(deletedMarks_.begin(), deletedMarks_.end(), true));
     recordRecno_ = 0;
     for (const auto& [r, record] : dropped)
         RemoveFromTags(r, record);

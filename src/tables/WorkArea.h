@@ -200,7 +200,7 @@ private:
     std::unique_ptr<CdxFile> cdx_;
     std::vector<std::unique_ptr<IndexTagState>> tags_;
     std::vector<PendingKeys> pending_;
-    std::vector<char> deletedMarks_; // index = record number
+    std::vector<bool> deletedMarks_; // index = record number
     long deletedCount_ = 0;
     bool indexDirty_ = false;       // the tags hold changes the index file lacks
     bool indexMarkedStale_ = false; // the index file carries the stale mark
