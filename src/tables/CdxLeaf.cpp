@@ -13,6 +13,7 @@ using namespace bytes;
 namespace {
 
 constexpr int kEntriesStart = 24;
+constexpr uint32_t kInsertRoom = 8;
 
 int BitLength(uint32_t v) {
     int bits = 0;
@@ -99,6 +100,8 @@ void CdxLeaf::Reset(int keyLength, char pad) {
     keyLength_ = keyLength;
     pad_ = pad;
     Clear();
+    keys_.shrink_to_fit();
+    recnos_.shrink_to_fit();
 }
 
 void CdxLeaf::Clear() {
@@ -169,8 +172,11 @@ void CdxLeaf::Decode(const unsigned char* page, const std::string& where, const 
         fail("has impossible entry sizes");
     if (count * entryBytes > kPageSize - kEntriesStart)
         fail("claims too many keys");
-    keys_.reserve(size_t(count) * size_t(keyLength_));
-    recnos_.reserve(count);
+    // Room for a few more keys, so that the inserts a read leaf usually takes before it
+    // splits need no larger buffers.
+    const size_t room = count + kInsertRoom;
+    keys_.reserve(room * size_t(keyLength_));
+    recnos_.reserve(room);
     size_t fragmentEnd = kPageSize;
     std::string key(size_t(keyLength_), pad_);
     if (before)

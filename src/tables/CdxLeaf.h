@@ -18,7 +18,9 @@ public:
     static constexpr int kArea = 488; // bytes for entries and fragments
 
     CdxLeaf(int keyLength, char pad);
-    // Empties the node for keys of another length and pad (keeping its buffers).
+    // Empties the node for keys of another length and pad, giving its buffers back: a
+    // node used again and again for leaves of different sizes would otherwise keep the
+    // largest buffers any of them needed.
     void Reset(int keyLength, char pad);
 
     int KeyLength() const { return keyLength_; }

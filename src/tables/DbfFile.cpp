@@ -351,6 +351,10 @@ long DbfFile::AppendRecord(const std::string& record) {
     ++recordCount_;
     PutLE32(head + 4, uint32_t(recordCount_));
     UpdateCache(4, head + 4, 4);
+    // The next record's place is fetched into the processor's cache while this one is
+    // filled in: the file's new pages are cold, and each store into them would wait.
+    for (int b = 0; b <= recordLength_; b += 64)
+        __builtin_prefetch(at + recordLength_ + b, 1, 3);
     return recordCount_;
 }
 
