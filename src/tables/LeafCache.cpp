@@ -165,6 +165,10 @@ CdxLeaf& LeafCache::Create(TagTree& tree, uint32_t page) {
 }
 
 void LeafCache::MarkDirty(uint32_t page) {
+    if (lastValid_ && lastPage_ == page) {
+        slots_[lastSlot_].dirty = true;
+        return;
+    }
     if (const int32_t held = HeldSlot(page); held >= 0)
         slots_[size_t(held)].dirty = true;
 }

@@ -212,9 +212,16 @@ void LeafDirectory::RefreshStarts() const {
 
 void LeafDirectory::Locate(size_t leaf, size_t& chunk, size_t& offset) const {
     RefreshStarts();
+    if (lastChunk_ < chunks_.size() && leaf >= leafStarts_[lastChunk_] &&
+        leaf - leafStarts_[lastChunk_] < chunks_[lastChunk_].leaves) {
+        chunk = lastChunk_;
+        offset = leaf - leafStarts_[chunk];
+        return;
+    }
     auto it = std::upper_bound(leafStarts_.begin(), leafStarts_.end(), leaf);
     chunk = size_t(it - leafStarts_.begin()) - 1;
     offset = leaf - leafStarts_[chunk];
+    lastChunk_ = chunk;
 }
 
 uint32_t LeafDirectory::Page(size_t leaf) const {
@@ -276,6 +283,7 @@ size_t LeafDirectory::Find(const char* key, uint32_t recno) const {
             last = mid;
     }
     RefreshStarts();
+    lastChunk_ = lo;
     return leafStarts_[lo] + first;
 }
 

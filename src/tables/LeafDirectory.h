@@ -113,6 +113,8 @@ private:
     mutable std::vector<size_t> leafStarts_;
     mutable std::vector<long> keyStarts_;
     mutable bool startsValid_ = false;
+    // The chunk found last: a tree asks about the same leaf several times in a row.
+    mutable size_t lastChunk_ = 0;
 
     // The chunks in memory and the temporary file holding the others.
     mutable std::deque<Body> bodies_;

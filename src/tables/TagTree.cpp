@@ -36,17 +36,23 @@ void TagTree::MarkChanged(size_t index) const {
 }
 
 void TagTree::ReadLeaf(uint32_t page, size_t index, CdxLeaf& leaf) const {
+    // Where the leaf is, for messages; only put together when there is one to give.
+    const auto where = [&] {
+        return "Index " + file_.Path() + ": leaf node at offset " + std::to_string(page);
+    };
     unsigned char bytes[CdxLeaf::kPageSize];
     file_.ReadPage(page, bytes);
     const char* before = index > 0 ? directory_.LastKey(index - 1) : nullptr;
-    const std::string where =
-        "Index " + file_.Path() + ": leaf node at offset " + std::to_string(page);
-    leaf.Decode(bytes, where, before);
+    try {
+        leaf.Decode(bytes, std::string(), before);
+    } catch (const TableFault& fault) {
+        throw TableFault(fault.Code(), where() + fault.what());
+    }
     // The leaf must still be what the directory says it is.
     const int count = directory_.Count(index);
     if (leaf.Count() != count || (count > 0 && leaf.Compare(count - 1, directory_.LastKey(index),
                                                             directory_.LastRecno(index)) != 0))
-        throw TableFault(tbeCorrupt, where + " was changed by another program");
+        throw TableFault(tbeCorrupt, where() + " was changed by another program");
 }
 
 void TagTree::WriteLeaf(uint32_t page, const CdxLeaf& leaf) const {
@@ -66,11 +72,13 @@ void TagTree::WriteLeaf(uint32_t page, const CdxLeaf& leaf) const {
 
 bool TagTree::Insert(const std::string& key, uint32_t recno) {
     const size_t index = directory_.Find(key.data(), recno);
-    CdxLeaf& leaf = Leaf(index);
+    const uint32_t page = directory_.Page(index);
+    CdxLeaf& leaf = file_.Cache().Get(*this, page, index);
     const int at = leaf.LowerBound(key.data(), recno);
     if (at < leaf.Count() && leaf.Compare(at, key.data(), recno) == 0)
         return false;
-    LeafForChange(index).Insert(at, key.data(), recno);
+    file_.Cache().MarkDirty(page);
+    leaf.Insert(at, key.data(), recno);
     directory_.SetCount(index, leaf.Count());
     if (at == leaf.Count() - 1) {
         directory_.SetLast(index, key.data(), recno);

@@ -669,7 +669,9 @@ const std::string& WorkArea::Record() {
 }
 
 void WorkArea::AppendBlank() {
-    AppendRecord(dbf_->BlankRecord());
+    if (blank_.size() != size_t(dbf_->RecordLength()))
+        blank_ = dbf_->BlankRecord();
+    AppendRecord(blank_);
 }
 
 void WorkArea::AppendRecord(const std::string& record) {

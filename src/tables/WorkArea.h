@@ -220,6 +220,7 @@ private:
     std::string record_;
     long recordRecno_ = 0; // record_ holds this record (0: nothing)
     std::string scratch_;
+    std::string blank_; // a blank record, made once
 };
 
 } // namespace qp::tables
