@@ -14,10 +14,9 @@ namespace qp::tables {
 namespace {
 
 constexpr int64_t kPage = 4096;
-// The file grows by this much at a time: little enough that its size still tells roughly
-// how far the records go, large enough that growing (a size change and the pages made
-// ready) is a small part of appending.
-constexpr int64_t kGrowth = 8 * kPage;
+// The file grows by this much at a time: little enough that its size still tells how far
+// the records go, large enough to halve the calls.
+constexpr int64_t kGrowth = 2 * kPage;
 constexpr int64_t kWindow = int64_t(1) << 20;  // mapped at a time
 constexpr int64_t kReserve = int64_t(1) << 20; // disk space reserved ahead
 constexpr size_t kHeadLength = size_t(kPage);
