@@ -15,8 +15,9 @@ class EngineFile;
 
 // An open compound index file that is changed where it lies. Opening reads the tag
 // definitions; each tag's tree is then read and checked once (LoadTree), which leaves a
-// leaf directory in memory; from then on the leaves come and go through a leaf cache of
-// fixed size, so the memory an index takes stays flat however large its table grows.
+// leaf directory (a fixed part of it in memory); from then on the leaves come and go
+// through a leaf cache of fixed size, so the memory an index takes stays flat however
+// large its table grows.
 // Flush writes what changed: leaves, the interior levels above them, the roots.
 //
 // Pages no tree uses (left over by earlier sessions or freed now) are handed out again.

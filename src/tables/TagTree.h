@@ -14,10 +14,10 @@ class CdxLeaf;
 
 // The keys of one tag of an open index file in ascending (key, record number) order,
 // kept where they lie: the leaves stay in the file and pass through the file's leaf
-// cache, and only the leaf directory is held in memory. Keys are found, counted and
-// reached by position as in a sorted list; inserting splits a full leaf, removing the
-// last key of a leaf frees its page. Flush writes the changed leaves and the interior
-// levels and root the directory describes.
+// cache, and of the leaf directory only a fixed part is held in memory. Keys are found,
+// counted and reached by position as in a sorted list; inserting splits a full leaf,
+// removing the last key of a leaf frees its page. Flush writes the changed leaves and
+// the interior levels and root the directory describes.
 class TagTree {
 public:
     TagTree(CdxFile& file, const CdxTagHeader& header, char pad);
