@@ -16,6 +16,7 @@
 #include "dialogs/TEnterEdit.h"
 #include "dialogs/TFaxEditor.h"
 #include "dialogs/TFaxViewer.h"
+#include "dialogs/TSendFaxForm.h"
 #include "common/ErrorText.h"
 #include "faxcomm/ComPortHelpers.h"
 #include "faxcomm/TQpComPort.h"
@@ -783,8 +784,137 @@ void TMainScreen::DeleteButtonClick() {
     SetButtons();
 }
 
+// ---- Sending ----------------------------------------------------------------------------------
+
 void TMainScreen::SendButtonClick() {
-    // Sending is not part of the program yet.
+    TTableAdapter& fax = store_->FaxAdapter();
+    if (fax.QueryRecCount() == 0 || !fax.HasCurrentRecord()) {
+        QApplication::beep();
+        return;
+    }
+    ShowHourglass();
+    ShowStatus(QStringLiteral("Preparing files for viewing..."));
+    QCoreApplication::processEvents();
+    try {
+        const long record = fax.RecNo();
+        const QString file = CreateFaxFile();
+        if (file.isEmpty()) {
+            RestoreCursor();
+            InfoBox(QStringLiteral("Error creating fax file"));
+        } else {
+            const QString result = RunSendWindow(file);
+            StoreSendResult(record, result);
+        }
+    } catch (const std::exception& error) {
+        // A build that failed half-way must not leave the button bar off.
+        SetButtonBarEnabled(true);
+        CancelEdit(fax);
+        RestoreCursor();
+        InfoBox(ErrorMessage(error));
+    }
+    RestoreCursor();
+    ShowStatus(QString());
+    SetButtons();
+}
+
+SendFaxSettings TMainScreen::SendSettingsFromSettings() {
+    const QpSettings& settings = Settings();
+    SendFaxSettings send;
+    send.comPort = settings.comPort;
+    send.userName = Text(settings.userName);
+    send.stationId = Text(settings.userFax);
+    send.dialPrefix = Text(settings.dialPrefix);
+    send.modemInit = Text(settings.initString);
+    send.dialAttempts = QString::number(settings.dialAttempts);
+    send.retryWait = QString::number(settings.retryWait);
+    send.timeOut = QString::number(settings.dialTimeout);
+    send.faxClass = settings.faxClass;
+    send.toneOrPulse = settings.toneOrPulse;
+    send.blindDial = settings.blindDial;
+    send.ignoreBusy = settings.ignoreBusy;
+    send.rateIndex = IndexFromBps(settings.maximumBps);
+    return send;
+}
+
+namespace {
+
+// A number the user typed replaces the setting; a text that is no whole number leaves it.
+void TakeNumber(const QString& text, int& setting) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (ok) {
+        setting = value;
+    }
+}
+
+} // namespace
+
+void TMainScreen::TakeSendSettings(const SendFaxSettings& send) {
+    QpSettings& settings = Settings();
+    if (send.comPort >= 0) {
+        settings.comPort = send.comPort;
+    }
+    settings.userName = send.userName.toStdString();
+    settings.userFax = send.stationId.toStdString();
+    settings.dialPrefix = send.dialPrefix.toStdString();
+    settings.initString = send.modemInit.toStdString();
+    TakeNumber(send.dialAttempts, settings.dialAttempts);
+    TakeNumber(send.retryWait, settings.retryWait);
+    TakeNumber(send.timeOut, settings.dialTimeout);
+    settings.faxClass = send.faxClass;
+    settings.toneOrPulse = send.toneOrPulse;
+    settings.blindDial = send.blindDial;
+    settings.ignoreBusy = send.ignoreBusy;
+    settings.maximumBps = BpsFromIndex(send.rateIndex);
+    try {
+        SaveSettings();
+    } catch (const std::exception& error) {
+        InfoBox(ErrorMessage(error));
+    }
+}
+
+QString TMainScreen::RunSendWindow(const QString& faxFile) {
+    TTableAdapter& fax = store_->FaxAdapter();
+    QString result;
+    {
+        TSendFaxForm form(this);
+        CenterForm(&form);
+        form.SetFaxFile(faxFile);
+        form.setWindowTitle(QStringLiteral("Send Fax: [") +
+                            Text(fax.FieldString("RECIPIENT")).trimmed() + QStringLiteral(" - ") +
+                            Text(fax.FieldString("SUBJECT")).trimmed() + QStringLiteral("]"));
+        form.SetPhoneNumber(Text(fax.FieldString("PHONE")).trimmed());
+        form.SetSettings(SendSettingsFromSettings());
+        CenterForm(&form);
+        ShowStatus(QString());
+        QCoreApplication::processEvents();
+        RestoreCursor();
+        form.exec();
+        result = form.ResultText();
+        SetButtonBarEnabled(true);
+        TakeSendSettings(form.Settings());
+    }
+    QFile::remove(faxFile);
+    return result;
+}
+
+void TMainScreen::StoreSendResult(long record, const QString& result) {
+    TTableAdapter& fax = store_->FaxAdapter();
+    if (record > 0 && fax.RecNo() != record) {
+        fax.Go(record);
+    }
+    fax.Edit();
+    fax.SetFieldNumber("PAGES", pageCount_);
+    fax.SetFieldString("LASTRESULT", result.toStdString());
+    const QString upper = result.toUpper();
+    if (upper == QStringLiteral("SENT") || upper == QStringLiteral("OK")) {
+        const QDateTime now = QDateTime::currentDateTime();
+        fax.SetFieldLogical("SENT", true);
+        fax.SetFieldDate("DATESENT", now.date().toString("yyyyMMdd").toStdString());
+        fax.SetFieldString("TIMESENT", now.time().toString("hh:mm").toStdString());
+    }
+    fax.Post();
+    RestoreCursor();
 }
 
 // ---- Receive mode -----------------------------------------------------------------------------

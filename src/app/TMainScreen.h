@@ -13,6 +13,7 @@ class QStackedWidget;
 class QTabBar;
 class QTableView;
 class TFaxEditor;
+struct SendFaxSettings;
 class TFaxFileBuilder;
 class TFaxStore;
 class TJustOne;
@@ -115,6 +116,11 @@ private:
     void BuildMenus();
     void BuildHiddenPanel();
     void BuildReceiveComponents();
+    // Send: the send window on the built file, and the outcome written to the record.
+    static SendFaxSettings SendSettingsFromSettings();
+    static void TakeSendSettings(const SendFaxSettings& send);
+    QString RunSendWindow(const QString& faxFile);
+    void StoreSendResult(long record, const QString& result);
     void StartReceiveMode();
     void StopReceiveMode();
     void ShowReceiveCaption(bool receiving);

@@ -18,6 +18,8 @@
 #include <QTest>
 #include <QTextCursor>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 namespace sending {
@@ -35,23 +37,21 @@ std::unique_ptr<TMainScreen> StartWindow() {
 }
 
 QByteArray PagesRtf(const QString& title, int pages) {
-    TQpRichText editor;
-    editor.SetFontName(QStringLiteral("Arial"));
-    editor.SetFontSize(14);
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\\fs28 ";
     for (int page = 1; page <= pages; ++page) {
         if (page > 1) {
-            editor.InsertPageBreak();
+            rtf += "\\page ";
         }
-        editor.textCursor().insertText(
-            QStringLiteral("%1, page %2 of %3").arg(title).arg(page).arg(pages));
+        rtf += QStringLiteral("%1, page %2 of %3\\par ").arg(title).arg(page).arg(pages).toLatin1();
         for (int line = 1; line <= 3; ++line) {
-            editor.textCursor().insertText(
-                QStringLiteral("\nLine %1 of page %2: the quick brown fox jumps over the lazy dog.")
-                    .arg(line)
-                    .arg(page));
+            rtf += QStringLiteral(
+                       "Line %1 of page %2: the quick brown fox jumps over the lazy dog.\\par ")
+                       .arg(line)
+                       .arg(page)
+                       .toLatin1();
         }
     }
-    return editor.Rtf();
+    return pages > 0 ? rtf + "}" : QByteArray();
 }
 
 void AddOutgoingFax(TMainScreen& window, const QByteArray& coverRtf, const QByteArray& docRtf,
@@ -86,6 +86,17 @@ bool GoToRecord(TTableAdapter& table, const std::string& field, const std::strin
 std::vector<FaxRaster> ApfPages(const QString& fileName) {
     std::vector<std::uint16_t> flags;
     return enginetest::ReadApfPages(fileName.toStdString(), &flags);
+}
+
+FaxRaster BottomRows(const FaxRaster& page, int rows) {
+    rows = std::min(rows, page.Height());
+    FaxRaster bottom(page.Width(), rows);
+    const int skip = page.Height() - rows;
+    for (int y = 0; y < rows; ++y) {
+        std::memcpy(bottom.Row(y), page.Row(skip + y),
+                    static_cast<std::size_t>(page.BytesPerRow()));
+    }
+    return bottom;
 }
 
 int ApfPageCount(const QString& fileName) {

@@ -39,6 +39,8 @@ bool GoToRecord(TTableAdapter& table, const std::string& field, const std::strin
 
 // The pages of an APF file as the program's own decoder reads them.
 std::vector<FaxRaster> ApfPages(const QString& fileName);
+// The last `rows` rows of a page (a page the far end got below the header line).
+FaxRaster BottomRows(const FaxRaster& page, int rows);
 // Page count field of an APF file (-1 when unreadable).
 int ApfPageCount(const QString& fileName);
 
