@@ -7,7 +7,7 @@ BUILD_ASAN_QT ?= build-asan-qt
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps configure build run test test-main test-asan test-tsan stress bench package install format clean
+.PHONY: all deps configure build run test test-main test-asan test-tsan stress bench package package-check install format clean
 
 all: build
 
@@ -44,6 +44,11 @@ stress: build
 # The Debian package (CPack): $(BUILD)/package/quillpost_<version>-1_<arch>.deb
 package: build
 	cmake --build $(BUILD) --target package
+
+# The package installed on a clean Debian 12 root (mmdebstrap), started from its menu entry
+# and purged again. Needs root and the network; takes minutes, so it is not part of test.
+package-check: package
+	scripts/check-package
 
 # Installs into PREFIX (default /usr/local) with the GNU install folders.
 PREFIX ?= /usr/local
