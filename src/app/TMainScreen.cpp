@@ -25,6 +25,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -418,8 +419,26 @@ void TMainScreen::ShowAtStart() {
     show();
 }
 
+void TMainScreen::CloseWithoutAsking() {
+    closingWithoutAsking_ = true;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) {
+        close();
+        return;
+    }
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        dialog->reject();
+    } else {
+        modal->close();
+    }
+    // The window's own event loop ends first; look again from the main loop.
+    constexpr int RetryMs = 100;
+    QTimer::singleShot(RetryMs, this, &TMainScreen::CloseWithoutAsking);
+}
+
 bool TMainScreen::FormCloseQuery() {
-    if (faxInProgress_ && !AskYesNo(QStringLiteral("You are receiving a fax. Exit the program?"),
+    if (faxInProgress_ && !closingWithoutAsking_ &&
+        !AskYesNo(QStringLiteral("You are receiving a fax. Exit the program?"),
                                     QStringLiteral("Exit"))) {
         return false;
     }

@@ -2,6 +2,7 @@
 #include "app/TFaxFileView.h"
 #include "app/TMainScreen.h"
 #include "app/TPreviousInstance.h"
+#include "app/TTerminationSignals.h"
 #include "common/Version.h"
 
 #include <QApplication>
@@ -42,6 +43,10 @@ int main(int argc, char** argv) {
     TPreviousInstance::Instance();
 
     TMainScreen mainScreen(parser.isSet(minimized));
+    // Logging out or "kill" ends the program like its Exit command, not in mid-step.
+    TTerminationSignals termination;
+    QObject::connect(&termination, &TTerminationSignals::Requested, &mainScreen,
+                     &TMainScreen::CloseWithoutAsking);
     mainScreen.ShowAtStart();
     return app.exec();
 }
