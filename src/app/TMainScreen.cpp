@@ -439,7 +439,7 @@ void TMainScreen::CloseWithoutAsking() {
 bool TMainScreen::FormCloseQuery() {
     if (faxInProgress_ && !closingWithoutAsking_ &&
         !AskYesNo(QStringLiteral("You are receiving a fax. Exit the program?"),
-                                    QStringLiteral("Exit"))) {
+                  QStringLiteral("Exit"))) {
         return false;
     }
     QCoreApplication::processEvents();
