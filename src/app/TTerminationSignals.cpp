@@ -26,6 +26,7 @@ TTerminationSignals::TTerminationSignals(QObject* parent) : QObject(parent) {
         throw std::runtime_error("cannot create the pipe for termination signals");
     }
     notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    notifier_->setEnabled(false);
     connect(notifier_, &QSocketNotifier::activated, this, &TTerminationSignals::ReadPending);
 
     struct sigaction action {};
@@ -45,6 +46,10 @@ TTerminationSignals::~TTerminationSignals() {
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);
     signalPipe = {-1, -1};
+}
+
+void TTerminationSignals::Start() {
+    notifier_->setEnabled(true);
 }
 
 void TTerminationSignals::Handler(int signalNumber) {

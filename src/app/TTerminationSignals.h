@@ -17,6 +17,10 @@ public:
     TTerminationSignals(const TTerminationSignals&) = delete;
     TTerminationSignals& operator=(const TTerminationSignals&) = delete;
 
+    // Signals are caught from construction on but reported only from here on, once the
+    // receiver is connected (a signal caught before waits until then).
+    void Start();
+
 signals:
     void Requested(int signalNumber);
 
