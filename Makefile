@@ -9,7 +9,7 @@ CMAKE_GEN  := -G Ninja
 # Line tables (-g1) are enough for stack traces and build faster than full debug information.
 LINE_TABLES := -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
 
-.PHONY: all deps configure build run test test-main test-asan test-tsan stress bench package install format clean
+.PHONY: all deps configure build run test test-main test-asan test-tsan stress bench package package-check install format clean
 
 all: build
 
@@ -46,6 +46,11 @@ stress: build
 # The Debian package (CPack): $(BUILD)/package/quillpost_<version>-1_<arch>.deb
 package: build
 	cmake --build $(BUILD) --target package
+
+# The package installed on a clean Debian 12 root (mmdebstrap), started from its menu entry
+# and purged again. Needs root and the network; takes minutes, so it is not part of test.
+package-check: package
+	scripts/check-package
 
 # Installs into PREFIX (default /usr/local) with the GNU install folders.
 PREFIX ?= /usr/local

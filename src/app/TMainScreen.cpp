@@ -36,6 +36,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -494,9 +495,27 @@ void TMainScreen::ShowAtStart() {
     show();
 }
 
+void TMainScreen::CloseWithoutAsking() {
+    closingWithoutAsking_ = true;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) {
+        close();
+        return;
+    }
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        dialog->reject();
+    } else {
+        modal->close();
+    }
+    // The window's own event loop ends first; look again from the main loop.
+    constexpr int RetryMs = 100;
+    QTimer::singleShot(RetryMs, this, &TMainScreen::CloseWithoutAsking);
+}
+
 bool TMainScreen::FormCloseQuery() {
-    if (faxInProgress_ && !AskYesNo(QStringLiteral("You are receiving a fax. Exit the program?"),
-                                    QStringLiteral("Exit"))) {
+    if (faxInProgress_ && !closingWithoutAsking_ &&
+        !AskYesNo(QStringLiteral("You are receiving a fax. Exit the program?"),
+                  QStringLiteral("Exit"))) {
         return false;
     }
     QCoreApplication::processEvents();

@@ -43,6 +43,11 @@ public:
     // (minimised or not) are applied before it is first mapped.
     void ShowAtStart();
 
+    // Ends the program without questions, as when the session ends: the open windows are
+    // cancelled from the top down (one busy with the modem or the tables finishes first),
+    // then the main window closes as with the Exit command.
+    void CloseWithoutAsking();
+
     QLabel* StatusLine() const { return status_; }
     TJustOne* JustOne() const { return justOne_; }
     TFaxStore& Store() { return *store_; }
@@ -199,6 +204,7 @@ private:
     QAction* showHintsItem_ = nullptr;
 
     bool startMinimized_ = false;
+    bool closingWithoutAsking_ = false;
     bool cloneRequested_ = false;
     int pageCount_ = 0;
     bool receiving_ = false;

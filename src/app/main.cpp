@@ -2,6 +2,7 @@
 #include "app/TFaxFileView.h"
 #include "app/TMainScreen.h"
 #include "app/TPreviousInstance.h"
+#include "app/TTerminationSignals.h"
 #include "common/Version.h"
 
 #include <QApplication>
@@ -41,7 +42,13 @@ int main(int argc, char** argv) {
     // Take the single-instance lock while the program initialises.
     TPreviousInstance::Instance();
 
+    // Logging out or "kill" ends the program like its Exit command, not in mid-step; a
+    // signal that comes while the main window is being made is handled once it stands.
+    TTerminationSignals termination;
     TMainScreen mainScreen(parser.isSet(minimized));
+    QObject::connect(&termination, &TTerminationSignals::Requested, &mainScreen,
+                     &TMainScreen::CloseWithoutAsking);
+    termination.Start();
     mainScreen.ShowAtStart();
     return app.exec();
 }

@@ -93,10 +93,12 @@ TEST_F(PackageTest, NameDependenciesAndContents) {
         << package_;
     std::string fields; // RunCommand adds to what the string holds
     ASSERT_EQ(qptest::RunCommand("dpkg-deb -f " + Quoted(package_) + " Depends", &fields), 0);
-    // Found by dpkg-shlibdeps from the programs, and the window-system plugins.
+    // Found by dpkg-shlibdeps from the programs; the window-system plugins and the fonts
+    // behind the Windows font names that documents are laid out in.
     EXPECT_NE(fields.find("libqt6widgets6"), std::string::npos) << fields;
     EXPECT_NE(fields.find("libc6"), std::string::npos) << fields;
     EXPECT_NE(fields.find("qt6-qpa-plugins"), std::string::npos) << fields;
+    EXPECT_NE(fields.find("fonts-liberation"), std::string::npos) << fields;
     for (const char* file :
          {"usr/bin/quillpost", "usr/bin/qpx", "usr/share/quillpost/qpx.dct",
           "usr/share/applications/org.quillpost.Quillpost.desktop",
