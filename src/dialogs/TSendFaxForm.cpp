@@ -335,7 +335,11 @@ void TSendFaxForm::SetPhoneNumber(const QString& number) {
 void TSendFaxForm::SetSettings(const SendFaxSettings& settings) {
     SelectItem(comPort_, settings.comPort);
     port_->SetComNumber(static_cast<std::uint16_t>(std::max(0, settings.comPort + 1)));
+    // Preferences allow a longer name: one given here is shown and used whole, while
+    // typing stays limited to the field's own length.
+    userName_->setMaxLength(std::max(MaxUserFieldLength, int(settings.userName.size())));
     userName_->setText(settings.userName);
+    stationId_->setMaxLength(std::max(MaxUserFieldLength, int(settings.stationId.size())));
     stationId_->setText(settings.stationId);
     dialPrefix_->setText(settings.dialPrefix);
     modemInit_->setText(settings.modemInit);

@@ -55,9 +55,11 @@ public:
     TQpSendFax* SendFax() const { return sendFax_; }
     TQpFaxStatus* FaxStatus() const { return faxStatus_; }
 
+    // Escape and the window's close: as "Close", refused with a beep while busy.
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
-    void reject() override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -364,6 +364,8 @@ private slots:
                                      "BitBtn1",
                                      "Helpbutton",
                                      "ExplorerButton1",
+                                     "FindModemButton",
+                                     "CheckFaxClassButton",
                                      "OkButton",
                                      "Cancelbutton"}));
         QCOMPARE(typed, QStringLiteral("Zoe")); // the selected name is replaced

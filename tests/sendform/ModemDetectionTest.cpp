@@ -9,12 +9,16 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <filesystem>
 #include <memory>
+
+#include <stdlib.h>
 
 #include "Emulator.h"
 #include "KeyboardCheck.h"
 #include "ModalAnswer.h"
 #include "SendFormFixtures.h"
+#include "TestPaths.h"
 #include "common/Settings.h"
 #include "dialogs/TCheckFaxClassForm.h"
 #include "dialogs/TFindModemForm.h"
@@ -135,6 +139,7 @@ private slots:
     void cleanup();
     void findsTheFirstOfTwoModemsAmongSixPorts();
     void findsNothingAndSaysWhy();
+    void findsAModemOnAUsbDevice();
     void checksFaxClassesAndRecommends();
     void classCheckFailures();
     void preferencesRunsBothTests();
@@ -253,6 +258,42 @@ void ModemDetectionTest::findsNothingAndSaysWhy() {
     QVERIFY(MessageBoxScript::Shown().isEmpty());
     QVERIFY(Checked(&form, "ComPort2"));
     QVERIFY(!form.ComPort()->Open());
+}
+
+void ModemDetectionTest::findsAModemOnAUsbDevice() {
+    // A USB modem under its by-id name, not named in [Ports]: Com1 opens it, the window
+    // shows its maker and model beside Com1, and the scan names it.
+    Emulator usb("usb");
+    QVERIFY(usb.Start({}));
+    qptest::ScratchDir byId("by-id");
+    std::filesystem::create_symlink(usb.Device(),
+                                    byId.path() / "usb-USRobotics_USB_Modem_0000001-if00");
+    ::setenv("QUILLPOST_SERIAL_BY_ID", byId.path().c_str(), 1);
+    std::filesystem::remove(SettingsFileName());
+    for (int number = 2; number <= 6; ++number) {
+        SetPortDevice(number, "/nonexistent/quillpost-test-port" + std::to_string(number));
+    }
+    const QString shortName =
+        QString::fromStdString(std::filesystem::read_symlink(usb.Device()).string())
+            .remove("/dev/");
+
+    MessageBoxScript::AnswerAll(true);
+    TSendFaxForm form;
+    SendFaxSettings settings;
+    settings.comPort = 2;
+    form.SetSettings(settings);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const auto* com1 = form.findChild<QRadioButton*>("ComPort0");
+    QCOMPARE(com1->accessibleName(), "Com1  USRobotics USB Modem (" + shortName + ")");
+    const FindOutcome found = RunFindModem([&] { Button(&form, "FindModemButton")->click(); });
+    ::unsetenv("QUILLPOST_SERIAL_BY_ID");
+    QCOMPARE(found.lines.value(0), QString("Com 1: MODEM"));
+    QCOMPARE(found.message, QString("A modem was found on Com Port 1. We suggest setting the "
+                                    "Port as Com 1."));
+    QCOMPARE(found.device, "Com 1 is USRobotics USB Modem (" + shortName + ").");
+    QCOMPARE(ShownTexts(), QStringList{"Com Port: Set Com Port to Com 1"});
+    QVERIFY(Checked(&form, "ComPort0"));
 }
 
 void ModemDetectionTest::checksFaxClassesAndRecommends() {

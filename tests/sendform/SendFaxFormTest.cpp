@@ -152,9 +152,13 @@ void SendFaxFormTest::settingsGoInAndComeBack() {
     QCOMPARE(form.Settings().rateIndex, 3);
     QCOMPARE(form.findChild<QComboBox*>("TransferRate")->currentText(), QString("9600"));
 
-    // Name and station ID take 20 typed characters at most.
+    // Name and station ID take 20 typed characters at most; a longer name from the
+    // settings (Preferences allow 35) is kept whole.
     QCOMPARE(Edit(&form, "sfusername")->maxLength(), 20);
     QCOMPARE(Edit(&form, "sfStationID")->maxLength(), 20);
+    in.userName = "Maximilian Alexander von Rose"; // 29 characters
+    form.SetSettings(in);
+    QCOMPARE(form.Settings().userName, in.userName);
 
     // The window's own port: trace and log in the data folder, opened only on demand.
     QCOMPARE(form.ComPort()->TraceName(), DataFolder() + "QPXSEND.TRC");
