@@ -4,6 +4,8 @@
 #include "common/Settings.h"
 #include "dialogs/ChooseDefaultFont.h"
 #include "faxcomm/core/PortDeviceName.h"
+#include "faxcomm/core/SerialDeviceScan.h"
+#include "faxcomm/core/TestLine.h"
 #include "ui/TButtonBar.h"
 #include "ui/KeyboardAccess.h"
 #include "ui/THelpBrowser.h"
@@ -38,6 +40,10 @@ constexpr int MaxFaxNumberLength = 20;
 constexpr int PortCaptionWidth = 260;
 
 const QString ComPortHint = QStringLiteral("Select the communications port for your faxmodem here");
+const QString TestLineHint = QStringLiteral(
+    "Select this to try Quillpost without a modem: a simulated fax modem whose far end is a "
+    "test fax machine. It keeps what you send in the \"testline\" folder and calls you on "
+    "Help > Send Me a Test Fax");
 const QString FaxClassHint = QStringLiteral(
     "You should usually set this at the highest class supported by your modem, however if you "
     "experience problems set it to auto detect (the default)");
@@ -85,6 +91,11 @@ const char* const TPreferences::WelcomeText =
     "Please enter information about yourself and your\nfaxmodem in the Preferences screen. "
     "These values\nwill be saved for future use.\n\nBE SURE TO VERIFY THE PORT AND FAX "
     "CLASS\nSETTINGS BEFORE CONTINUING";
+
+const char* const TPreferences::TestLineWelcomeText =
+    "No USB fax modem is plugged in, so the port is set to the\nbuilt-in test line: you can "
+    "send and receive test faxes\nwithout a modem. Choose a Com port once your modem is\n"
+    "connected.";
 
 TPreferences::TPreferences(bool showWelcome, QWidget* parent)
     : QDialog(parent), showWelcome_(showWelcome) {
@@ -235,8 +246,10 @@ QWidget* TPreferences::BuildPersonalAndModem() {
     WidenFor(faxNumber_, MaxFaxNumberLength);
 
     // One port per line, each with the device it opens; the fax classes below.
-    auto* port = RadioGroup("ComPort", "&Port", {"Com1", "Com2", "Com3", "Com4", "Com5", "Com6"}, 1,
-                            comPort_);
+    auto* port = RadioGroup("ComPort", "&Port",
+                            {"Com1", "Com2", "Com3", "Com4", "Com5", "Com6",
+                             QString::fromLatin1(qpcomm::TestLineLabel)},
+                            1, comPort_);
     TButtonBar::SetHint(port, ComPortHint);
     auto* faxClass = RadioGroup("FaxClass", "Fax &class",
                                 {"auto detect", "class 1", "class 2", "class 2.0"}, 2, faxClass_);
@@ -266,6 +279,11 @@ QWidget* TPreferences::BuildPersonalAndModem() {
 
 void TPreferences::ShowPortDevices() {
     const std::vector<qpcomm::PortChoice> choices = qpcomm::PortChoices();
+    if (QAbstractButton* testLine = comPort_->button(TestLinePortIndex)) {
+        testLine->setAccessibleName(testLine->text());
+        TButtonBar::SetHint(testLine, TestLineHint);
+        testLine->setAccessibleDescription(testLine->statusTip());
+    }
     for (const qpcomm::PortChoice& choice : choices) {
         QAbstractButton* radio = comPort_->button(choice.comNumber - 1);
         if (!radio) {
@@ -394,6 +412,11 @@ void TPreferences::LoadFrom(const QpSettings& settings) {
     retryWait_->setText(QString::number(settings.retryWait));
     timeOut_->setText(QString::number(settings.dialTimeout));
     SelectItem(comPort_, settings.comPort);
+    // A first start with no USB serial device: the test line lets the user try the program.
+    testLinePreselected_ = showWelcome_ && !qpcomm::SerialDeviceScan::UsbSerialDevicePresent();
+    if (testLinePreselected_) {
+        SelectItem(comPort_, TestLinePortIndex);
+    }
     SelectItem(faxClass_, settings.faxClass);
     receiveAtStartup_->setChecked(settings.receiveAtStartup);
     SelectItem(answerOnRing_, settings.answerOnRing - 1);
@@ -436,7 +459,11 @@ void TPreferences::showEvent(QShowEvent* event) {
 }
 
 void TPreferences::ShowWelcome() {
-    InfoBox(QString::fromLatin1(WelcomeText));
+    QString text = QString::fromLatin1(WelcomeText);
+    if (testLinePreselected_) {
+        text += QStringLiteral("\n\n") + QString::fromLatin1(TestLineWelcomeText);
+    }
+    InfoBox(text);
 }
 
 void TPreferences::SelectWavFile() {
