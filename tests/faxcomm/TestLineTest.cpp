@@ -34,6 +34,7 @@ TestLine::Options OptionsIn(const qptest::ScratchDir& dir) {
     options.helper = Helper();
     options.link = dir.file("line");
     options.rxFolder = dir.file("received");
+    options.sampleFax = (qptest::BinaryDir() / "bin" / "testfax.tif").string();
     return options;
 }
 

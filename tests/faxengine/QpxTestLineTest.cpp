@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "EngineHarness.h"
@@ -52,12 +53,34 @@ std::vector<fs::path> LeftoverLinks() {
     return links;
 }
 
+// The faxsim child of process `parent`, or -1.
+pid_t HelperOf(pid_t parent) {
+    std::string output;
+    if (qptest::RunCommand("pgrep -P " + std::to_string(parent) + " -x faxsim", &output) != 0) {
+        return -1;
+    }
+    return static_cast<pid_t>(std::atoi(output.c_str()));
+}
+
+// Gone, or a zombie nobody has collected yet (it has ended all the same).
+bool ProcessEnded(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) {
+        return true;
+    }
+    const auto close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'Z';
+}
+
 class QpxTestLine : public ::testing::Test {
 protected:
     void SetUp() override {
         // A temporary folder of the test's own, so that leftovers can be counted.
         temp_ = std::make_unique<qptest::ScratchDir>("tmp");
         ::setenv("TMPDIR", temp_->path().c_str(), 1);
+        std::error_code ignored;
+        fs::remove_all(qptest::DataDir() / "testline", ignored);
     }
     void TearDown() override {
         EXPECT_TRUE(LeftoverLinks().empty());
@@ -135,13 +158,14 @@ TEST_F(QpxTestLine, KilledWhileTheMachineCallsLeavesNothingBehind) {
     }
     ASSERT_TRUE(calling);
     std::this_thread::sleep_for(3s);
+    const pid_t helper = HelperOf(qpx);
+    ASSERT_GT(helper, 0);
     ::kill(qpx, SIGKILL);
     ::waitpid(qpx, nullptr, 0);
     bool clean = false;
     for (int i = 0; i < 200 && !clean; ++i) {
         std::this_thread::sleep_for(50ms);
-        clean = LeftoverLinks().empty() &&
-                qptest::RunCommand("pgrep -f 'faxsim --link " + temp_->path().string() + "'") != 0;
+        clean = LeftoverLinks().empty() && ProcessEnded(helper);
     }
     EXPECT_TRUE(clean);
 }
