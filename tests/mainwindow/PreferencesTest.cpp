@@ -262,8 +262,8 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(MessageBoxScript::Shown().size(), 1);
         QCOMPARE(dialog.findChild<QLabel*>("status")->height(), 55);
-        QVERIFY(!dialog.findChild<QPushButton*>("FindModemButton")->isEnabled());
-        QVERIFY(!dialog.findChild<QPushButton*>("CheckFaxClassButton")->isEnabled());
+        QVERIFY(dialog.findChild<QPushButton*>("FindModemButton")->isEnabled());
+        QVERIFY(dialog.findChild<QPushButton*>("CheckFaxClassButton")->isEnabled());
     }
 
     // A first start with no USB serial device chooses the test line, says so in the

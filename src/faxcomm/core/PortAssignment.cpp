@@ -52,6 +52,13 @@ PortAssignment PortAssignment::Build(const std::map<int, std::string>& pinned,
             assignment.choices_.push_back(choice);
             continue;
         }
+        if (number == TestLinePortIndex + 1) {
+            // The seventh choice is the built-in test line unless the settings say otherwise.
+            choice.device = TestLineDeviceName;
+            choice.label = TestLineLabel;
+            assignment.choices_.push_back(choice);
+            continue;
+        }
         while (next != found.end() && taken.count(SerialDeviceScan::Resolved(next->device))) {
             ++next;
         }
