@@ -19,6 +19,7 @@
 #include "dialogs/TSendFaxForm.h"
 #include "common/ErrorText.h"
 #include "faxcomm/ComPortHelpers.h"
+#include "faxcomm/core/TestLine.h"
 #include "faxcomm/TQpComPort.h"
 #include "faxcomm/TQpReceiveFax.h"
 #include "faximage/TQpFaxConverter.h"
@@ -356,6 +357,10 @@ void TMainScreen::BuildMenus() {
     AddMenuItem(help, "About1", "About", "Information about Quillpost", &TMainScreen::About);
     AddMenuItem(help, "TroubleshootingTips1", "Troubleshooting Tips", QString(),
                 &TMainScreen::TroubleshootingTips);
+    AddMenuItem(help, "SendMeATestFax1", "Send Me a Test Fax",
+                "Have the test line's fax machine call and send a sample fax while receive mode "
+                "is on",
+                &TMainScreen::SendMeATestFax);
     help->addSeparator();
     showHintsItem_ = AddMenuItem(help, "ShowHints1", "Show Hints", QString(), nullptr);
     showHintsItem_->setCheckable(true);
@@ -957,6 +962,25 @@ void TMainScreen::ShowReceiveCaption(bool receiving) {
     receiveButton_->setText(receiving ? StopCaption : ReceiveCaption);
     TButtonBar::SetHint(receiveButton_, receiving ? StopHint : ReceiveHint);
     receiveItem_->setStatusTip(receiving ? StopHint : ReceiveHint);
+}
+
+// The built-in test line's fax machine calls; receive mode on the test line answers.
+void TMainScreen::SendMeATestFax() {
+    if (!receiving_) {
+        InfoBox(QStringLiteral(
+            "Receive mode is off.\n\nTo get a test fax, choose \"Test line (no modem)\" as "
+            "the port in Preferences, turn receive mode on (Receive), then choose Help > Send "
+            "Me a Test Fax again."));
+        return;
+    }
+    if (!qpcomm::TestLine::CallFromRunningLine()) {
+        InfoBox(QStringLiteral(
+            "Receive mode is not using the test line.\n\nTurn receive mode off, choose \"Test "
+            "line (no modem)\" as the port in Preferences, turn receive mode on again, then "
+            "choose Help > Send Me a Test Fax."));
+        return;
+    }
+    ShowStatus(QStringLiteral("The test fax machine is calling..."));
 }
 
 void TMainScreen::ReceiveButtonClick() {

@@ -88,6 +88,7 @@ public:
     void CloneButtonClick();
     void DeleteButtonClick();
     void SendButtonClick();
+    void SendMeATestFax();
     void ReceiveButtonClick();
     void ViewFaxButtonClick() { mnuViewPrintClick(); }
     void mnuViewPrintClick();

@@ -58,6 +58,10 @@ void SaveSettings() {
     ini.WriteBool("Dialing", "BlindDial", s.blindDial);
     ini.WriteBool("Dialing", "IgnoreBusy", s.ignoreBusy);
     ini.WriteInteger("Modem", "ComPort", s.comPort);
+    if (s.comPort == TestLinePortIndex) {
+        ini.WriteString("Ports", "Com" + std::to_string(ComponentPortNumber(s.comPort)),
+                        TestLineDevice);
+    }
     ini.WriteInteger("Modem", "FaxClass", s.faxClass);
     ini.WriteInteger("Dialing", "ToneOrPulse", s.toneOrPulse);
     ini.WriteInteger("Dialing", "Timeout", s.dialTimeout);

@@ -24,7 +24,7 @@ struct QpSettings {
     int dialTimeout = 60; // Timeout: seconds after dialling before the call is abandoned
     // [Modem]
     std::string initString;
-    int comPort = -1; // 0 for the first port up to 5; -1 not configured yet
+    int comPort = -1; // 0 for the first port up to 5, 6 the test line; -1 not configured yet
     int faxClass = 0; // 0 auto detect, 1 class 1, 2 class 2, 3 class 2.0
     int maximumBps = 9600;
     // [Default Font]
@@ -36,6 +36,12 @@ struct QpSettings {
     // [Hints]
     bool hintsOn = true;
 };
+
+// The built-in test line: the device name that stands for it in [Ports] "Com<n>", and
+// the seventh port choice (stored ComPort 6), which is always the test line: saving it
+// sets [Ports] "Com7" to the test line.
+inline constexpr char TestLineDevice[] = "test-line";
+inline constexpr int TestLinePortIndex = 6;
 
 // The process-wide settings.
 QpSettings& Settings();

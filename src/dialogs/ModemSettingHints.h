@@ -8,6 +8,10 @@ namespace ModemSettingHints {
 
 inline const QString ComPort =
     QStringLiteral("Select the communications port for your faxmodem here");
+inline const QString TestLine = QStringLiteral(
+    "Select this to try Quillpost without a modem: a simulated fax modem whose far end is a "
+    "test fax machine. It keeps what you send in the \"testline\" folder of the data folder "
+    "and calls you on Help > Send Me a Test Fax");
 inline const QString FaxClass = QStringLiteral(
     "You should usually set this at the highest class supported by your modem, however if you "
     "experience problems set it to auto detect (the default)");

@@ -1,6 +1,9 @@
 #include "dialogs/PortDeviceCaptions.h"
 
+#include "common/Settings.h"
+#include "dialogs/ModemSettingHints.h"
 #include "faxcomm/core/PortDeviceName.h"
+#include "faxcomm/core/TestLine.h"
 #include "ui/TButtonBar.h"
 
 #include <QAbstractButton>
@@ -9,7 +12,17 @@
 
 #include <algorithm>
 
+QStringList PortChoiceItems() {
+    return {
+        "Com1", "Com2", "Com3", "Com4", "Com5", "Com6", QString::fromLatin1(qpcomm::TestLineLabel)};
+}
+
 void ShowPortDevices(QButtonGroup* ports, int captionWidth, const QString& hint) {
+    if (QAbstractButton* testLine = ports->button(TestLinePortIndex)) {
+        testLine->setAccessibleName(testLine->text());
+        TButtonBar::SetHint(testLine, ModemSettingHints::TestLine);
+        testLine->setAccessibleDescription(testLine->statusTip());
+    }
     const std::vector<qpcomm::PortChoice> choices = qpcomm::PortChoices();
     for (const qpcomm::PortChoice& choice : choices) {
         QAbstractButton* radio = ports->button(choice.comNumber - 1);

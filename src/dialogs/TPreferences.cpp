@@ -9,6 +9,7 @@
 #include "dialogs/TFindModemForm.h"
 #include "faxcomm/TQpComPort.h"
 #include "faxcomm/TQpSendFax.h"
+#include "faxcomm/core/SerialDeviceScan.h"
 #include "ui/TButtonBar.h"
 #include "ui/KeyboardAccess.h"
 #include "ui/THelpBrowser.h"
@@ -58,6 +59,11 @@ const char* const TPreferences::WelcomeText =
     "Please enter information about yourself and your\nfaxmodem in the Preferences screen. "
     "These values\nwill be saved for future use.\n\nBE SURE TO VERIFY THE PORT AND FAX "
     "CLASS\nSETTINGS BEFORE CONTINUING";
+
+const char* const TPreferences::TestLineWelcomeText =
+    "No USB fax modem is plugged in, so the port is set to the\nbuilt-in test line: you can "
+    "send and receive test faxes\nwithout a modem. Choose a Com port once your modem is\n"
+    "connected.";
 
 TPreferences::TPreferences(bool showWelcome, QWidget* parent)
     : QDialog(parent), showWelcome_(showWelcome) {
@@ -205,8 +211,7 @@ QWidget* TPreferences::BuildPersonalAndModem() {
     WidenFor(faxNumber_, MaxFaxNumberLength);
 
     // One port per line, each with the device it opens; the fax classes below.
-    auto* port = RadioGroup("ComPort", "&Port", {"Com1", "Com2", "Com3", "Com4", "Com5", "Com6"}, 1,
-                            comPort_);
+    auto* port = RadioGroup("ComPort", "&Port", PortChoiceItems(), 1, comPort_);
     TButtonBar::SetHint(port, ModemSettingHints::ComPort);
     auto* faxClass = RadioGroup("FaxClass", "Fax &class",
                                 {"auto detect", "class 1", "class 2", "class 2.0"}, 2, faxClass_);
@@ -345,6 +350,11 @@ void TPreferences::LoadFrom(const QpSettings& settings) {
     retryWait_->setText(QString::number(settings.retryWait));
     timeOut_->setText(QString::number(settings.dialTimeout));
     SelectItem(comPort_, settings.comPort);
+    // A first start with no USB serial device: the test line lets the user try the program.
+    testLinePreselected_ = showWelcome_ && !qpcomm::SerialDeviceScan::UsbSerialDevicePresent();
+    if (testLinePreselected_) {
+        SelectItem(comPort_, TestLinePortIndex);
+    }
     SelectItem(faxClass_, settings.faxClass);
     receiveAtStartup_->setChecked(settings.receiveAtStartup);
     SelectItem(answerOnRing_, settings.answerOnRing - 1);
@@ -387,7 +397,11 @@ void TPreferences::showEvent(QShowEvent* event) {
 }
 
 void TPreferences::ShowWelcome() {
-    InfoBox(QString::fromLatin1(WelcomeText));
+    QString text = QString::fromLatin1(WelcomeText);
+    if (testLinePreselected_) {
+        text += QStringLiteral("\n\n") + QString::fromLatin1(TestLineWelcomeText);
+    }
+    InfoBox(text);
 }
 
 void TPreferences::SelectWavFile() {

@@ -37,6 +37,8 @@ public:
     void StoreTo(QpSettings& settings) const;
 
     static const char* const WelcomeText;
+    // Added to the welcome text when the first start chose the test line.
+    static const char* const TestLineWelcomeText;
 
     // The sound player used by "Play Now" (for tests: whether something is playing).
     QSoundEffect* Player() const { return player_; }
@@ -70,6 +72,7 @@ private:
     static void SelectItem(QButtonGroup* group, int index);
 
     bool showWelcome_;
+    bool testLinePreselected_ = false;
     QLabel* status_ = nullptr;
     std::unique_ptr<HintTargetGuard> hintGuard_;
 

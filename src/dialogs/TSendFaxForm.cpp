@@ -281,8 +281,7 @@ QWidget* TSendFaxForm::BuildModemAndDialing() {
     box->setSpacing(3);
 
     // One port per line, each with the device it opens.
-    auto* port = RadioGroup("ComPort", "P&ort", {"Com1", "Com2", "Com3", "Com4", "Com5", "Com6"}, 1,
-                            comPort_, panel);
+    auto* port = RadioGroup("ComPort", "P&ort", PortChoiceItems(), 1, comPort_, panel);
     TButtonBar::SetHint(port, ModemSettingHints::ComPort);
     auto* faxClass =
         RadioGroup("sfFaxClass", "Fax &class", {"auto detect", "class 1", "class 2", "class 2.0"},

@@ -101,6 +101,13 @@ TEST(PortAssignmentTest, PinnedChoicesWinAndTheirDevicesAreNotHandedOutTwice) {
     const auto wide = PortAssignment::Build({}, found, 9);
     EXPECT_EQ(wide.Choices().size(), 9u);
     EXPECT_EQ(wide.Choice(9).device, "/dev/ttyS8");
+    // Port number 7 is the built-in test line unless the settings name a device for it.
+    EXPECT_EQ(wide.Choice(7).device, "test-line");
+    EXPECT_EQ(wide.Choice(7).Caption(), "Com7  Test line (no modem)");
+    const auto pinned7 = PortAssignment::Build({{7, "/dev/ttyUSB5"}}, found, 7);
+    EXPECT_EQ(pinned7.Choice(7).device, "/dev/ttyUSB5");
+    const auto testLine3 = PortAssignment::Build({{3, "test-line"}}, found, 7);
+    EXPECT_EQ(testLine3.Choice(3).Caption(), "Com3  Test line (no modem)");
 }
 
 // Two USB modems on pseudo-terminals behind a by-id folder; a link whose device is gone

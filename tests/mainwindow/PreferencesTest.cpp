@@ -25,6 +25,7 @@
 
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -263,6 +264,57 @@ private slots:
         QCOMPARE(dialog.findChild<QLabel*>("status")->height(), 55);
         QVERIFY(dialog.findChild<QPushButton*>("FindModemButton")->isEnabled());
         QVERIFY(dialog.findChild<QPushButton*>("CheckFaxClassButton")->isEnabled());
+    }
+
+    // A first start with no USB serial device chooses the test line, says so in the
+    // welcome box, and saving it makes port 7 the test line in QPX.INI. With a USB serial
+    // device, or on a later start, the stored port stays.
+    void firstStartWithoutUsbDeviceChoosesTheTestLine() {
+        qptest::ScratchDir dev("dev");
+        qputenv("QUILLPOST_DEV_FOLDER", QByteArray::fromStdString(dev.path().string()));
+        MessageBoxScript::AnswerAll(true);
+        QpSettings stored;
+        stored.comPort = 0;
+        {
+            TPreferences dialog(true);
+            dialog.LoadFrom(stored);
+            QVERIFY(Item(dialog, "ComPort", 6)->isChecked());
+            QCOMPARE(Item(dialog, "ComPort", 6)->text(), QStringLiteral("Test line (no modem)"));
+            QVERIFY(Item(dialog, "ComPort", 6)->statusTip().contains("without a modem"));
+            dialog.show();
+            QTRY_COMPARE(MessageBoxScript::Shown().size(), 1);
+            QVERIFY(MessageBoxScript::Shown().constFirst().text.contains("built-in test line"));
+            QpSettings back;
+            dialog.StoreTo(back);
+            QCOMPARE(back.comPort, 6);
+            Settings() = back;
+            SaveSettings();
+        }
+        IniFile saved(SettingsFileName());
+        QCOMPARE(saved.ReadInteger("Modem", "ComPort", -1), 6);
+        QCOMPARE(saved.ReadString("Ports", "Com7", ""), std::string("test-line"));
+
+        // A USB modem is plugged in: the first start keeps the first port.
+        MessageBoxScript::Reset();
+        MessageBoxScript::AnswerAll(true);
+        { std::ofstream(dev.file("ttyACM0")); }
+        {
+            TPreferences dialog(true);
+            dialog.LoadFrom(stored);
+            QVERIFY(Item(dialog, "ComPort", 0)->isChecked());
+            dialog.show();
+            QTRY_COMPARE(MessageBoxScript::Shown().size(), 1);
+            QVERIFY(!MessageBoxScript::Shown().constFirst().text.contains("test line"));
+        }
+        // Not a first start: what was stored stays, with or without USB devices.
+        std::filesystem::remove(dev.file("ttyACM0"));
+        stored.comPort = 2;
+        {
+            TPreferences dialog(false);
+            dialog.LoadFrom(stored);
+            QVERIFY(Item(dialog, "ComPort", 2)->isChecked());
+        }
+        qunsetenv("QUILLPOST_DEV_FOLDER");
     }
 
     // Long names open showing their start, and the fields are wide enough for their

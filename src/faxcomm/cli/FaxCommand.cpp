@@ -8,12 +8,14 @@
 #include <mutex>
 #include <optional>
 
+#include "common/DataFolder.h"
 #include "common/ErrorText.h"
 #include "faxcomm/core/ComDispatcher.h"
 #include "faxcomm/core/FaxReceiveEngine.h"
 #include "faxcomm/core/FaxSendEngine.h"
 #include "faxcomm/core/ModemCommander.h"
 #include "faxcomm/core/PortDeviceName.h"
+#include "faxcomm/core/TestLine.h"
 
 using namespace qpfax;
 
@@ -31,14 +33,21 @@ struct FaxOptions {
     std::string station = "QPX";
     TFaxClass faxClass = fcDetect;
     bool one = false;
+    bool testLine = false;
 };
 
 void Usage(std::ostream& out) {
-    out << "usage: qpx fax classes [--port N | --device PATH]\n"
-           "       qpx fax send --device PATH --number N [--class 1|2|2.0|detect] FILE.apf "
-           "[--cover FILE] [--header TEXT] [--station ID]\n"
+    out << "usage: qpx fax classes [--port N | --device PATH | --test-line]\n"
+           "       qpx fax send --device PATH|--test-line --number N [--class 1|2|2.0|detect] "
+           "FILE.apf [--cover FILE] [--header TEXT] [--station ID]\n"
            "       qpx fax receive --device PATH --dir DIR [--class 1|2|2.0|detect] [--one] "
-           "[--station ID]\n";
+           "[--station ID]\n"
+           "       qpx fax receive --test-line [--dir DIR] [--class 1|2|2.0|detect] "
+           "[--station ID]\n"
+           "--test-line: the built-in test line. Its fax machine keeps what it receives in "
+           "the data folder's testline/; numbers ending in 0 are busy, 9 not answered, 8 "
+           "find no dial tone, 1 to 7 ring that often. A receive makes it call at once and "
+           "ends after one fax (default folder: the data folder's receive/).\n";
 }
 
 bool ParseClass(const std::string& text, TFaxClass& faxClass) {
@@ -85,6 +94,8 @@ bool Parse(const std::vector<std::string>& args, FaxOptions& o) {
                 }
             } else if (arg == "--one") {
                 o.one = true;
+            } else if (arg == "--test-line") {
+                o.testLine = true;
             } else if (arg.rfind("--", 0) == 0 || !o.file.empty()) {
                 return false;
             } else {
@@ -92,6 +103,18 @@ bool Parse(const std::vector<std::string>& args, FaxOptions& o) {
             }
         } catch (const std::exception&) {
             return false;
+        }
+    }
+    if (o.testLine) {
+        if (!o.device.empty() || o.port) {
+            return false;
+        }
+        o.device = qpcomm::TestLineDeviceName;
+        if (o.subcommand == "receive") {
+            o.one = true;
+            if (o.dir.empty()) {
+                o.dir = DataFolder() + "receive";
+            }
         }
     }
     if (o.subcommand == "classes") {
@@ -249,6 +272,10 @@ int RunSession(const FaxOptions& o, int slot) {
     std::signal(SIGINT, [](int) { gInterrupted = 1; });
     std::signal(SIGTERM, [](int) { gInterrupted = 1; });
     int result = engine->Start(slot);
+    if (result == 0 && o.testLine && o.subcommand == "receive" &&
+        !qpcomm::TestLine::CallFromRunningLine()) {
+        result = -2001;
+    }
     if (result == 0) {
         result = client.WaitFinished();
     }
@@ -268,6 +295,10 @@ int QpxFax(const std::vector<std::string>& args) {
     if (!Parse(args, options)) {
         Usage(std::cerr);
         return 2;
+    }
+    if (options.testLine && options.subcommand == "receive") {
+        std::error_code ignored;
+        std::filesystem::create_directories(options.dir, ignored);
     }
     const int slot = OpenDevice(options);
     if (slot <= 0) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "faxcomm/core/PosixSerialDevice.h"
+#include "faxcomm/core/TestLineDevice.h"
 
 namespace qpcomm {
 
@@ -106,7 +107,9 @@ void ComDispatcher::ReapThreads() {
 
 int ComDispatcher::OpenPort(PortOpenRequest request) {
     ReapThreads();
-    if (!request.device) {
+    if (!request.device && request.deviceName == TestLineDeviceName) {
+        request.device = std::make_unique<TestLineDevice>();
+    } else if (!request.device) {
         request.device = std::make_unique<PosixSerialDevice>();
     }
     std::lock_guard tableGuard(tableLock_);

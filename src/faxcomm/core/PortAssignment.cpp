@@ -2,6 +2,7 @@
 
 #include "common/IniFile.h"
 #include "faxcomm/core/SerialDeviceScan.h"
+#include "faxcomm/core/TestLine.h"
 
 #include <algorithm>
 #include <set>
@@ -14,6 +15,9 @@ namespace {
 // The label of a pinned device: the found device's label when it is one of them (through
 // any link), else its short name.
 std::string PinnedLabel(const std::string& device, const std::vector<FoundSerialDevice>& found) {
+    if (device == TestLineDeviceName) {
+        return TestLineLabel;
+    }
     const std::string resolved = SerialDeviceScan::Resolved(device);
     for (const FoundSerialDevice& candidate : found) {
         if (candidate.device == device ||
@@ -45,6 +49,13 @@ PortAssignment PortAssignment::Build(const std::map<int, std::string>& pinned,
             choice.device = pin->second;
             choice.label = PinnedLabel(pin->second, found);
             choice.pinned = true;
+            assignment.choices_.push_back(choice);
+            continue;
+        }
+        if (number == TestLinePortIndex + 1) {
+            // The seventh choice is the built-in test line unless the settings say otherwise.
+            choice.device = TestLineDeviceName;
+            choice.label = TestLineLabel;
             assignment.choices_.push_back(choice);
             continue;
         }

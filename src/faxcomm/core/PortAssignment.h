@@ -13,7 +13,8 @@ namespace qpcomm {
 // (pinned) opens that device. The others take, in order of their numbers, the devices
 // found on the machine (USB modems first, then UART ports; see SerialDeviceScan) that no
 // pinned choice already uses. A choice left without a found device opens
-// "/dev/ttyS<n-1>" as before, unless another choice already opens that device.
+// "/dev/ttyS<n-1>" as before, unless another choice already opens that device. Port
+// number 7, when not named, is the built-in test line.
 class PortAssignment {
 public:
     // The choices Com1 .. Com<count> (at least six) from the pinned devices (by port

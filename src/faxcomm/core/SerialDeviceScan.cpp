@@ -51,12 +51,21 @@ std::string SerialDeviceScan::ByIdFolder() {
     return folder && *folder ? folder : "/dev/serial/by-id";
 }
 
+std::string SerialDeviceScan::DevFolder() {
+    const char* folder = std::getenv("QUILLPOST_DEV_FOLDER");
+    return folder && *folder ? folder : "/dev";
+}
+
+bool SerialDeviceScan::UsbSerialDevicePresent(const std::string& devFolder) {
+    return !Entries(devFolder, "ttyACM").empty() || !Entries(devFolder, "ttyUSB").empty();
+}
+
 std::vector<FoundSerialDevice> SerialDeviceScan::All() {
     std::vector<FoundSerialDevice> found = UsbModems(ByIdFolder());
-    for (auto& device : UnnamedUsbDevices("/dev", found)) {
+    for (auto& device : UnnamedUsbDevices(DevFolder(), found)) {
         found.push_back(std::move(device));
     }
-    for (auto& device : UartPorts("/dev")) {
+    for (auto& device : UartPorts(DevFolder())) {
         found.push_back(std::move(device));
     }
     return found;

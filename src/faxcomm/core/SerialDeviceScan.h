@@ -17,6 +17,13 @@ public:
     // links), otherwise "/dev/serial/by-id".
     static std::string ByIdFolder();
 
+    // The device folder: $QUILLPOST_DEV_FOLDER when set (tests), otherwise "/dev".
+    static std::string DevFolder();
+
+    // True when `devFolder` holds a USB serial device (ttyACM*, ttyUSB*): looks at names
+    // only and opens nothing.
+    static bool UsbSerialDevicePresent(const std::string& devFolder = DevFolder());
+
     // Every device found, in the order above.
     static std::vector<FoundSerialDevice> All();
 
