@@ -101,8 +101,13 @@ QList<QWidget*> Stops(QWidget* window, bool includeDisabled) {
     return stops;
 }
 
-// An exclusive radio group is one Tab stop: Tab reaches only its checked button.
+// An exclusive radio group is one Tab stop: Tab reaches only its checked button. So is an
+// exclusive group of toggle buttons (page buttons of a notebook).
 const QObject* UnitOf(const QWidget* widget) {
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget);
+        button && button->isCheckable() && button->group() && button->group()->exclusive()) {
+        return button->group();
+    }
     if (const auto* radio = qobject_cast<const QRadioButton*>(widget)) {
         if (radio->group() && radio->group()->exclusive()) {
             return radio->group();
@@ -309,6 +314,17 @@ void EnsureActive(QWidget* window) {
     }
 }
 
+// A text editor that takes Tab as text is left with Ctrl+Tab (Ctrl+Shift+Tab backwards).
+bool TakesTabAsText(const QWidget* widget) {
+    if (const auto* text = qobject_cast<const QTextEdit*>(widget)) {
+        return !text->isReadOnly() && !text->tabChangesFocus();
+    }
+    if (const auto* plain = qobject_cast<const QPlainTextEdit*>(widget)) {
+        return !plain->isReadOnly() && !plain->tabChangesFocus();
+    }
+    return false;
+}
+
 QWidget* FocusOf(QWidget* window) {
     QWidget* focus = QApplication::focusWidget();
     if (focus && focus->window() == window) {
@@ -424,7 +440,11 @@ QList<QWidget*> KeyboardCheck::TabChain(QWidget* window, bool backwards) {
     QWidget* current = start;
     int pressesHere = 0;
     for (int press = 0; press < MaxPresses; ++press) {
-        QTest::keyClick(current, Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        Qt::KeyboardModifiers modifiers = backwards ? Qt::ShiftModifier : Qt::NoModifier;
+        if (TakesTabAsText(current)) {
+            modifiers |= Qt::ControlModifier;
+        }
+        QTest::keyClick(current, Qt::Key_Tab, modifiers);
         // What the window queued in answer to the key runs before the next one, as it does
         // between a user's key presses.
         QCoreApplication::processEvents();

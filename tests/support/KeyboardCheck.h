@@ -19,6 +19,7 @@ class QWidget;
 //   the first one), panels as blocks in the same order, the panel's buttons after its
 //   fields, and a bar of buttons above every field last;
 // - the controls of an exclusive radio group are one Tab stop;
+// - a text editor that takes Tab as text is left with Ctrl+Tab (Ctrl+Shift+Tab back);
 // - the focus starts on the first input field in that order, else on the first list or
 //   grid, else on the first control.
 namespace qptest {
