@@ -211,22 +211,23 @@ QList<QWidget*> OrderIn(QWidget* container, const QList<QWidget*>& stops, const 
     return order;
 }
 
-// Panels of buttons that lie above every other control: the window's top command bar.
+// Panels of buttons that lie above every field outside them: the window's top command
+// bar. Its buttons come last; a field it holds (a description beside the buttons) keeps
+// its place among the fields.
 QList<QWidget*> TopBars(QWidget* window, const QList<QWidget*>& stops) {
-    int firstFieldTop = INT_MAX;
-    for (const QWidget* stop : stops) {
-        if (KindOf(stop) != Kind::Button) {
-            firstFieldTop = std::min(firstFieldTop, RectIn(stop, window).top());
-        }
-    }
     QList<QWidget*> bars;
     for (const QWidget* stop : stops) {
         QWidget* panel = stop->parentWidget();
         if (KindOf(stop) != Kind::Button || panel == window || bars.contains(panel)) {
             continue;
         }
-        if (AllButtons(StopsInside(panel, stops)) &&
-            RectIn(panel, window).bottom() <= firstFieldTop) {
+        int firstFieldTop = INT_MAX;
+        for (const QWidget* other : stops) {
+            if (KindOf(other) != Kind::Button && !IsAncestor(panel, other)) {
+                firstFieldTop = std::min(firstFieldTop, RectIn(other, window).top());
+            }
+        }
+        if (RectIn(panel, window).bottom() <= firstFieldTop) {
             bars.append(panel);
         }
     }
@@ -356,8 +357,10 @@ QList<QWidget*> KeyboardCheck::ExpectedOrder(QWidget* window) {
     QList<QWidget*> body;
     QList<Item> barItems;
     for (QWidget* stop : stops) {
-        const bool inBar = std::any_of(
-            bars.begin(), bars.end(), [stop](const QWidget* bar) { return IsAncestor(bar, stop); });
+        const bool inBar = KindOf(stop) == Kind::Button &&
+                           std::any_of(bars.begin(), bars.end(), [stop](const QWidget* bar) {
+                               return IsAncestor(bar, stop);
+                           });
         if (inBar) {
             barItems.append(Item{stop, RectIn(stop, window), true, true});
         } else {
