@@ -2,6 +2,7 @@
 
 #include "ui/HintFilter.h"
 #include "ui/KeyboardAccess.h"
+#include "app/TFaxFileBuilder.h"
 #include "app/TJustOne.h"
 #include "ui/WindowUtils.h"
 #include "store/TFaxStore.h"
@@ -14,6 +15,14 @@
 #include "dialogs/TCoverBrowse.h"
 #include "dialogs/TEnterEdit.h"
 #include "dialogs/TFaxEditor.h"
+#include "dialogs/TFaxViewer.h"
+#include "dialogs/TSendFaxForm.h"
+#include "common/ErrorText.h"
+#include "faxcomm/ComPortHelpers.h"
+#include "faxcomm/TQpComPort.h"
+#include "faxcomm/TQpReceiveFax.h"
+#include "faximage/TQpFaxConverter.h"
+#include "faximage/viewer/TQpFaxPrinter.h"
 #include "richtext/RichTextTransfer.h"
 #include "richtext/TQpRichText.h"
 #include "ui/TButtonBar.h"
@@ -22,20 +31,27 @@
 #include "dialogs/TPhoneBook.h"
 #include "dialogs/TPreferences.h"
 #include "dialogs/TRebuildInd.h"
+#include "dialogs/TTableGrid.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSoundEffect>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTableView>
+#include <QTime>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -49,6 +65,16 @@ constexpr int ClientHeight = 383;
 constexpr int EngineProperty1009 = 1009;
 constexpr const char* SentTag = "DATESENT";
 constexpr const char* ReceivedTag = "DATETIME";
+
+constexpr int ReceiveBufferSize = 8192;
+constexpr int ReceiveFlowStop = 7372;
+constexpr int ReceiveFlowResume = 819;
+constexpr int MaxStationIdLength = 20;
+constexpr int StopWaitMs = 3000;
+const QString ReceiveCaption = QStringLiteral("&Receive");
+const QString StopCaption = QStringLiteral("STOP");
+const QString ReceiveHint = QStringLiteral("Start receiving faxes");
+const QString StopHint = QStringLiteral("Stop receiving faxes");
 
 const QString DeleteHint = QStringLiteral("Delete the currently selected fax");
 const QString ViewHint = QStringLiteral("See a preview of and optionally  print the fax");
@@ -91,6 +117,34 @@ QString ReceivedFaxPath(const QString& faxFile) {
     return Text(DataFolder()) + "receive/" + name;
 }
 
+// The screen cursor as one setting: the hourglass while a command works, the default
+// cursor again when it is restored, however many steps asked for the hourglass.
+void ShowHourglass() {
+    if (!QApplication::overrideCursor()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+}
+
+void RestoreCursor() {
+    while (QApplication::overrideCursor()) {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+// The hourglass for the length of a command; the default cursor when it ends, however it
+// ends.
+class WaitCursor {
+public:
+    WaitCursor() { ShowHourglass(); }
+    ~WaitCursor() { RestoreCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+QString ErrorMessage(const std::exception& error) {
+    return QString::fromLocal8Bit(error.what());
+}
+
 } // namespace
 
 TMainScreen::TMainScreen(bool startMinimized, QWidget* parent)
@@ -102,6 +156,25 @@ TMainScreen::TMainScreen(bool startMinimized, QWidget* parent)
 }
 
 TMainScreen::~TMainScreen() {
+    // No event of the receive component may reach a window being torn down.
+    if (receiveFax_) {
+        receiveFax_->OnFaxAccept = nullptr;
+        receiveFax_->OnFaxError = nullptr;
+        receiveFax_->OnFaxStatus = nullptr;
+        receiveFax_->OnFaxLog = nullptr;
+        receiveFax_->OnFaxFinish = nullptr;
+        try {
+            if (receiving_) {
+                receiveFax_->Cancel();
+            }
+            comPort_->SetOpen(false);
+        } catch (const std::exception&) {
+        }
+        delete receiveFax_;
+        delete comPort_;
+        receiveFax_ = nullptr;
+        comPort_ = nullptr;
+    }
     // The models observe the tables: let them go before the tables do.
     delete faxGrid_;
     delete recFaxGrid_;
@@ -141,6 +214,8 @@ void TMainScreen::FormCreate() {
     status_->setAutoFillBackground(true);
     status_->setStyleSheet("QLabel#status { color: blue; background-color: silver; }");
     layout->addWidget(status_);
+    BuildHiddenPanel();
+    layout->addWidget(hiddenPanel_);
     setCentralWidget(central);
     BuildMenus();
     noteBook_->setCurrentIndex(SentPage);
@@ -173,6 +248,7 @@ void TMainScreen::FormCreate() {
     receiving_ = false;
 
     QDir().mkpath(Text(DataFolder()) + "receive");
+    BuildReceiveComponents();
 
     showHintsItem_->setChecked(Settings().hintsOn);
     HintFilter::Instance()->SetHintsOn(Settings().hintsOn);
@@ -190,6 +266,7 @@ void TMainScreen::BuildButtonBar(QVBoxLayout* layout) {
     exitButton_ = bar->AddButton("Exitbutton", "E&xit", "Exit the program");
     bar->AddStretch();
     layout->addWidget(bar);
+    buttonBar_ = bar;
 
     connect(newButton_, &QPushButton::clicked, this, &TMainScreen::NewbuttonClick);
     connect(editButton_, &QPushButton::clicked, this, &TMainScreen::EditButtonClick);
@@ -199,6 +276,29 @@ void TMainScreen::BuildButtonBar(QVBoxLayout* layout) {
     connect(receiveButton_, &QPushButton::clicked, this, &TMainScreen::ReceiveButtonClick);
     connect(viewFaxButton_, &QPushButton::clicked, this, &TMainScreen::ViewFaxButtonClick);
     connect(exitButton_, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TMainScreen::BuildHiddenPanel() {
+    hiddenPanel_ = new QWidget(this);
+    hiddenPanel_->setObjectName("HiddenPanel");
+    wpCover_ = new TQpRichText(hiddenPanel_);
+    wpCover_->setObjectName("WPCover");
+    wpDoc_ = new TQpRichText(hiddenPanel_);
+    wpDoc_->setObjectName("WPDoc");
+    hiddenPanel_->hide();
+    faxConverter_ = new TQpFaxConverter(this);
+    faxConverter_->setObjectName("QpFaxConverter1");
+    builder_ = std::make_unique<TFaxFileBuilder>(*wpCover_, *wpDoc_, *faxConverter_);
+    builder_->SetStageReport([this](const QString& text) { ShowStatus(text); });
+}
+
+void TMainScreen::SetButtonBarEnabled(bool enabled) {
+    buttonBar_->setEnabled(enabled);
+}
+
+void TMainScreen::ShowStatus(const QString& text) {
+    status_->setText(text);
+    status_->repaint();
 }
 
 QAction* TMainScreen::AddMenuItem(QMenu* menu, const QString& objectName, const QString& caption,
@@ -268,17 +368,8 @@ QTableView* TMainScreen::BuildGrid(const QString& objectName, TTableModel* model
     // Tab leaves the grid for the page tabs; the arrow keys move between its rows.
     grid->setTabKeyNavigation(false);
     grid->setFont(font());
-    grid->setModel(model);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setShowGrid(true);
-    grid->setWordWrap(false);
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    TTableGrid::SetUp(grid, model);
     grid->horizontalHeader()->setHighlightSections(false);
-    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
-    grid->verticalHeader()->setFixedWidth(14);
     grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     grid->horizontalHeader()->setFont(font());
     grid->verticalHeader()->setFont(font());
@@ -287,22 +378,7 @@ QTableView* TMainScreen::BuildGrid(const QString& objectName, TTableModel* model
     connect(model, &TTableModel::ColumnWidthsChanged, grid,
             [grid, model] { SizeColumns(grid, model); });
 
-    // The grid's current row is the table's current record, both ways.
-    connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, model,
-            [model](const QModelIndex& current) {
-                if (current.isValid()) {
-                    model->SelectRow(current.row());
-                }
-            });
-    connect(model, &TTableModel::CurrentRowChanged, grid, [grid, model](int row) {
-        if (row >= 0 && row < model->rowCount() &&
-            grid->selectionModel()->currentIndex().row() != row) {
-            const int column = std::max(0, grid->selectionModel()->currentIndex().column());
-            grid->selectionModel()->setCurrentIndex(model->index(row, column),
-                                                    QItemSelectionModel::ClearAndSelect |
-                                                        QItemSelectionModel::Rows);
-        }
-    });
+    TTableGrid::FollowCurrentRecord(grid, model);
     connect(grid, &QTableView::doubleClicked, this, [this] { ViewFaxButtonClick(); });
     return grid;
 }
@@ -685,16 +761,465 @@ void TMainScreen::DeleteButtonClick() {
     SetButtons();
 }
 
+// ---- Sending ----------------------------------------------------------------------------------
+
 void TMainScreen::SendButtonClick() {
-    // Sending is not part of the program yet.
+    TTableAdapter& fax = store_->FaxAdapter();
+    if (fax.QueryRecCount() == 0 || !fax.HasCurrentRecord()) {
+        QApplication::beep();
+        return;
+    }
+    ShowHourglass();
+    ShowStatus(QStringLiteral("Preparing files for viewing..."));
+    QCoreApplication::processEvents();
+    try {
+        const long record = fax.RecNo();
+        const QString file = CreateFaxFile();
+        if (file.isEmpty()) {
+            RestoreCursor();
+            InfoBox(QStringLiteral("Error creating fax file"));
+        } else {
+            const QString result = RunSendWindow(file);
+            StoreSendResult(record, result);
+        }
+    } catch (const std::exception& error) {
+        // A build that failed half-way must not leave the button bar off.
+        SetButtonBarEnabled(true);
+        CancelEdit(fax);
+        RestoreCursor();
+        InfoBox(ErrorMessage(error));
+    }
+    RestoreCursor();
+    ShowStatus(QString());
+    SetButtons();
+}
+
+SendFaxSettings TMainScreen::SendSettingsFromSettings() {
+    const QpSettings& settings = Settings();
+    SendFaxSettings send;
+    send.comPort = settings.comPort;
+    send.userName = Text(settings.userName);
+    send.stationId = Text(settings.userFax);
+    send.dialPrefix = Text(settings.dialPrefix);
+    send.modemInit = Text(settings.initString);
+    send.dialAttempts = QString::number(settings.dialAttempts);
+    send.retryWait = QString::number(settings.retryWait);
+    send.timeOut = QString::number(settings.dialTimeout);
+    send.faxClass = settings.faxClass;
+    send.toneOrPulse = settings.toneOrPulse;
+    send.blindDial = settings.blindDial;
+    send.ignoreBusy = settings.ignoreBusy;
+    send.rateIndex = IndexFromBps(settings.maximumBps);
+    return send;
+}
+
+namespace {
+
+// A number the user typed replaces the setting; a text that is no whole number leaves it.
+void TakeNumber(const QString& text, int& setting) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (ok) {
+        setting = value;
+    }
+}
+
+} // namespace
+
+void TMainScreen::TakeSendSettings(const SendFaxSettings& send) {
+    QpSettings& settings = Settings();
+    if (send.comPort >= 0) {
+        settings.comPort = send.comPort;
+    }
+    settings.userName = send.userName.toStdString();
+    settings.userFax = send.stationId.toStdString();
+    settings.dialPrefix = send.dialPrefix.toStdString();
+    settings.initString = send.modemInit.toStdString();
+    TakeNumber(send.dialAttempts, settings.dialAttempts);
+    TakeNumber(send.retryWait, settings.retryWait);
+    TakeNumber(send.timeOut, settings.dialTimeout);
+    settings.faxClass = send.faxClass;
+    settings.toneOrPulse = send.toneOrPulse;
+    settings.blindDial = send.blindDial;
+    settings.ignoreBusy = send.ignoreBusy;
+    settings.maximumBps = BpsFromIndex(send.rateIndex);
+    try {
+        SaveSettings();
+    } catch (const std::exception& error) {
+        InfoBox(ErrorMessage(error));
+    }
+}
+
+QString TMainScreen::RunSendWindow(const QString& faxFile) {
+    TTableAdapter& fax = store_->FaxAdapter();
+    QString result;
+    {
+        TSendFaxForm form(this);
+        CenterForm(&form);
+        form.SetFaxFile(faxFile);
+        form.setWindowTitle(QStringLiteral("Send Fax: [") +
+                            Text(fax.FieldString("RECIPIENT")).trimmed() + QStringLiteral(" - ") +
+                            Text(fax.FieldString("SUBJECT")).trimmed() + QStringLiteral("]"));
+        form.SetPhoneNumber(Text(fax.FieldString("PHONE")).trimmed());
+        form.SetSettings(SendSettingsFromSettings());
+        CenterForm(&form);
+        ShowStatus(QString());
+        QCoreApplication::processEvents();
+        RestoreCursor();
+        form.exec();
+        result = form.ResultText();
+        SetButtonBarEnabled(true);
+        TakeSendSettings(form.Settings());
+    }
+    QFile::remove(faxFile);
+    return result;
+}
+
+void TMainScreen::StoreSendResult(long record, const QString& result) {
+    TTableAdapter& fax = store_->FaxAdapter();
+    if (record > 0 && fax.RecNo() != record) {
+        fax.Go(record);
+    }
+    fax.Edit();
+    fax.SetFieldNumber("PAGES", pageCount_);
+    fax.SetFieldString("LASTRESULT", result.toStdString());
+    const QString upper = result.toUpper();
+    if (upper == QStringLiteral("SENT") || upper == QStringLiteral("OK")) {
+        const QDateTime now = QDateTime::currentDateTime();
+        fax.SetFieldLogical("SENT", true);
+        fax.SetFieldDate("DATESENT", now.date().toString("yyyyMMdd").toStdString());
+        fax.SetFieldString("TIMESENT", now.time().toString("hh:mm").toStdString());
+    }
+    fax.Post();
+    RestoreCursor();
+}
+
+// ---- Receive mode -----------------------------------------------------------------------------
+
+void TMainScreen::BuildReceiveComponents() {
+    comPort_ = new TQpComPort(this);
+    comPort_->setObjectName("QpComPort1");
+    receiveFax_ = new TQpReceiveFax(this);
+    receiveFax_->setObjectName("QpReceiveFax1");
+    receiveFax_->SetComPort(comPort_);
+    comPort_->SetAutoOpen(false);
+    comPort_->SetInSize(ReceiveBufferSize);
+    comPort_->SetOutSize(ReceiveBufferSize);
+    comPort_->SetHWFlowOptions(hwfUseRTS | hwfRequireCTS);
+    comPort_->SetBufferFull(ReceiveFlowStop);
+    comPort_->SetBufferResume(ReceiveFlowResume);
+    comPort_->SetTapiMode(tmNone);
+    comPort_->SetTraceName(DataFolder() + "QPXRECV.TRC");
+    comPort_->SetLogName(DataFolder() + "QPXRECV.LOG");
+    comPort_->SetTracing(tlOn);
+    comPort_->SetLogging(tlOn);
+    receiveFax_->SetDestinationDir(DataFolder() + "receive");
+    receiveFax_->SetFaxFileExt("APF");
+    receiveFax_->SetConstantStatus(true);
+    receiveFax_->OnFaxAccept = [this](TQpReceiveFax& fax, bool& accept) {
+        QpReceiveFax1FaxAccept(fax, accept);
+    };
+    receiveFax_->OnFaxError = [this](TQpAbstractFax& fax, int code) {
+        QpReceiveFax1FaxError(fax, code);
+    };
+    receiveFax_->OnFaxStatus = [this](TQpAbstractFax& fax, bool first, bool last) {
+        QpReceiveFax1FaxStatus(fax, first, last);
+    };
+    receiveFax_->OnFaxLog = [this](TQpAbstractFax& fax, int code) {
+        QpReceiveFax1FaxLog(fax, code);
+    };
+    receiveFax_->OnFaxFinish = [this](TQpAbstractFax& fax, int code) {
+        QpReceiveFax1FaxFinish(fax, code);
+    };
+    receiveSound_ = new QSoundEffect(this);
+}
+
+void TMainScreen::ShowReceiveCaption(bool receiving) {
+    receiveButton_->setText(receiving ? StopCaption : ReceiveCaption);
+    TButtonBar::SetHint(receiveButton_, receiving ? StopHint : ReceiveHint);
+    receiveItem_->setStatusTip(receiving ? StopHint : ReceiveHint);
 }
 
 void TMainScreen::ReceiveButtonClick() {
-    // Receive mode is not part of the program yet.
+    if (receiving_) {
+        StopReceiveMode();
+    } else {
+        StartReceiveMode();
+    }
 }
 
-void TMainScreen::ViewFaxButtonClick() {
-    // The fax view window is not part of the program yet.
+void TMainScreen::ConfigureReceiving() {
+    const QpSettings& settings = Settings();
+    comPort_->SetComNumber(static_cast<std::uint16_t>(ComponentPortNumber(settings.comPort)));
+    receiveFax_->SetFaxClass(static_cast<TFaxClass>(ComponentFaxClass(settings.faxClass)));
+    receiveFax_->SetStationID(settings.userFax);
+    receiveFax_->SetAnswerOnRing(static_cast<std::uint16_t>(settings.answerOnRing));
+    if (!settings.initString.empty()) {
+        receiveFax_->SetModemInit(ModemInitCommand(settings.initString));
+    }
+}
+
+void TMainScreen::StartReceiveMode() {
+    ShowHourglass();
+    lastFaxError_ = 0;
+    receiving_ = true;
+    bool started = false;
+    try {
+        SetButtons();
+        QCoreApplication::processEvents();
+        ShowStatus(QStringLiteral("Starting receive mode..."));
+        ConfigureReceiving();
+        QString message;
+        if (!OpenComPort(*comPort_, message)) {
+            RestoreCursor();
+            InfoBox(message);
+        } else {
+            receiveFax_->StartReceive();
+            ShowReceiveCaption(true);
+            started = true;
+        }
+    } catch (const std::exception& error) {
+        RestoreCursor();
+        InfoBox(ErrorMessage(error));
+    }
+    if (!started) {
+        // A port left open by a start that failed later would lock the modem out.
+        try {
+            comPort_->SetOpen(false);
+        } catch (const std::exception&) {
+        }
+        RestoreCursor();
+        receiving_ = false;
+        ShowReceiveCaption(false);
+        ShowStatus(QString());
+    }
+    SetButtons();
+    RestoreCursor();
+}
+
+void TMainScreen::StopReceiveMode() {
+    ShowHourglass();
+    lastFaxError_ = 0;
+    stoppingReceive_ = true;
+    try {
+        receiveFax_->Cancel();
+        // The component hangs up and ends its session at its next step; the port is
+        // closed once it has (or after a while, when the modem does not answer).
+        QElapsedTimer clock;
+        clock.start();
+        while (receiveFax_->InProgress() && clock.elapsed() < StopWaitMs) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        comPort_->SetOpen(false);
+    } catch (const std::exception&) {
+        // Receive mode ends whatever the modem or the port says.
+    }
+    stoppingReceive_ = false;
+    receiving_ = false;
+    faxInProgress_ = false;
+    RestoreCursor();
+    ShowReceiveCaption(false);
+    ShowStatus(QString());
+    SetButtons();
+    RestoreCursor();
+}
+
+void TMainScreen::QpReceiveFax1FaxAccept(TQpReceiveFax&, bool& accept) {
+    faxInProgress_ = true;
+    lastFaxError_ = 0;
+    accept = true;
+}
+
+void TMainScreen::QpReceiveFax1FaxError(TQpAbstractFax&, int errorCode) {
+    lastFaxError_ = errorCode;
+}
+
+// The component ends its session only when it cannot go on (the modem stopped answering,
+// the port failed). Receive mode must not go on showing "STOP" then: it is switched off
+// and the user told why.
+void TMainScreen::QpReceiveFax1FaxFinish(TQpAbstractFax&, int errorCode) {
+    faxInProgress_ = false;
+    if (!receiving_ || stoppingReceive_) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, errorCode] {
+            if (!receiving_ || stoppingReceive_) {
+                return;
+            }
+            StopReceiveMode();
+            InfoBox(QStringLiteral("Receive mode stopped: ") +
+                    Text(qp::ErrorTextOr(errorCode, "Unknown error")));
+        },
+        Qt::QueuedConnection);
+}
+
+void TMainScreen::QpReceiveFax1FaxStatus(TQpAbstractFax&, bool first, bool last) {
+    UpdateValues();
+    if (first) {
+        pagesReceived_ = 0;
+    }
+    if (last) {
+        faxInProgress_ = false;
+    }
+}
+
+void TMainScreen::UpdateValues() {
+    const qpfax::FaxProgress progress = receiveFax_->Progress();
+    pagesReceived_ = progress.currentPage;
+    QString text = Text(qp::StatusText(progress.status).value_or(std::string()));
+    const QString remoteId = Text(progress.remoteId).trimmed();
+    if (!remoteId.isEmpty()) {
+        text += QStringLiteral(" [ from %1 page %2]").arg(remoteId).arg(progress.currentPage);
+    }
+    ShowStatus(text);
+}
+
+void TMainScreen::QpReceiveFax1FaxLog(TQpAbstractFax& fax, int logCode) {
+    if (logCode == qpfax::flReceiveFinished) {
+        FaxReceived(fax);
+    } else if (logCode == qpfax::flReceiveFailed) {
+        ReceptionFailed(fax);
+    }
+}
+
+void TMainScreen::FaxReceived(TQpAbstractFax& fax) {
+    faxInProgress_ = false;
+    TTableAdapter& rec = store_->RecAdapter();
+    try {
+        rec.Append();
+        rec.SetFieldDate("DATEREC", QDate::currentDate().toString("yyyyMMdd").toStdString());
+        rec.SetFieldString("TIMEREC", QTime::currentTime().toString("hh:mm").toStdString());
+        rec.SetFieldString("FROM",
+                           Text(fax.RemoteID()).trimmed().left(MaxStationIdLength).toStdString());
+        rec.SetFieldNumber("PAGES", pagesReceived_);
+        rec.SetFieldString("FAXFILE", QFileInfo(Text(fax.FaxFile())).fileName().toStdString());
+        rec.Post();
+        QCoreApplication::processEvents();
+        store_->RecTableCloseAndOpen();
+        QCoreApplication::processEvents();
+    } catch (const std::exception& error) {
+        CancelEdit(rec);
+        InfoBox(ErrorMessage(error));
+    }
+    QMetaObject::invokeMethod(this, &TMainScreen::PlayReceiveSound, Qt::QueuedConnection);
+    SetButtons();
+}
+
+void TMainScreen::ReceptionFailed(TQpAbstractFax& fax) {
+    faxInProgress_ = false;
+    const QString reason = lastFaxError_ != 0
+                               ? Text(qp::ErrorTextOr(lastFaxError_, "Unknown error"))
+                               : QStringLiteral("Unknown error");
+    const QString partial = Text(fax.FaxFile());
+    InfoBox(QStringLiteral("Failed to receive incoming fax:\r\r") + reason);
+    lastFaxError_ = 0;
+    if (!partial.isEmpty() && QFile::exists(partial)) {
+        QFile::remove(partial);
+    }
+}
+
+void TMainScreen::PlayReceiveSound() {
+    const QString wav = Text(Settings().receiveWav);
+    if (wav.isEmpty() || !QFileInfo(wav).isFile()) {
+        return;
+    }
+    receiveSound_->setSource(QUrl::fromLocalFile(wav));
+    receiveSound_->play();
+}
+
+// ---- Building, viewing ---------------------------------------------------------------------
+
+QString TMainScreen::CreateFaxFile() {
+    ShowHourglass();
+    SetButtonBarEnabled(false);
+    ShowStatus(QStringLiteral("Creating fax file"));
+    QCoreApplication::processEvents();
+    // Converter and file errors leave the button bar off until the command's own final
+    // steps or the next build turn it on again.
+    const QString file = builder_->Build(store_->FaxAdapter());
+    pageCount_ = builder_->PageCount();
+    RestoreCursor();
+    SetButtonBarEnabled(true);
+    ShowStatus(QString());
+    if (file.isEmpty()) {
+        InfoBox(QStringLiteral("Fax has no contents or cover sheet"));
+    }
+    return file;
+}
+
+void TMainScreen::mnuViewPrintClick() {
+    const bool receivedPage = CurrentPage() == ReceivedPage;
+    TTableAdapter& table = receivedPage ? store_->RecAdapter() : store_->FaxAdapter();
+    if (table.QueryRecCount() == 0 || !table.HasCurrentRecord()) {
+        QApplication::beep();
+        return;
+    }
+    {
+        WaitCursor wait;
+        try {
+            ShowStatus(QStringLiteral("Preparing files for viewing..."));
+            QCoreApplication::processEvents();
+            QString header;
+            const QString file =
+                receivedPage ? PrepareReceivedView(header) : PrepareSentView(header);
+            if (!file.isEmpty()) {
+                ShowStatus(QStringLiteral("Loading viewer..."));
+                QCoreApplication::processEvents();
+                ShowViewer(file, header);
+                if (!receivedPage) {
+                    QFile::remove(file);
+                }
+            }
+        } catch (const std::exception& error) {
+            // A build that failed half-way must not leave the button bar off.
+            SetButtonBarEnabled(true);
+            RestoreCursor();
+            InfoBox(ErrorMessage(error));
+        }
+    }
+    ShowStatus(QString());
+    SetButtons();
+}
+
+QString TMainScreen::PrepareReceivedView(QString& header) {
+    TTableAdapter& rec = store_->RecAdapter();
+    const QString file = ReceivedFaxPath(Text(rec.FieldString("FAXFILE")));
+    if (file.isEmpty() || !QFile::exists(file)) {
+        RestoreCursor();
+        InfoBox(QStringLiteral("Fax file is missing"));
+        return {};
+    }
+    header = Text(rec.FieldString("FROM")).trimmed();
+    const QString notes = Text(rec.FieldString("NOTES")).trimmed();
+    if (!notes.isEmpty()) {
+        header += QStringLiteral(" - ") + notes;
+    }
+    return file;
+}
+
+QString TMainScreen::PrepareSentView(QString& header) {
+    const QString file = CreateFaxFile();
+    if (file.isEmpty()) {
+        RestoreCursor();
+        InfoBox(QStringLiteral("Error creating fax file"));
+        return {};
+    }
+    TTableAdapter& fax = store_->FaxAdapter();
+    header = Text(fax.FieldString("RECIPIENT")).trimmed() + QStringLiteral(" - ") +
+             Text(fax.FieldString("SUBJECT")).trimmed();
+    return file;
+}
+
+void TMainScreen::ShowViewer(const QString& fileName, const QString& header) {
+    RestoreCursor();
+    TFaxViewer viewer(this);
+    viewer.SetFileName(fileName);
+    viewer.FaxPrinter()->FaxHeader().SetCaption(header);
+    ShowStatus(QString());
+    viewer.exec();
+    SetButtonBarEnabled(true);
 }
 
 // ---- Other windows ------------------------------------------------------------------------

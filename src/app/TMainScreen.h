@@ -8,12 +8,20 @@ class QAction;
 class QFontMetrics;
 class QLabel;
 class QPushButton;
+class QSoundEffect;
 class QStackedWidget;
 class QTabBar;
 class QTableView;
 class TFaxEditor;
+struct SendFaxSettings;
+class TFaxFileBuilder;
 class TFaxStore;
 class TJustOne;
+class TQpAbstractFax;
+class TQpComPort;
+class TQpReceiveFax;
+class TQpFaxConverter;
+class TQpRichText;
 class TTableAdapter;
 class TTableModel;
 
@@ -46,6 +54,14 @@ public:
     bool Receiving() const { return receiving_; }
     // Receive mode is switched by the receive command; tests set the flag directly.
     void SetReceiving(bool on) { receiving_ = on; }
+    int PagesReceived() const { return pagesReceived_; }
+    int LastFaxError() const { return lastFaxError_; }
+    TQpComPort* QpComPort1() const { return comPort_; }
+    TQpReceiveFax* QpReceiveFax1() const { return receiveFax_; }
+    // Plays the receive sound; the last file handed to it stays its source.
+    QSoundEffect* ReceiveSound() const { return receiveSound_; }
+    // Shows the receive component's progress in the status line.
+    void UpdateValues();
     bool FaxInProgress() const { return faxInProgress_; }
     void SetFaxInProgress(bool on) { faxInProgress_ = on; }
     bool FirstActivation() const { return firstActivation_; }
@@ -68,7 +84,8 @@ public:
     void DeleteButtonClick();
     void SendButtonClick();
     void ReceiveButtonClick();
-    void ViewFaxButtonClick();
+    void ViewFaxButtonClick() { mnuViewPrintClick(); }
+    void mnuViewPrintClick();
     void Preferences();
     void RebuildIndexes();
     void CoverSheets();
@@ -79,6 +96,17 @@ public:
     void ShowHintsClick();
     void TabSet1Change(int tab);
 
+    // Builds the fax file of the current sent fax (cover sheet pages first) and returns
+    // its full path; an empty text when there is nothing to send (after telling the
+    // user). Converter and file errors are raised.
+    QString CreateFaxFile();
+    // Page files of the last build.
+    int PageCount() const { return pageCount_; }
+    // The two editors that lay faxes out; never shown.
+    TQpRichText* WPCover() const { return wpCover_; }
+    TQpRichText* WPDoc() const { return wpDoc_; }
+    TQpFaxConverter* QpFaxConverter1() const { return faxConverter_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -86,6 +114,31 @@ protected:
 private:
     void BuildButtonBar(class QVBoxLayout* layout);
     void BuildMenus();
+    void BuildHiddenPanel();
+    void BuildReceiveComponents();
+    // Send: the send window on the built file, and the outcome written to the record.
+    static SendFaxSettings SendSettingsFromSettings();
+    static void TakeSendSettings(const SendFaxSettings& send);
+    QString RunSendWindow(const QString& faxFile);
+    void StoreSendResult(long record, const QString& result);
+    void StartReceiveMode();
+    void StopReceiveMode();
+    void ShowReceiveCaption(bool receiving);
+    void ConfigureReceiving();
+    void QpReceiveFax1FaxAccept(TQpReceiveFax& fax, bool& accept);
+    void QpReceiveFax1FaxError(TQpAbstractFax& fax, int errorCode);
+    void QpReceiveFax1FaxStatus(TQpAbstractFax& fax, bool first, bool last);
+    void QpReceiveFax1FaxLog(TQpAbstractFax& fax, int logCode);
+    void QpReceiveFax1FaxFinish(TQpAbstractFax& fax, int errorCode);
+    void FaxReceived(TQpAbstractFax& fax);
+    void ReceptionFailed(TQpAbstractFax& fax);
+    void PlayReceiveSound();
+    void SetButtonBarEnabled(bool enabled);
+    void ShowStatus(const QString& text);
+    // The View command's file: the received fax's own file, or a freshly built one.
+    QString PrepareReceivedView(QString& header);
+    QString PrepareSentView(QString& header);
+    void ShowViewer(const QString& fileName, const QString& header);
     QWidget* BuildBrowsePanel();
     QTableView* BuildGrid(const QString& objectName, TTableModel* model);
     static void SizeColumns(QTableView* grid, const TTableModel* model);
@@ -109,6 +162,15 @@ private:
     std::unique_ptr<TFaxStore> store_;
     TJustOne* justOne_ = nullptr;
     QLabel* status_ = nullptr;
+    QWidget* buttonBar_ = nullptr;
+    QWidget* hiddenPanel_ = nullptr;
+    TQpRichText* wpCover_ = nullptr;
+    TQpRichText* wpDoc_ = nullptr;
+    TQpFaxConverter* faxConverter_ = nullptr;
+    std::unique_ptr<TFaxFileBuilder> builder_;
+    TQpComPort* comPort_ = nullptr;
+    TQpReceiveFax* receiveFax_ = nullptr;
+    QSoundEffect* receiveSound_ = nullptr;
     QStackedWidget* noteBook_ = nullptr;
     QTabBar* tabSet1_ = nullptr;
     QTableView* faxGrid_ = nullptr;
@@ -142,6 +204,7 @@ private:
     bool receiving_ = false;
     int pagesReceived_ = 0;
     bool faxInProgress_ = false;
+    bool stoppingReceive_ = false;
     int lastFaxError_ = 0;
     bool firstActivation_ = true;
     bool showPreferencesOnStart_ = false;
