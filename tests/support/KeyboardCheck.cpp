@@ -221,13 +221,17 @@ QList<QWidget*> TopBars(QWidget* window, const QList<QWidget*>& stops) {
         if (KindOf(stop) != Kind::Button || panel == window || bars.contains(panel)) {
             continue;
         }
+        // A panel holding fields is a bar only above other fields (not the one panel of
+        // a form that holds them all).
+        const bool mixed = !AllButtons(StopsInside(panel, stops));
         int firstFieldTop = INT_MAX;
         for (const QWidget* other : stops) {
             if (KindOf(other) != Kind::Button && !IsAncestor(panel, other)) {
                 firstFieldTop = std::min(firstFieldTop, RectIn(other, window).top());
             }
         }
-        if (RectIn(panel, window).bottom() <= firstFieldTop) {
+        if ((!mixed || firstFieldTop != INT_MAX) &&
+            RectIn(panel, window).bottom() <= firstFieldTop) {
             bars.append(panel);
         }
     }
