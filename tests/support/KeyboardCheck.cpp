@@ -225,13 +225,20 @@ QList<QWidget*> TopBars(QWidget* window, const QList<QWidget*>& stops) {
         // a form that holds them all).
         const bool mixed = !AllButtons(StopsInside(panel, stops));
         int firstFieldTop = INT_MAX;
+        int firstOtherTop = INT_MAX;
         for (const QWidget* other : stops) {
-            if (KindOf(other) != Kind::Button && !IsAncestor(panel, other)) {
+            if (IsAncestor(panel, other)) {
+                continue;
+            }
+            firstOtherTop = std::min(firstOtherTop, RectIn(other, window).top());
+            if (KindOf(other) != Kind::Button) {
                 firstFieldTop = std::min(firstFieldTop, RectIn(other, window).top());
             }
         }
-        if ((!mixed || firstFieldTop != INT_MAX) &&
-            RectIn(panel, window).bottom() <= firstFieldTop) {
+        const QRect place = RectIn(panel, window);
+        // ... and only at the very top (a toolbar under the bar is no bar).
+        const bool topmost = firstFieldTop != INT_MAX && place.top() <= firstOtherTop;
+        if ((!mixed || topmost) && place.bottom() <= firstFieldTop) {
             bars.append(panel);
         }
     }
