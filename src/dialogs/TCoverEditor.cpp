@@ -87,13 +87,8 @@ TCoverEditor::TCoverEditor(QWidget* parent) : QDialog(parent) {
     resize(std::max(592, toolBar_->sizeHint().width()), 403);
     RestoreFormPlacement(this);
     // Tab: the description, the formatting toolbar, the template, then the bar's buttons.
-    QList<QWidget*> order{description_, toolBar_->FontNameBox(), toolBar_->FontSizeBox()};
-    for (QToolButton* button : toolBar_->findChildren<QToolButton*>()) {
-        if (button->focusPolicy() & Qt::TabFocus) {
-            order << button;
-        }
-    }
-    order << cover_;
+    QList<QWidget*> order{description_};
+    order << toolBar_->TabStops() << cover_;
     KeyboardAccess::Prepare(this, order);
 }
 

@@ -89,13 +89,6 @@ TEditorAids::TEditorAids(TQpRichText* editor, TQpRichToolBar* toolBar, const But
     editor_->OnSpellCheckRequest = [this] { SpellCheck(); };
     // Narrow enough that the added buttons fit beside the built-in ones at 592 pixels.
     toolBar->FontNameBox()->setMaximumWidth(120);
-    // The toolbar's lists have no labels: name them for screen readers.
-    if (toolBar->FontNameBox()->accessibleName().isEmpty()) {
-        toolBar->FontNameBox()->setAccessibleName(QStringLiteral("Font name"));
-    }
-    if (toolBar->FontSizeBox()->accessibleName().isEmpty()) {
-        toolBar->FontSizeBox()->setAccessibleName(QStringLiteral("Font size"));
-    }
 }
 
 QToolButton* TEditorAids::MakeToolButton(const char* objectName, Picture picture,

@@ -107,6 +107,11 @@ TFaxEditor::~TFaxEditor() = default;
 
 QWidget* TFaxEditor::BuildTopBar() {
     auto* bar = new TButtonBar(this);
+    // The page button that is down looks pressed: dark, with a light frame. The rule must
+    // be in place before the buttons are made; added later, it does not reach them.
+    bar->setStyleSheet(bar->styleSheet() +
+                       "TButtonBar QPushButton:checked { background-color: rgb(24, 72, 72); "
+                       "border: 1px solid rgb(200, 230, 230); }");
     QPushButton* help = bar->AddButton("Helpbutton", "&Help", "Get Windows help for Fax Editor");
     recipientButton_ =
         bar->AddButton("RecipientButton", "&Recipient Info", "Edit the recipient information");
@@ -119,11 +124,15 @@ QWidget* TFaxEditor::BuildTopBar() {
         pages->addButton(button);
     }
     pages->setExclusive(true);
+    // The group is one Tab stop, and Tab lands on the page shown (the arrow keys move on).
+    connect(pages, &QButtonGroup::buttonToggled, this, [](QAbstractButton* button, bool down) {
+        if (down && !button->hasFocus()) {
+            for (QAbstractButton* page : button->group()->buttons()) {
+                page->setFocusPolicy(page == button ? Qt::TabFocus : Qt::NoFocus);
+            }
+        }
+    });
     recipientButton_->setChecked(true);
-    // The page button that is down looks pressed.
-    bar->setStyleSheet(bar->styleSheet() +
-                       "TButtonBar QPushButton:checked { background-color: rgb(24, 72, 72); "
-                       "border: 1px solid rgb(200, 230, 230); }");
 
     zoom_ = new TZoomButton([this] { return ZoomedEditor(); }, bar);
     qobject_cast<QHBoxLayout*>(bar->layout())->addWidget(zoom_);
@@ -235,13 +244,7 @@ QList<QWidget*> TFaxEditor::TabOrder() const {
     // by Tab); the top bar follows them.
     QList<QWidget*> chain{recipient_, faxNumber_, subject_, addressButton_};
     for (auto [toolBar, editor] : {std::pair{coverTool_, cover_}, std::pair{docTool_, doc_}}) {
-        chain << toolBar->FontNameBox() << toolBar->FontSizeBox();
-        for (QToolButton* button : toolBar->findChildren<QToolButton*>()) {
-            if (button->focusPolicy() & Qt::TabFocus) {
-                chain << button;
-            }
-        }
-        chain << editor;
+        chain << toolBar->TabStops() << editor;
     }
     return chain;
 }

@@ -601,6 +601,15 @@ QTextCharFormat TQpRichText::TypingFormat() {
 }
 
 void TQpRichText::keyPressEvent(QKeyEvent* event) {
+    if (MovesFocusOut(*event)) {
+        // Tab is text here; Ctrl+Tab leaves for the next control, Shift+Tab (with or
+        // without Ctrl) for the previous one, as in other editors that take Tab.
+        const bool forward =
+            event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier);
+        QWidget::focusNextPrevChild(forward);
+        event->accept();
+        return;
+    }
     if (textCursor().hasSelection() && !event->text().isEmpty() && event->text().at(0).isPrint() &&
         !isReadOnly()) {
         // Typed text replaces the selection and then takes the attributes of the caret's
@@ -618,6 +627,19 @@ void TQpRichText::keyPressEvent(QKeyEvent* event) {
     if (newParagraph && document()->blockCount() > blocksBefore) {
         ContinueNewParagraph(typing);
     }
+}
+
+bool TQpRichText::MovesFocusOut(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    if (event.key() == Qt::Key_Backtab) {
+        return (modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier)) == Qt::NoModifier;
+    }
+    if (event.key() == Qt::Key_Tab) {
+        return modifiers == Qt::ControlModifier ||
+               modifiers == (Qt::ControlModifier | Qt::ShiftModifier) ||
+               modifiers == Qt::ShiftModifier;
+    }
+    return false;
 }
 
 void TQpRichText::inputMethodEvent(QInputMethodEvent* event) {

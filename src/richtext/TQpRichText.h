@@ -149,6 +149,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Ctrl+Tab, Shift+Tab and Ctrl+Shift+Tab: the keys that leave the text.
+    static bool MovesFocusOut(const QKeyEvent& event);
     qreal ScreenDpi() const;
     // The dots per inch the text is laid out with at the current zoom: a whole number, as
     // the resolution of every paint device is.

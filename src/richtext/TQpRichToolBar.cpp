@@ -2,10 +2,17 @@
 
 #include "richtext/TQpRichText.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QEvent>
 #include <QFontComboBox>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -38,17 +45,32 @@ TQpRichToolBar::TQpRichToolBar(QWidget* parent) : QToolBar(parent) {
     fontName_->setObjectName("FontNameBox");
     fontName_->setWritingSystem(QFontDatabase::Latin);
     fontName_->setMaximumWidth(160);
-    addWidget(fontName_);
+    fontName_->setInsertPolicy(QComboBox::NoInsert);
+    AddLabelledList(QStringLiteral("F&ont"), fontName_, QStringLiteral("Font name"),
+                    QStringLiteral("Font of the selected text"));
     connect(fontName_, &QFontComboBox::currentFontChanged, this, &TQpRichToolBar::ApplyFontName);
+    connect(fontName_->lineEdit(), &QLineEdit::returnPressed, this, &TQpRichToolBar::ReturnToText);
 
     fontSize_ = new QComboBox(this);
     fontSize_->setObjectName("FontSizeBox");
     fontSize_->setEditable(true);
+    // A typed size is applied, not added to the list; it is a whole number of points.
+    fontSize_->setInsertPolicy(QComboBox::NoInsert);
+    fontSize_->setValidator(new QIntValidator(1, 1638, fontSize_));
     for (int size : {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72}) {
         fontSize_->addItem(QString::number(size));
     }
-    addWidget(fontSize_);
+    AddLabelledList(QStringLiteral("Si&ze"), fontSize_, QStringLiteral("Font size"),
+                    QStringLiteral("Font size of the selected text, in points"));
     connect(fontSize_, &QComboBox::textActivated, this, &TQpRichToolBar::ApplyFontSize);
+    // Leaving the box with Tab applies a typed size and moves on; Enter applies it and
+    // goes back to the text.
+    connect(fontSize_->lineEdit(), &QLineEdit::editingFinished, this,
+            &TQpRichToolBar::ApplyTypedFontSize);
+    connect(fontSize_->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        ApplyTypedFontSize();
+        ReturnToText();
+    });
 
     addSeparator();
     QToolButton* normal = AddToolButton("N", "Normal", false);
@@ -64,6 +86,7 @@ TQpRichToolBar::TQpRichToolBar(QWidget* parent) : QToolBar(parent) {
     font.setItalic(false);
     font.setUnderline(true);
     underline->setFont(font);
+    underline->setAccessibleName(QStringLiteral("Underline"));
     connect(normal, &QToolButton::clicked, this, [this] {
         if (editor_) {
             editor_->SetNormal();
@@ -140,10 +163,68 @@ QToolButton* TQpRichToolBar::AddToolButton(const QString& text, const QString& h
     button->setStatusTip(hint);
     button->setCheckable(checkable);
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
+    // The hint word, not the one-letter caption, is what a screen reader should say.
+    button->setAccessibleName(hint);
+    button->setAccessibleDescription(hint);
+    // Reached with Tab; a click leaves the focus in the text.
+    button->setFocusPolicy(Qt::TabFocus);
     addWidget(button);
     buttons_ << button;
     return button;
+}
+
+void TQpRichToolBar::AddLabelledList(const QString& caption, QComboBox* list, const QString& name,
+                                     const QString& hint) {
+    auto* label = new QLabel(caption, this);
+    label->setObjectName(list->objectName() + "Label");
+    label->setBuddy(list);
+    label->setContentsMargins(4, 0, 2, 0);
+    addWidget(label);
+    list->setAccessibleName(name);
+    list->setAccessibleDescription(hint);
+    list->setStatusTip(hint);
+    list->setToolTip(hint);
+    addWidget(list);
+    // A click on an item of the open list (or Enter on it) is a choice made for the text.
+    list->view()->installEventFilter(this);
+    list->view()->viewport()->installEventFilter(this);
+}
+
+bool TQpRichToolBar::eventFilter(QObject* watched, QEvent* event) {
+    const bool inList = watched == fontName_->view() || watched == fontSize_->view() ||
+                        watched == fontName_->view()->viewport() ||
+                        watched == fontSize_->view()->viewport();
+    if (inList) {
+        // The open list takes Enter as a shortcut override, before it is a key press.
+        const bool key =
+            event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+        const bool click = event->type() == QEvent::MouseButtonRelease;
+        const bool enter = key && (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                                   static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
+        // Only while the list is open: Enter reaches the closed list once more.
+        if ((click || enter) && static_cast<QWidget*>(watched)->isVisible()) {
+            ChosenFromList();
+        }
+    }
+    return QToolBar::eventFilter(watched, event);
+}
+
+void TQpRichToolBar::ChosenFromList() {
+    // The list reports the choice while it handles this event; afterwards the flag is
+    // stale (a click beside the items chooses nothing).
+    chosenFromList_ = true;
+    QTimer::singleShot(0, this, [this] { chosenFromList_ = false; });
+}
+
+QList<QWidget*> TQpRichToolBar::TabStops() const {
+    QList<QWidget*> stops;
+    for (QAction* action : actions()) {
+        QWidget* widget = widgetForAction(action);
+        if (widget && (widget->focusPolicy() & Qt::TabFocus)) {
+            stops << widget;
+        }
+    }
+    return stops;
 }
 
 QToolButton* TQpRichToolBar::Button(const QString& hint) const {
@@ -186,17 +267,39 @@ void TQpRichToolBar::ShowEditorState() {
 }
 
 void TQpRichToolBar::ApplyFontName() {
-    if (editor_) {
-        editor_->SetFontName(fontName_->currentFont().family());
-        editor_->setFocus();
+    if (!editor_) {
+        return;
+    }
+    editor_->SetFontName(fontName_->currentFont().family());
+    if (chosenFromList_) {
+        ReturnToText();
     }
 }
 
 void TQpRichToolBar::ApplyFontSize() {
     bool ok = false;
     const int size = fontSize_->currentText().toInt(&ok);
-    if (editor_ && ok && size > 0) {
-        editor_->SetFontSize(size);
-        editor_->setFocus();
+    if (!editor_ || !ok || size <= 0) {
+        return;
+    }
+    editor_->SetFontSize(size);
+    fontSize_->lineEdit()->setModified(false);
+    if (chosenFromList_) {
+        ReturnToText();
+    }
+}
+
+void TQpRichToolBar::ApplyTypedFontSize() {
+    // Only a size the user typed: passing through the box changes nothing.
+    if (fontSize_->lineEdit()->isModified()) {
+        fontSize_->lineEdit()->setModified(false);
+        ApplyFontSize();
+    }
+}
+
+void TQpRichToolBar::ReturnToText() {
+    chosenFromList_ = false;
+    if (editor_ && editor_->isVisible()) {
+        editor_->setFocus(Qt::OtherFocusReason);
     }
 }

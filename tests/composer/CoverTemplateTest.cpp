@@ -349,20 +349,44 @@ private slots:
         QCOMPARE(editor.ZoomButton()->text(), QString("80%"));
         QCOMPARE(PlacementSection(&editor).left(22), QString("TCoverEditor_Placement"));
 
-        // Tab: the description, the toolbar's lists, the template (where Tab is text);
-        // every Alt letter is unique and every control has a name.
+        // Tab: the description, every control of the toolbar, the template (where Tab is
+        // text and Ctrl+Tab moves on), then the buttons of the top bar; Shift+Tab goes
+        // back the same way. Every Alt letter is unique and every control has a name.
+        QP_VERIFY_KEYBOARD(&editor);
         QStringList order;
-        for (int i = 0; i < 5; ++i) {
-            QWidget* focus = QApplication::focusWidget();
-            if (qobject_cast<QComboBox*>(focus->parentWidget())) {
-                focus = focus->parentWidget();
-            }
-            order << focus->objectName();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        for (QWidget* stop : qptest::KeyboardCheck::TabChain(&editor)) {
+            order << (stop ? stop->objectName() : QStringLiteral("<outside>"));
         }
-        QCOMPARE(order, QStringList({"CoverDescription", "FontNameBox", "FontSizeBox", "WPCover",
-                                     "WPCover"}));
+        QCOMPARE(order, QStringList({"CoverDescription",
+                                     "FontNameBox",
+                                     "FontSizeBox",
+                                     "NormalButton",
+                                     "BoldButton",
+                                     "ItalicButton",
+                                     "UnderButton",
+                                     "LeftButton",
+                                     "RightButton",
+                                     "JustifiedButton",
+                                     "CenterButton",
+                                     "CopyButton",
+                                     "CutButton",
+                                     "PasteButton",
+                                     "SpellButton",
+                                     "CoverDocPageBreakButton",
+                                     "CoverParagraphSetupbutton",
+                                     "CoverDocWordWrapButton",
+                                     "WPCover",
+                                     "HelpButton",
+                                     "ExplorerButton1",
+                                     "Zoombutton",
+                                     "OKbutton",
+                                     "CancelButton"}));
+        editor.WPCover()->setFocus();
+        QTest::keyClick(editor.WPCover(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor.WPCover()));
         QVERIFY(editor.WPCover()->toPlainText().contains('\t'));
+        QTest::keyClick(editor.WPCover(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("HelpButton"));
         const QStringList problems =
             composertest::MnemonicClashes(&editor) + composertest::UnnamedControls(&editor);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));

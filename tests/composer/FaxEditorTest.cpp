@@ -4,6 +4,7 @@
 // with the recipient's data (stored, reloaded and rendered for faxing).
 #include "dialogs/TFaxEditor.h"
 
+#include "KeyboardCheck.h"
 #include "ModalAnswer.h"
 #include "TestPaths.h"
 #include "TypeText.h"
@@ -29,7 +30,11 @@
 #include "ui/THelpBrowser.h"
 #include "ui/WindowUtils.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
+#include <QComboBox>
+#include <QFontComboBox>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -96,6 +101,43 @@ QImage FaxPage(TQpRichText& editor) {
     return page;
 }
 
+// The object names of the controls Tab (or Shift+Tab) reaches from the focused one, as a
+// user meets them: Tab is text in the rich text areas, which are left with Ctrl+Tab.
+QStringList TabWalk(QWidget* window, bool backwards) {
+    QStringList names;
+    for (QWidget* widget : qptest::KeyboardCheck::TabChain(window, backwards)) {
+        names << (widget ? widget->objectName() : QStringLiteral("<outside>"));
+    }
+    return names;
+}
+
+QStringList ToolbarStops(const QString& extra) {
+    QStringList stops{"FontNameBox",     "FontSizeBox",  "NormalButton", "BoldButton",
+                      "ItalicButton",    "UnderButton",  "LeftButton",   "RightButton",
+                      "JustifiedButton", "CenterButton", "CopyButton",   "CutButton",
+                      "PasteButton",     "SpellButton"};
+    return stops + extra.split(' ');
+}
+
+// Alt+letter at the window, as the keyboard sends it (shortcuts go to the active window).
+void PressAlt(QWidget* window, Qt::Key letter) {
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window->windowHandle(), letter, Qt::AltModifier);
+}
+
+// The mean grey of a control as shown on screen.
+int MeanGrey(QWidget* widget) {
+    const QImage image = widget->grab().toImage();
+    qint64 sum = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            sum += qGray(image.pixel(x, y));
+        }
+    }
+    return int(sum / std::max<qint64>(1, qint64(image.width()) * image.height()));
+}
+
 int BlackPixels(const QImage& image) {
     int count = 0;
     for (int y = 0; y < image.height(); ++y) {
@@ -155,6 +197,166 @@ private slots:
                               "RecipientButton", "OKButton", "CancelButton", "Recipient"}));
         QTest::keyClick(&editor, Qt::Key_Escape);
         QCOMPARE(editor.result(), int(QDialog::Rejected));
+    }
+
+    // Every page from the keyboard alone: Tab and Shift+Tab walk the toolbar, the text
+    // (left with Ctrl+Tab) and then the top bar, where the page buttons are one stop;
+    // the keyboard check passes on each page.
+    void keyboardReachesEveryToolbarControl() {
+        TFaxEditor editor;
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QP_VERIFY_KEYBOARD(&editor);
+
+        // Switching pages puts the focus in the text; the rest of the check holds.
+        auto pageProblems = [&editor] {
+            using qptest::KeyboardCheck;
+            return KeyboardCheck::NamingProblems(&editor) +
+                   KeyboardCheck::MnemonicProblems(&editor) +
+                   KeyboardCheck::LabelProblems(&editor) + KeyboardCheck::TabOrderProblems(&editor);
+        };
+        ButtonOf(&editor, "DocumentButton")->click();
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor.WPDoc()));
+        QVERIFY2(pageProblems().isEmpty(), qPrintable(pageProblems().join('\n')));
+        editor.WPToolDoc()->FontNameBox()->setFocus(Qt::TabFocusReason);
+        const QStringList bar{"Helpbutton", "DocumentButton", "Zoombutton", "OKButton",
+                              "CancelButton"};
+        const QStringList forward =
+            ToolbarStops("DocPageBreakButton ParagraphSetupButton DocWordWrapButton") +
+            QStringList{"WPDoc"} + bar;
+        QCOMPARE(TabWalk(&editor, false), forward);
+        QStringList backward = forward.mid(1);
+        std::reverse(backward.begin(), backward.end());
+        backward.prepend(forward.first());
+        QCOMPARE(TabWalk(&editor, true), backward);
+        QVERIFY(!editor.WPDoc()->toPlainText().contains('\t'));
+
+        ButtonOf(&editor, "CoverButton")->click();
+        QVERIFY2(pageProblems().isEmpty(), qPrintable(pageProblems().join('\n')));
+        editor.WPToolCover()->FontNameBox()->setFocus(Qt::TabFocusReason);
+        QStringList coverBar = bar;
+        coverBar[1] = "CoverButton";
+        QCOMPARE(TabWalk(&editor, false),
+                 ToolbarStops("CoverDocPageBreakButton CoverParagraphSetupbutton "
+                              "CoverDocWordWrapButton LoadCoverButton") +
+                     QStringList{"WPCover"} + coverBar);
+
+        // A screen reader finds the lists' labels and names and reads their hints.
+        for (QComboBox* list : {static_cast<QComboBox*>(editor.WPToolCover()->FontNameBox()),
+                                editor.WPToolCover()->FontSizeBox()}) {
+            QVERIFY(list->accessibleName().startsWith("Font "));
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(list);
+            QVERIFY(face);
+            QCOMPARE(face->text(QAccessible::Description), list->statusTip());
+            QVERIFY(!list->statusTip().isEmpty());
+            const auto labels = face->relations(QAccessible::Label);
+            QCOMPARE(labels.size(), 1);
+            QVERIFY(
+                QStringList({"Font", "Size"}).contains(labels[0].first->text(QAccessible::Name)));
+        }
+        // Alt+Z jumps to the size list of the visible page.
+        PressAlt(&editor, Qt::Key_Z);
+        QCOMPARE(QApplication::focusWidget(),
+                 static_cast<QWidget*>(editor.WPToolCover()->FontSizeBox()));
+    }
+
+    // A size typed or picked with the keyboard is applied without taking the focus away:
+    // Tab moves on to the next control, the arrow keys stay in the list; Enter and a
+    // choice from the open list go back to the text. Leaving the box untouched changes
+    // nothing; a size that is no number cannot be typed.
+    void fontListsApplyWithoutStealingTab() {
+        TFaxEditor editor;
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        ButtonOf(&editor, "DocumentButton")->click();
+        TQpRichText* text = editor.WPDoc();
+        QTest::keyClicks(text, "Quarterly figures");
+        text->selectAll();
+        QComboBox* size = editor.WPToolDoc()->FontSizeBox();
+        QWidget* normal = editor.WPToolDoc()->Button("Normal");
+
+        size->setFocus(Qt::TabFocusReason);
+        size->lineEdit()->selectAll();
+        QTest::keyClicks(size, "13");
+        QTest::keyClick(size, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), normal);
+        QCOMPARE(text->FontSize(), 13);
+
+        QTest::keyClick(normal, Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(size));
+        QTest::keyClick(size, Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(size));
+        QCOMPARE(text->FontSize(), size->currentText().toInt());
+        QVERIFY(text->FontSize() != 13);
+
+        size->lineEdit()->selectAll();
+        QTest::keyClicks(size, "2y0");
+        QCOMPARE(size->currentText(), QString("20"));
+        QTest::keyClick(size, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(text));
+        QCOMPARE(text->FontSize(), 20);
+        QCOMPARE(size->findText("13"), -1); // typed sizes are not added to the list
+
+        // Passing through with Tab leaves a mixed selection as it is.
+        QTextCursor first(text->document());
+        first.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
+        QTextCharFormat small;
+        small.setFontPointSize(9);
+        first.mergeCharFormat(small);
+        text->selectAll();
+        const QByteArray mixed = text->Rtf();
+        size->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(size, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), normal);
+        QCOMPARE(text->Rtf(), mixed);
+
+        // A pick from the open list goes back to the text.
+        size->setFocus(Qt::TabFocusReason);
+        size->showPopup();
+        QAbstractItemView* list = size->view();
+        QTRY_VERIFY(list->isVisible());
+        list->setCurrentIndex(list->model()->index(size->findText("24"), 0));
+        QTest::keyClick(list, Qt::Key_Return);
+        QTRY_VERIFY(!list->isVisible());
+        QCOMPARE(editor.focusWidget(), static_cast<QWidget*>(text));
+        QCOMPARE(text->FontSize(), 24);
+        editor.activateWindow(); // the headless platform leaves that to the program
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(text));
+
+        // The font list: the arrow keys apply the next font and stay; Enter goes back.
+        QFontComboBox* font = editor.WPToolDoc()->FontNameBox();
+        font->setFocus(Qt::TabFocusReason);
+        const QString before = text->FontName();
+        QTest::keyClick(font, Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(font));
+        QCOMPARE(text->FontName(), font->currentFont().family());
+        QVERIFY(text->FontName() != before);
+        QTest::keyClick(font, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(text));
+        QCOMPARE(text->FontName(), font->currentFont().family());
+    }
+
+    // The page button of the visible page looks pressed, the others do not.
+    void currentPageButtonLooksPressed() {
+        TFaxEditor editor;
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        for (const char* shown : {"RecipientButton", "DocumentButton", "CoverButton"}) {
+            PressAlt(&editor, shown[0] == 'R'   ? Qt::Key_R
+                              : shown[0] == 'D' ? Qt::Key_F
+                                                : Qt::Key_C);
+            QTRY_VERIFY2(ButtonOf(&editor, shown)->isChecked(), shown); // clicked after a flash
+            const int down = MeanGrey(ButtonOf(&editor, shown));
+            for (const char* other : {"RecipientButton", "DocumentButton", "CoverButton"}) {
+                if (QByteArray(other) != shown) {
+                    const int up = MeanGrey(ButtonOf(&editor, other));
+                    QVERIFY2(std::abs(up - down) >= 20,
+                             qPrintable(
+                                 QString("%1 %2 / %3 %4").arg(shown).arg(down).arg(other).arg(up)));
+                }
+            }
+        }
     }
 
     // Typing stops at the column widths; text set by the program is not cut; letters

@@ -39,13 +39,15 @@ inline QStringList MnemonicClashes(QWidget* window) {
         seen[letter] = who;
     };
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
-        // Buttons a mode hides (Cancel or Close of a browser) take no Alt letter.
-        if (button->window() == window && !button->isHidden()) {
+        // Buttons a mode hides (Cancel or Close of a browser) or that sit on a notebook page
+        // not shown take no Alt letter.
+        if (button->window() == window && button->isVisibleTo(window)) {
             note(button->text(), button->objectName());
         }
     }
     for (QLabel* label : window->findChildren<QLabel*>()) {
-        if (label->window() != window) {
+        // The letters of a notebook page that is not shown are not in use.
+        if (label->window() != window || !label->isVisibleTo(window)) {
             continue;
         }
         note(label->text(), label->text());

@@ -7,6 +7,10 @@
 #include "richtext/TQpRichToolBar.h"
 
 #include <QComboBox>
+#include <QFontComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
 #include <QTextBlock>
 #include <QToolButton>
 #include <QtTest>
@@ -265,6 +269,60 @@ private slots:
         auto* extra = new QToolButton;
         toolbar.AddButton(extra);
         QCOMPARE(extra->parentWidget(), &toolbar);
+
+        // Every control is a Tab stop in the order shown, with a spoken name; the lists
+        // have labels with Alt letters and their hints as descriptions.
+        const QList<QWidget*> stops = toolbar.TabStops();
+        QCOMPARE(stops.size(), 2 + 12 + 1);
+        QCOMPARE(stops[0], static_cast<QWidget*>(toolbar.FontNameBox()));
+        QCOMPARE(stops[1], static_cast<QWidget*>(toolbar.FontSizeBox()));
+        QCOMPARE(stops[2], static_cast<QWidget*>(toolbar.Button("Normal")));
+        QCOMPARE(stops[13], static_cast<QWidget*>(toolbar.Button("Spell")));
+        QCOMPARE(stops.last(), static_cast<QWidget*>(extra));
+        QCOMPARE(toolbar.Button("Under")->accessibleName(), QString("Underline"));
+        QCOMPARE(toolbar.Button("Left")->accessibleName(), QString("Left"));
+        for (QComboBox* list :
+             {static_cast<QComboBox*>(toolbar.FontNameBox()), toolbar.FontSizeBox()}) {
+            QVERIFY(!list->accessibleName().isEmpty());
+            QCOMPARE(list->accessibleDescription(), list->statusTip());
+            int labels = 0;
+            for (const QLabel* label : toolbar.findChildren<QLabel*>()) {
+                labels += label->buddy() == list && label->text().contains('&') ? 1 : 0;
+            }
+            QCOMPARE(labels, 1);
+        }
+    }
+
+    // Tab is text in the editor; Ctrl+Tab leaves it for the next control, Shift+Tab and
+    // Ctrl+Shift+Tab for the previous one, and none of them types anything.
+    void ctrlTabLeavesTheText() {
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* before = new QLineEdit(&window);
+        auto* editor = new TQpRichText(&window);
+        auto* after = new QLineEdit(&window);
+        layout->addWidget(before);
+        layout->addWidget(editor);
+        layout->addWidget(after);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        editor->setFocus();
+        QTest::keyClicks(editor, "a");
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor));
+        QCOMPARE(editor->toPlainText(), QString("a\t"));
+
+        QTest::keyClick(editor, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(after));
+        editor->setFocus();
+        QTest::keyClick(editor, Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(before));
+        editor->setFocus();
+        QTest::keyClick(editor, Qt::Key_Backtab, Qt::ShiftModifier | Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(before));
+        QCOMPARE(editor->toPlainText(), QString("a\t"));
     }
 };
 

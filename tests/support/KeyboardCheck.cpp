@@ -101,8 +101,13 @@ QList<QWidget*> Stops(QWidget* window, bool includeDisabled) {
     return stops;
 }
 
-// An exclusive radio group is one Tab stop: Tab reaches only its checked button.
+// An exclusive radio group is one Tab stop: Tab reaches only its checked button. So is an
+// exclusive group of toggle buttons (page buttons of a notebook).
 const QObject* UnitOf(const QWidget* widget) {
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget);
+        button && button->isCheckable() && button->group() && button->group()->exclusive()) {
+        return button->group();
+    }
     if (const auto* radio = qobject_cast<const QRadioButton*>(widget)) {
         if (radio->group() && radio->group()->exclusive()) {
             return radio->group();
@@ -206,22 +211,34 @@ QList<QWidget*> OrderIn(QWidget* container, const QList<QWidget*>& stops, const 
     return order;
 }
 
-// Panels of buttons that lie above every other control: the window's top command bar.
+// Panels of buttons that lie above every field outside them: the window's top command
+// bar. Its buttons come last; a field it holds (a description beside the buttons) keeps
+// its place among the fields.
 QList<QWidget*> TopBars(QWidget* window, const QList<QWidget*>& stops) {
-    int firstFieldTop = INT_MAX;
-    for (const QWidget* stop : stops) {
-        if (KindOf(stop) != Kind::Button) {
-            firstFieldTop = std::min(firstFieldTop, RectIn(stop, window).top());
-        }
-    }
     QList<QWidget*> bars;
     for (const QWidget* stop : stops) {
         QWidget* panel = stop->parentWidget();
         if (KindOf(stop) != Kind::Button || panel == window || bars.contains(panel)) {
             continue;
         }
-        if (AllButtons(StopsInside(panel, stops)) &&
-            RectIn(panel, window).bottom() <= firstFieldTop) {
+        // A panel holding fields is a bar only above other fields (not the one panel of
+        // a form that holds them all).
+        const bool mixed = !AllButtons(StopsInside(panel, stops));
+        int firstFieldTop = INT_MAX;
+        int firstOtherTop = INT_MAX;
+        for (const QWidget* other : stops) {
+            if (IsAncestor(panel, other)) {
+                continue;
+            }
+            firstOtherTop = std::min(firstOtherTop, RectIn(other, window).top());
+            if (KindOf(other) != Kind::Button) {
+                firstFieldTop = std::min(firstFieldTop, RectIn(other, window).top());
+            }
+        }
+        const QRect place = RectIn(panel, window);
+        // ... and only at the very top (a toolbar under the bar is no bar).
+        const bool topmost = firstFieldTop != INT_MAX && place.top() <= firstOtherTop;
+        if ((!mixed || topmost) && place.bottom() <= firstFieldTop) {
             bars.append(panel);
         }
     }
@@ -309,6 +326,17 @@ void EnsureActive(QWidget* window) {
     }
 }
 
+// A text editor that takes Tab as text is left with Ctrl+Tab (Ctrl+Shift+Tab backwards).
+bool TakesTabAsText(const QWidget* widget) {
+    if (const auto* text = qobject_cast<const QTextEdit*>(widget)) {
+        return !text->isReadOnly() && !text->tabChangesFocus();
+    }
+    if (const auto* plain = qobject_cast<const QPlainTextEdit*>(widget)) {
+        return !plain->isReadOnly() && !plain->tabChangesFocus();
+    }
+    return false;
+}
+
 QWidget* FocusOf(QWidget* window) {
     QWidget* focus = QApplication::focusWidget();
     if (focus && focus->window() == window) {
@@ -340,8 +368,10 @@ QList<QWidget*> KeyboardCheck::ExpectedOrder(QWidget* window) {
     QList<QWidget*> body;
     QList<Item> barItems;
     for (QWidget* stop : stops) {
-        const bool inBar = std::any_of(
-            bars.begin(), bars.end(), [stop](const QWidget* bar) { return IsAncestor(bar, stop); });
+        const bool inBar = KindOf(stop) == Kind::Button &&
+                           std::any_of(bars.begin(), bars.end(), [stop](const QWidget* bar) {
+                               return IsAncestor(bar, stop);
+                           });
         if (inBar) {
             barItems.append(Item{stop, RectIn(stop, window), true, true});
         } else {
@@ -424,7 +454,11 @@ QList<QWidget*> KeyboardCheck::TabChain(QWidget* window, bool backwards) {
     QWidget* current = start;
     int pressesHere = 0;
     for (int press = 0; press < MaxPresses; ++press) {
-        QTest::keyClick(current, Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        Qt::KeyboardModifiers modifiers = backwards ? Qt::ShiftModifier : Qt::NoModifier;
+        if (TakesTabAsText(current)) {
+            modifiers |= Qt::ControlModifier;
+        }
+        QTest::keyClick(current, Qt::Key_Tab, modifiers);
         // What the window queued in answer to the key runs before the next one, as it does
         // between a user's key presses.
         QCoreApplication::processEvents();

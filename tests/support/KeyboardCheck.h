@@ -17,8 +17,10 @@ class QWidget;
 // out from the controls' places on screen:
 // - the fields of each panel top to bottom, left to right (a row is the controls beside
 //   the first one), panels as blocks in the same order, the panel's buttons after its
-//   fields, and a bar of buttons above every field last;
+//   fields, and a bar of buttons above every field last (a field inside the bar keeps
+//   its place among the fields);
 // - the controls of an exclusive radio group are one Tab stop;
+// - a text editor that takes Tab as text is left with Ctrl+Tab (Ctrl+Shift+Tab back);
 // - the focus starts on the first input field in that order, else on the first list or
 //   grid, else on the first control.
 namespace qptest {
