@@ -13,6 +13,7 @@
 #include "faxcomm/TQpComPort.h"
 #include "faxcomm/TQpReceiveFax.h"
 #include "store/TFaxStore.h"
+#include "store/TTableModel.h"
 #include "store/TTableAdapter.h"
 #include "ui/MessageBoxScript.h"
 
@@ -197,13 +198,17 @@ private slots:
         QTest::qWait(700);
         QVERIFY(QFile::exists(Data("receive/FAX0002.APF")));
         QVERIFY(line.Command("hangup"));
-        QVERIFY2(WaitUntil(
-                     [&] {
-                         line.Drain();
-                         return !MessageBoxScript::Shown().isEmpty();
-                     },
-                     CallLimitMs),
-                 line.Transcript().c_str());
+        const bool reported = WaitUntil(
+            [&] {
+                line.Drain();
+                return !MessageBoxScript::Shown().isEmpty();
+            },
+            CallLimitMs);
+        if (!reported) {
+            std::fprintf(stderr, "faxsim events:\n%s\nstatus line: %s\n", line.Transcript().c_str(),
+                         qPrintable(window->StatusLine()->text()));
+        }
+        QVERIFY(reported);
         const QString message = MessageBoxScript::Shown().front().text;
         QVERIFY2(message.startsWith(QStringLiteral("Failed to receive incoming fax:\r\r")),
                  qPrintable(message));

@@ -18,6 +18,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
