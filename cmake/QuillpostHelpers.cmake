@@ -68,11 +68,14 @@ function(qp_register_test NAME LABELS TIMEOUT)
         ENVIRONMENT "QP_SOURCE_DIR=${CMAKE_SOURCE_DIR};QP_BINARY_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
 
-# qp_engine_test(NAME SOURCES ... LIBS ... [TSAN] [TIMEOUT seconds])
+# qp_engine_test(NAME SOURCES ... LIBS ... [TSAN] [TIMEOUT seconds] [SANITIZED_CASES filter])
 # A GoogleTest executable for an engine (no Qt). Runs in every build, including the
 # sanitizer builds; TSAN marks it for the ThreadSanitizer build as well.
+# SANITIZED_CASES (a --gtest_filter) picks representative cases of a long real-time
+# test for the sanitizer builds, where every call runs again several times slower; the
+# normal build always runs every case. Such tests carry the label `realtime`.
 function(qp_engine_test NAME)
-    cmake_parse_arguments(ARG "TSAN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "TSAN" "TIMEOUT;SANITIZED_CASES" "SOURCES;LIBS" ${ARGN})
     add_executable(${NAME} ${ARG_SOURCES})
     target_compile_options(${NAME} PRIVATE ${QP_WARNINGS})
     target_link_libraries(${NAME} PRIVATE ${ARG_LIBS} qp_testsupport qp_testenv GTest::gtest GTest::gtest_main)
@@ -81,7 +84,18 @@ function(qp_engine_test NAME)
         list(APPEND labels tsan)
         set_property(GLOBAL APPEND PROPERTY QP_TSAN_TESTS ${NAME})
     endif()
-    qp_register_test(${NAME} "${labels}" "${ARG_TIMEOUT}")
+    set(args)
+    if(ARG_SANITIZED_CASES)
+        list(APPEND labels realtime)
+        if(QP_SANITIZE)
+            set(args "--gtest_filter=${ARG_SANITIZED_CASES}")
+        endif()
+    endif()
+    qp_register_test(${NAME} "${labels}" "${ARG_TIMEOUT}" ${args})
+    if(ARG_SANITIZED_CASES)
+        # Long tests first, so a parallel run does not end waiting on one of them.
+        set_tests_properties(${NAME} PROPERTIES COST 1000)
+    endif()
 endfunction()
 
 # qp_qt_test(NAME SOURCES ... LIBS ... [TSAN] [ASAN] [TIMEOUT seconds])

@@ -31,6 +31,7 @@
 #include "dialogs/TPhoneBook.h"
 #include "dialogs/TPreferences.h"
 #include "dialogs/TRebuildInd.h"
+#include "dialogs/TTableGrid.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -367,17 +368,8 @@ QTableView* TMainScreen::BuildGrid(const QString& objectName, TTableModel* model
     // Tab leaves the grid for the page tabs; the arrow keys move between its rows.
     grid->setTabKeyNavigation(false);
     grid->setFont(font());
-    grid->setModel(model);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setShowGrid(true);
-    grid->setWordWrap(false);
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    TTableGrid::SetUp(grid, model);
     grid->horizontalHeader()->setHighlightSections(false);
-    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
-    grid->verticalHeader()->setFixedWidth(14);
     grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     grid->horizontalHeader()->setFont(font());
     grid->verticalHeader()->setFont(font());
@@ -386,22 +378,7 @@ QTableView* TMainScreen::BuildGrid(const QString& objectName, TTableModel* model
     connect(model, &TTableModel::ColumnWidthsChanged, grid,
             [grid, model] { SizeColumns(grid, model); });
 
-    // The grid's current row is the table's current record, both ways.
-    connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, model,
-            [model](const QModelIndex& current) {
-                if (current.isValid()) {
-                    model->SelectRow(current.row());
-                }
-            });
-    connect(model, &TTableModel::CurrentRowChanged, grid, [grid, model](int row) {
-        if (row >= 0 && row < model->rowCount() &&
-            grid->selectionModel()->currentIndex().row() != row) {
-            const int column = std::max(0, grid->selectionModel()->currentIndex().column());
-            grid->selectionModel()->setCurrentIndex(model->index(row, column),
-                                                    QItemSelectionModel::ClearAndSelect |
-                                                        QItemSelectionModel::Rows);
-        }
-    });
+    TTableGrid::FollowCurrentRecord(grid, model);
     connect(grid, &QTableView::doubleClicked, this, [this] { ViewFaxButtonClick(); });
     return grid;
 }

@@ -4,6 +4,7 @@
 #include "dialogs/TCoverEditor.h"
 #include "richtext/RichTextTransfer.h"
 #include "store/TTableAdapter.h"
+#include "dialogs/TTableGrid.h"
 #include "store/TTableModel.h"
 #include "ui/KeyboardAccess.h"
 #include "ui/TButtonBar.h"
@@ -102,38 +103,11 @@ TCoverBrowse::~TCoverBrowse() {
 
 void TCoverBrowse::BuildGrid() {
     model_ = new TTableModel(table_, {{"Description", DescriptField, 0, {}}}, this);
-    grid_->setModel(model_);
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid_->setShowGrid(true);
-    grid_->setWordWrap(false);
-    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    TTableGrid::SetUp(grid_, model_);
     grid_->horizontalHeader()->setStretchLastSection(true);
-    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 4);
-    grid_->verticalHeader()->setFixedWidth(14);
 
-    // The grid's current row is the table's current record, both ways.
-    connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, model_,
-            [this](const QModelIndex& current) {
-                if (current.isValid()) {
-                    model_->SelectRow(current.row());
-                }
-            });
-    connect(model_, &TTableModel::CurrentRowChanged, grid_, [this](int row) {
-        if (row >= 0 && row < model_->rowCount() &&
-            grid_->selectionModel()->currentIndex().row() != row) {
-            grid_->selectionModel()->setCurrentIndex(model_->index(row, 0),
-                                                     QItemSelectionModel::ClearAndSelect |
-                                                         QItemSelectionModel::Rows);
-        }
-    });
-    if (model_->CurrentRow() >= 0) {
-        grid_->selectionModel()->setCurrentIndex(model_->index(model_->CurrentRow(), 0),
-                                                 QItemSelectionModel::ClearAndSelect |
-                                                     QItemSelectionModel::Rows);
-    }
+    TTableGrid::FollowCurrentRecord(grid_, model_);
+    TTableGrid::SelectCurrentRecord(grid_, model_);
 }
 
 void TCoverBrowse::SetChoosingMode(bool choosing) {

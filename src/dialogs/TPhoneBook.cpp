@@ -4,6 +4,7 @@
 #include "ui/WindowUtils.h"
 #include "store/TFaxStore.h"
 #include "store/TTableEnv.h"
+#include "dialogs/TTableGrid.h"
 #include "store/TTableModel.h"
 #include "ui/TButtonBar.h"
 #include "ui/THelpBrowser.h"
@@ -104,40 +105,13 @@ bool TPhoneBook::OpenTable() {
 
 void TPhoneBook::BuildGrid() {
     model_ = new TTableModel(phoneAdapter_, PhoneColumns(), this);
-    grid_->setModel(model_);
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid_->setShowGrid(true);
-    grid_->setWordWrap(false);
-    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    TTableGrid::SetUp(grid_, model_);
     grid_->horizontalHeader()->setStretchLastSection(true);
-    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 4);
-    grid_->verticalHeader()->setFixedWidth(14);
     const int charWidth = grid_->fontMetrics().averageCharWidth();
     grid_->setColumnWidth(0, model_->ColumnWidthChars(0) * charWidth + 8);
 
-    // The grid's current row is the table's current record, both ways.
-    connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, model_,
-            [this](const QModelIndex& current) {
-                if (current.isValid()) {
-                    model_->SelectRow(current.row());
-                }
-            });
-    connect(model_, &TTableModel::CurrentRowChanged, grid_, [this](int row) {
-        if (row >= 0 && row < model_->rowCount() &&
-            grid_->selectionModel()->currentIndex().row() != row) {
-            grid_->selectionModel()->setCurrentIndex(model_->index(row, 0),
-                                                     QItemSelectionModel::ClearAndSelect |
-                                                         QItemSelectionModel::Rows);
-        }
-    });
-    if (model_->CurrentRow() >= 0) {
-        grid_->selectionModel()->setCurrentIndex(model_->index(model_->CurrentRow(), 0),
-                                                 QItemSelectionModel::ClearAndSelect |
-                                                     QItemSelectionModel::Rows);
-    }
+    TTableGrid::FollowCurrentRecord(grid_, model_);
+    TTableGrid::SelectCurrentRecord(grid_, model_);
 }
 
 void TPhoneBook::SetChoosingMode(bool choosing) {

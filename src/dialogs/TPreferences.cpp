@@ -3,11 +3,17 @@
 #include "common/DataFolder.h"
 #include "common/Settings.h"
 #include "dialogs/ChooseDefaultFont.h"
-#include "faxcomm/core/PortDeviceName.h"
+#include "dialogs/ModemSettingHints.h"
+#include "dialogs/PortDeviceCaptions.h"
+#include "dialogs/TCheckFaxClassForm.h"
+#include "dialogs/TFindModemForm.h"
+#include "faxcomm/TQpComPort.h"
+#include "faxcomm/TQpSendFax.h"
 #include "ui/TButtonBar.h"
 #include "ui/KeyboardAccess.h"
 #include "ui/THelpBrowser.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,39 +42,6 @@ constexpr int MaxNameLength = 35;
 constexpr int MaxFaxNumberLength = 20;
 // Room for a port's caption ("Com1  USRobotics USB Modem (ttyACM0)") in its column.
 constexpr int PortCaptionWidth = 260;
-
-const QString ComPortHint = QStringLiteral("Select the communications port for your faxmodem here");
-const QString FaxClassHint = QStringLiteral(
-    "You should usually set this at the highest class supported by your modem, however if you "
-    "experience problems set it to auto detect (the default)");
-const QString ModemInitHint = QStringLiteral(
-    "(You should not need to do this). Enter extra modem init string here. If you use an init "
-    "string here, it will be sent just before the default init: ('ATE0Q0V1X4S0=0'). The init "
-    "string should not contain an 'AT' prefix.");
-const QString TransferRateHint = QStringLiteral(
-    "This is the maximum transfer rate or BPS of the fax session. We recommend leaving it at "
-    "9600.\nSetting it at a lower rate (7200,4800 or 2400) can increase reliability in some "
-    "cases, but \nwill also mean a longer time to send the fax.");
-const QString DialPrefixHint = QStringLiteral(
-    "Enter the dial prefix here. If your telephone system requires special numbers or codes "
-    "when dialing out, you can specify them once here rather than in every fax number. Do not "
-    "include 'ATD' or a 'T' or 'P' tone/pulse modifier in the dial prefix");
-const QString ToneOrPulseHint =
-    QStringLiteral("Select tone or pulse, depending on your phone system (normally tone)");
-const QString DialAttemptsHint =
-    QStringLiteral("Enter the number of dial attempts that should be made for each fax");
-const QString RetryWaitHint =
-    QStringLiteral("Enter the number of seconds between dial attempts here");
-const QString TimeOutHint = QStringLiteral("Enter the number of seconds that Quillpost should "
-                                           "wait after dialing before it aborts the call with "
-                                           "a timeout");
-const QString BlindDialHint = QStringLiteral(
-    "If the modem is not connected to a phone line which supplies a dial tone, check  Blind "
-    "Dial.\nThis is the same as sending the ATX3 modem command");
-const QString IgnoreBusyHint = QStringLiteral(
-    "Check this box to ignore busy signals. In certain countries, some modems falsely "
-    "interpret the phone ringing as a busy  signal. ONLY CHECK THIS BOX IF THIS SITUATION "
-    "APPLIES TO YOU! This is the same as sending the ATX2 modem command");
 
 // Reads a whole number from an edit; keeps `value` when the text is not one.
 void TakeWholeNumber(const QLineEdit* edit, int& value) {
@@ -116,7 +89,8 @@ TPreferences::TPreferences(bool showWelcome, QWidget* parent)
 
     hintGuard_ = std::make_unique<HintTargetGuard>(this, status_);
     player_ = new QSoundEffect(this);
-    ShowPortDevices();
+    ShowPortDevices(comPort_, PortCaptionWidth, ModemSettingHints::ComPort);
+    CreatePortComponents();
     PrepareKeyboard();
     // The port list may need more height than the classic layout had.
     setFixedSize(ClientWidth, std::max(ClientHeight, sizeHint().height()));
@@ -148,22 +122,18 @@ void TPreferences::BuildButtonBar() {
     auto* help = bar->AddButton("Helpbutton", "&Help", "Get Windows help for Preferences");
     auto* font = bar->AddButton("ExplorerButton1", "Set Default Font",
                                 "Set the default font to use for new Faxes and Cover Sheets");
-    auto* findModem = bar->AddButton(
-        "FindModemButton", "Find Modem",
-        "Click here to have the program attempt to find which port your faxmodem is on");
-    auto* checkClass = bar->AddButton(
-        "CheckFaxClassButton", "Check Fax Class",
-        "Click here to have the program test the modem to see which fax classes it supports");
+    auto* findModem = bar->AddButton("FindModemButton", "Find Modem", ModemSettingHints::FindModem);
+    auto* checkClass =
+        bar->AddButton("CheckFaxClassButton", "Check Fax Class", ModemSettingHints::CheckFaxClass);
     bar->AddStretch();
     auto* accept = bar->AddButton("OkButton", "&Accept", "Save changes to preferences");
     auto* cancel = bar->AddButton("Cancelbutton", "Cance&l", "Cancel changes to preferences");
-    // Modem detection is not available yet.
-    findModem->setEnabled(false);
-    checkClass->setEnabled(false);
 
     connect(help, &QPushButton::clicked, this,
             [this] { THelpBrowser::ShowTopic(THelpBrowser::hcPreferences, this); });
     connect(font, &QPushButton::clicked, this, [this] { ChooseDefaultFont(this); });
+    connect(findModem, &QPushButton::clicked, this, &TPreferences::FindModemClick);
+    connect(checkClass, &QPushButton::clicked, this, &TPreferences::CheckFaxClassClick);
     connect(accept, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     static_cast<QVBoxLayout*>(layout())->addWidget(bar);
@@ -237,10 +207,10 @@ QWidget* TPreferences::BuildPersonalAndModem() {
     // One port per line, each with the device it opens; the fax classes below.
     auto* port = RadioGroup("ComPort", "&Port", {"Com1", "Com2", "Com3", "Com4", "Com5", "Com6"}, 1,
                             comPort_);
-    TButtonBar::SetHint(port, ComPortHint);
+    TButtonBar::SetHint(port, ModemSettingHints::ComPort);
     auto* faxClass = RadioGroup("FaxClass", "Fax &class",
                                 {"auto detect", "class 1", "class 2", "class 2.0"}, 2, faxClass_);
-    TButtonBar::SetHint(faxClass, FaxClassHint);
+    TButtonBar::SetHint(faxClass, ModemSettingHints::FaxClass);
     grid->addWidget(port, 4, 0, 1, 2);
     grid->addWidget(faxClass, 5, 0, 1, 2);
 
@@ -248,7 +218,7 @@ QWidget* TPreferences::BuildPersonalAndModem() {
     modemInit_ = new QLineEdit(panel);
     modemInit_->setObjectName("ModemInit");
     initLabel->setBuddy(modemInit_);
-    TButtonBar::SetHint(modemInit_, ModemInitHint);
+    TButtonBar::SetHint(modemInit_, ModemSettingHints::ModemInit);
     grid->addWidget(initLabel, 6, 0, 1, 2);
     grid->addWidget(modemInit_, 7, 0, 1, 2);
 
@@ -257,31 +227,11 @@ QWidget* TPreferences::BuildPersonalAndModem() {
     transferRate_->setObjectName("TransferRate");
     transferRate_->addItems({"2400", "4800", "7200", "9600", "12000", "14400"});
     rateLabel->setBuddy(transferRate_);
-    TButtonBar::SetHint(transferRate_, TransferRateHint);
+    TButtonBar::SetHint(transferRate_, ModemSettingHints::TransferRate);
     grid->addWidget(rateLabel, 8, 0);
     grid->addWidget(transferRate_, 8, 1);
     grid->setRowStretch(9, 1);
     return panel;
-}
-
-void TPreferences::ShowPortDevices() {
-    const std::vector<qpcomm::PortChoice> choices = qpcomm::PortChoices();
-    for (const qpcomm::PortChoice& choice : choices) {
-        QAbstractButton* radio = comPort_->button(choice.comNumber - 1);
-        if (!radio) {
-            continue;
-        }
-        const QString caption = QString::fromStdString(choice.Caption());
-        const int room = std::max(radio->width(), PortCaptionWidth);
-        // A maker's "&" is text, not a mnemonic.
-        QString shown = radio->fontMetrics().elidedText(caption, Qt::ElideRight, room);
-        radio->setText(shown.replace('&', QStringLiteral("&&")));
-        radio->setAccessibleName(caption);
-        const QString device = choice.device.empty() ? QStringLiteral("no device")
-                                                     : QString::fromStdString(choice.device);
-        TButtonBar::SetHint(radio, ComPortHint + " (" + device + ")");
-        radio->setAccessibleDescription(radio->statusTip());
-    }
 }
 
 QWidget* TPreferences::BuildDialing() {
@@ -290,16 +240,17 @@ QWidget* TPreferences::BuildDialing() {
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setVerticalSpacing(3);
 
-    dialPrefix_ = LabelledEdit("DialPrefix", "&Dial prefix:", DialPrefixHint, panel, grid, 0);
+    dialPrefix_ =
+        LabelledEdit("DialPrefix", "&Dial prefix:", ModemSettingHints::DialPrefix, panel, grid, 0);
     auto* tone = RadioGroup("ToneOrPulse", "Tone &or Pulse", {"Tone", "Pulse"}, 2, toneOrPulse_);
-    TButtonBar::SetHint(tone, ToneOrPulseHint);
+    TButtonBar::SetHint(tone, ModemSettingHints::ToneOrPulse);
     grid->addWidget(tone, 1, 0, 1, 2);
-    dialAttempts_ =
-        LabelledEdit("DialAttempts", "N&umber of dial attempts", DialAttemptsHint, panel, grid, 2);
-    retryWait_ =
-        LabelledEdit("RetryWait", "Seconds to wait before &retry", RetryWaitHint, panel, grid, 3);
-    timeOut_ =
-        LabelledEdit("TimeOut", "&Seconds to wait before timeout", TimeOutHint, panel, grid, 4);
+    dialAttempts_ = LabelledEdit("DialAttempts", "N&umber of dial attempts",
+                                 ModemSettingHints::DialAttempts, panel, grid, 2);
+    retryWait_ = LabelledEdit("RetryWait", "Seconds to wait before &retry",
+                              ModemSettingHints::RetryWait, panel, grid, 3);
+    timeOut_ = LabelledEdit("TimeOut", "&Seconds to wait before timeout",
+                            ModemSettingHints::TimeOut, panel, grid, 4);
     dialAttempts_->setText("3");
     retryWait_->setText("60");
     timeOut_->setText("60");
@@ -309,10 +260,10 @@ QWidget* TPreferences::BuildDialing() {
 
     blindDial_ = new QCheckBox("&Blind Dial", panel);
     blindDial_->setObjectName("CheckBlindDial");
-    TButtonBar::SetHint(blindDial_, BlindDialHint);
+    TButtonBar::SetHint(blindDial_, ModemSettingHints::BlindDial);
     ignoreBusy_ = new QCheckBox("&Ignore Busy Signal", panel);
     ignoreBusy_->setObjectName("CheckIgnoreBusy");
-    TButtonBar::SetHint(ignoreBusy_, IgnoreBusyHint);
+    TButtonBar::SetHint(ignoreBusy_, ModemSettingHints::IgnoreBusy);
     grid->addWidget(blindDial_, 5, 0, 1, 2);
     grid->addWidget(ignoreBusy_, 6, 0, 1, 2);
 
@@ -466,4 +417,62 @@ void TPreferences::PlayNow() {
     player_->stop();
     player_->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
     player_->play();
+}
+
+// The dialog's own port for the modem tests; its trace and log are kept apart from the
+// send window's and the receive mode's.
+void TPreferences::CreatePortComponents() {
+    port_ = new TQpComPort(this);
+    port_->setObjectName("QpComPort1");
+    port_->SetInSize(8192);
+    port_->SetOutSize(8192);
+    port_->SetAutoOpen(false);
+    port_->SetHWFlowOptions(hwfUseRTS | hwfRequireCTS);
+    port_->SetBufferFull(7372);
+    port_->SetBufferResume(819);
+    port_->SetTraceSize(32000);
+    port_->SetTracing(tlOn);
+    port_->SetLogging(tlOn);
+    port_->SetTapiMode(tmOff);
+    port_->SetTraceName("QPX2.TRC");
+    port_->SetLogName("QPX2.LOG");
+    sendFax_ = new TQpSendFax(this);
+    sendFax_->setObjectName("QpSendFax1");
+    sendFax_->SetComPort(port_);
+}
+
+void TPreferences::ClosePort() {
+    try {
+        port_->SetOpen(false);
+    } catch (const std::exception&) {
+        // A port that will not close is closed as far as this dialog is concerned.
+    }
+}
+
+void TPreferences::FindModemClick() {
+    const int remembered = ItemIndex(comPort_);
+    TFindModemForm dialog(port_, this);
+    CenterForm(&dialog);
+    dialog.exec();
+    port_->SetComNumber(static_cast<std::uint16_t>(remembered + 1));
+    const int found = dialog.FoundPort();
+    if (found > 0 && found != remembered + 1 &&
+        AskYesNo("Set Com Port to Com " + QString::number(found), "Com Port")) {
+        SelectItem(comPort_, found - 1);
+    }
+}
+
+void TPreferences::CheckFaxClassClick() {
+    {
+        TCheckFaxClassForm dialog(port_, sendFax_, ItemIndex(comPort_) + 1, this);
+        CenterForm(&dialog);
+        dialog.exec();
+        const int found = dialog.RecommendedClass();
+        if (found >= 0 && found + 1 != ItemIndex(faxClass_) &&
+            AskYesNo("Set fax class as " + dialog.RecommendedName() + " ?", "Fax Class")) {
+            SelectItem(faxClass_, found + 1);
+        }
+    }
+    ClosePort();
+    QApplication::processEvents();
 }

@@ -14,6 +14,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSoundEffect;
+class TQpComPort;
+class TQpSendFax;
 struct QpSettings;
 
 // The preferences dialog: personal, modem, dialing and receiving settings. The caller
@@ -48,8 +50,10 @@ private:
     QWidget* BuildPersonalAndModem();
     QWidget* BuildDialing();
     QWidget* BuildReceiving();
-    // Shows beside each port the device it opens (USB maker and model, or UART name).
-    void ShowPortDevices();
+    void CreatePortComponents();
+    void ClosePort();
+    void FindModemClick();
+    void CheckFaxClassClick();
     QGroupBox* RadioGroup(const QString& objectName, const QString& title, const QStringList& items,
                           int columns, QButtonGroup*& group);
     QLineEdit* LabelledEdit(const QString& objectName, const QString& label, const QString& hint,
@@ -89,4 +93,6 @@ private:
     QPushButton* playButton_ = nullptr;
     QPushButton* noneButton_ = nullptr;
     QSoundEffect* player_ = nullptr;
+    TQpComPort* port_ = nullptr;
+    TQpSendFax* sendFax_ = nullptr;
 };

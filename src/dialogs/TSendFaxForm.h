@@ -11,6 +11,8 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -41,14 +43,53 @@ public:
     // True from Send until the transmission has finished or failed to start.
     bool Busy() const { return busy_; }
 
+    // The page header line for a fax sent at `when` by `name` with station `stationId`;
+    // $P, $N and $I are filled in on each page by the send component.
+    static QString HeaderLine(const QString& name, const QString& stationId, const QDateTime& when);
+    // The modem init command for a typed init string: "AT" is put in front unless the
+    // text holds "AT" somewhere (in any case).
+    static QString ModemInitCommand(const QString& typed);
+
+    // The window's serial port and send component.
+    TQpComPort* ComPort() const { return port_; }
+    TQpSendFax* SendFax() const { return sendFax_; }
+    TQpFaxStatus* FaxStatus() const { return faxStatus_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void reject() override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    QWidget* BuildNumberAndUser();
+    QWidget* BuildModemAndDialing();
+    void BuildButtonBar();
+    void PrepareKeyboard();
+    void CreateComponents();
+    QGroupBox* RadioGroup(const QString& objectName, const QString& title, const QStringList& items,
+                          int columns, QButtonGroup*& group, QWidget* parent);
+    QLineEdit* StackedEdit(const QString& objectName, const QString& label, const QString& hint,
+                           QWidget* parent, QGridLayout* grid, int row);
+    QLineEdit* LabelledEdit(const QString& objectName, const QString& label, const QString& hint,
+                            QWidget* parent, QGridLayout* grid, int row);
+
+    void SendClick();
+    void ConfigureSendFax();
+    void TransmissionFinished(int errorCode);
+    void CheckFaxClassClick();
+    void FindModemClick();
+    void CloseClick();
+    void ClosePort();
+    void RestoreCallerCursor();
+    int SelectedPortNumber() const;
+
     bool busy_ = false;
     bool firstActivation_ = true;
+    bool arrowPushed_ = false; // the arrow cursor over the caller's hourglass
     QString faxFile_;
     QString coverFile_;
     QString presetPhone_;
     QString resultText_;
-    SendFaxSettings settings_;
 
     QLabel* status_ = nullptr;
     std::unique_ptr<HintTargetGuard> hintGuard_;

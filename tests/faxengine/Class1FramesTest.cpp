@@ -85,6 +85,21 @@ TEST(Class1Frames, DisAndShortFrames) {
     EXPECT_EQ(wire[3 + 19], DLE);
 }
 
+TEST(Class1Frames, ReceivedControlFieldsMatchWhicheverStationCalled) {
+    // The last bit only says which side made the call: both values are the same frame.
+    EXPECT_TRUE(Class1Frames::Is(0x82, Class1Frames::fcfDcs));
+    EXPECT_TRUE(Class1Frames::Is(0x83, Class1Frames::fcfDcs));
+    EXPECT_TRUE(Class1Frames::Is(0x4E, Class1Frames::fcfMps));
+    EXPECT_TRUE(Class1Frames::Is(0xFA, Class1Frames::fcfDcn));
+    EXPECT_FALSE(Class1Frames::Is(0x80, Class1Frames::fcfDcs)); // DIS is not DCS
+    EXPECT_FALSE(Class1Frames::Is(0x2F, Class1Frames::fcfMps)); // EOP is not MPS
+    EXPECT_FALSE(Class1Frames::Is(0x8E, Class1Frames::fcfMcf));
+    for (int fcf = 0; fcf < 256; ++fcf) {
+        const bool expected = fcf >= 0x40 && fcf <= 0x43;
+        EXPECT_EQ(Class1Frames::IsStationId(static_cast<std::uint8_t>(fcf)), expected) << fcf;
+    }
+}
+
 TEST(Class1Frames, ScanTimeBitsBothWays) {
     const int decoded[8] = {5, 1, 3, 4, 7, 6, 2, 0};
     for (int bits = 0; bits < 8; ++bits) {

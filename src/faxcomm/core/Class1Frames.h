@@ -31,6 +31,12 @@ public:
         fcfDcn = 0xFB,
     };
 
+    // True when a received control field is `kind`, whichever way its last bit stands
+    // (the bit tells which station made the call, not what the frame is).
+    static constexpr bool Is(std::uint8_t fcf, Fcf kind) { return (fcf | 1) == (kind | 1); }
+    // CSI or TSI.
+    static constexpr bool IsStationId(std::uint8_t fcf) { return (fcf & 0xFC) == 0x40; }
+
     // TSI or CSI: 20 bytes, blanks first, then the station ID's characters last to first.
     static std::vector<std::uint8_t> StationId(std::uint8_t fcf, const std::string& id);
     // DIS offering rate indexes up to `highestIndex` (see Class1Rates).

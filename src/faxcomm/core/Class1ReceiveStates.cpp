@@ -14,19 +14,6 @@ constexpr int kTurnaroundMs = 200;
 constexpr int kCapabilityTries = 3;
 constexpr std::size_t kTrainingChunk = 1024;
 
-bool IsStationId(std::uint8_t fcf) {
-    return fcf >= 0x40 && fcf <= 0x43;
-}
-bool IsDcs(std::uint8_t fcf) {
-    return fcf == 0x82 || fcf == 0x83;
-}
-bool IsMps(std::uint8_t fcf) {
-    return fcf == 0x4E || fcf == 0x4F;
-}
-bool IsDcn(std::uint8_t fcf) {
-    return fcf == 0xFA || fcf == 0xFB;
-}
-
 } // namespace
 
 Class1ReceiveStates::Class1ReceiveStates(FaxReceiveEngine& engine, Class1Rates::IndexSet localRates)
@@ -274,7 +261,7 @@ void Class1ReceiveStates::CallerFrames(const FaxEvent& event) {
             engine_.ArmTimeout(kFrameListenTicks);
             return;
         }
-        if (rate_.index == 0 || !IsDcs(link_.LastFcf())) {
+        if (rate_.index == 0 || !Class1Frames::Is(link_.LastFcf(), Class1Frames::fcfDcs)) {
             ListenAgain(kFrameListenTicks); // not the DCS that ends the caller's message
             return;
         }
@@ -310,11 +297,11 @@ bool Class1ReceiveStates::ReadFrameData() {
 
 void Class1ReceiveStates::ActOnFrame() {
     const std::uint8_t fcf = link_.Fcf();
-    if (IsStationId(fcf)) {
+    if (Class1Frames::IsStationId(fcf)) {
         const std::string id = Class1Frames::StationIdOf(link_.Frame());
         engine_.Update([&](FaxProgress& p) { p.remoteId = id; });
         engine_.ReportStatus(fsGotRemoteId);
-    } else if (IsDcs(fcf)) {
+    } else if (Class1Frames::Is(fcf, Class1Frames::fcfDcs)) {
         const std::uint8_t byteA = Class1Frames::FifByte(link_.Frame(), 1);
         const std::uint8_t byteB = Class1Frames::FifByte(link_.Frame(), 2);
         rate_ = Class1Rates::FromDcs(byteA);
@@ -330,7 +317,7 @@ void Class1ReceiveStates::ActOnFrame() {
             p.errorCorrection = false;
         });
         engine_.ReportStatus(fsConnectionParams);
-    } else if (IsDcn(fcf) && engine_.State() != 31) {
+    } else if (Class1Frames::Is(fcf, Class1Frames::fcfDcn) && engine_.State() != 31) {
         engine_.Fail(feCancelRequested);
     }
 }
@@ -437,7 +424,7 @@ void Class1ReceiveStates::PostPageFrames(const FaxEvent& event) {
             link_.Listen();
             return;
         }
-        morePages_ = IsMps(link_.LastFcf());
+        morePages_ = Class1Frames::Is(link_.LastFcf(), Class1Frames::fcfMps);
         engine_.ReportStatus(fsGettingEndOfPage);
         engine_.Goto(29);
     } else if (LineHas(line, "ERROR")) {

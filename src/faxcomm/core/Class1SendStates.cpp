@@ -19,31 +19,6 @@ constexpr int kTurnaroundMs = 200;
 constexpr int kPostPagePauseMs = 500;
 constexpr int kPostPageTries = 4;
 
-bool IsStationId(std::uint8_t fcf) {
-    return fcf >= 0x40 && fcf <= 0x43;
-}
-bool IsDis(std::uint8_t fcf) {
-    return fcf == 0x80 || fcf == 0x81;
-}
-bool IsCfr(std::uint8_t fcf) {
-    return fcf == 0x84 || fcf == 0x85;
-}
-bool IsFtt(std::uint8_t fcf) {
-    return fcf == 0x44 || fcf == 0x45;
-}
-bool IsRtn(std::uint8_t fcf) {
-    return fcf == 0x4C || fcf == 0x4D;
-}
-bool IsMcf(std::uint8_t fcf) {
-    return fcf == 0x8C || fcf == 0x8D;
-}
-bool IsRtp(std::uint8_t fcf) {
-    return fcf == 0xCC || fcf == 0xCD;
-}
-bool IsDcn(std::uint8_t fcf) {
-    return fcf == 0xFA || fcf == 0xFB;
-}
-
 } // namespace
 
 Class1SendStates::Class1SendStates(FaxSendEngine& engine, Class1Rates::IndexSet localRates)
@@ -295,20 +270,20 @@ void Class1SendStates::ReadFrameData() {
 
 void Class1SendStates::ActOnFrame() {
     const std::uint8_t fcf = link_.Fcf();
-    if (IsStationId(fcf)) {
+    if (Class1Frames::IsStationId(fcf)) {
         const std::string id = Class1Frames::StationIdOf(link_.Frame());
         engine_.Update([&](FaxProgress& p) { p.remoteId = id; });
         engine_.ReportStatus(fsGotRemoteId);
-    } else if (IsDis(fcf)) {
+    } else if (Class1Frames::Is(fcf, Class1Frames::fcfDis)) {
         TakeDis();
-    } else if (IsCfr(fcf)) {
+    } else if (Class1Frames::Is(fcf, Class1Frames::fcfCfr)) {
         trained_ = true;
-    } else if (IsFtt(fcf)) {
+    } else if (Class1Frames::Is(fcf, Class1Frames::fcfFtt)) {
         StepDown(false);
-    } else if (IsRtn(fcf)) {
+    } else if (Class1Frames::Is(fcf, Class1Frames::fcfRtn)) {
         engine_.ReportStatus(fsPageError);
         StepDown(true);
-    } else if (IsDcn(fcf)) {
+    } else if (Class1Frames::Is(fcf, Class1Frames::fcfDcn)) {
         engine_.Fail(feCancelRequested);
     }
 }
@@ -498,10 +473,11 @@ void Class1SendStates::PostPageAnswer(const FaxEvent& event) {
             return;
         }
         const std::uint8_t fcf = link_.LastFcf();
-        if (IsMcf(fcf) || IsRtp(fcf)) {
+        if (Class1Frames::Is(fcf, Class1Frames::fcfMcf) ||
+            Class1Frames::Is(fcf, Class1Frames::fcfRtp)) {
             engine_.ReportStatus(fsPageAccepted);
-            NextPageAfter(IsRtp(fcf));
-        } else if (IsRtn(fcf)) {
+            NextPageAfter(Class1Frames::Is(fcf, Class1Frames::fcfRtp));
+        } else if (Class1Frames::Is(fcf, Class1Frames::fcfRtn)) {
             PauseMs(kTurnaroundMs);
             engine_.SendCommand("AT+FTH=3");
             engine_.Goto(13);

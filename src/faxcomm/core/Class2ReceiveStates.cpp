@@ -50,10 +50,7 @@ bool Class2ReceiveStates::UnexpectedAnswer(int state, const std::string& line) {
 }
 
 void Class2ReceiveStates::StoreHangupCode(const std::string& line) {
-    const std::string after = engine_.Commands().After(line, FaxCommandTable::HangupReport);
-    const std::size_t at = after.find_first_of(":=");
-    const std::string digits = at == std::string::npos ? after : after.substr(at + 1);
-    const int code = static_cast<int>(std::strtol(digits.c_str(), nullptr, Class20() ? 16 : 10));
+    const int code = HangupCodeOf(engine_.Commands(), line, Class20());
     engine_.Update([&](FaxProgress& p) { p.hangupCode = code; });
 }
 

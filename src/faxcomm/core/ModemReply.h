@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdlib>
 #include <string>
+
+#include "faxcomm/core/FaxCommandTable.h"
 
 namespace qpfax {
 
@@ -18,6 +21,15 @@ inline char ReportValue(const std::string& afterPrefix) {
         ++i;
     }
     return i < afterPrefix.size() ? afterPrefix[i] : '\0';
+}
+
+// The hang-up code of a hang-up report line ("+FHNG:" / "+FHS:"): decimal in Class 2,
+// hexadecimal in Class 2.0.
+inline int HangupCodeOf(const FaxCommandTable& commands, const std::string& line, bool class20) {
+    const std::string after = commands.After(line, FaxCommandTable::HangupReport);
+    const std::size_t at = after.find_first_of(":=");
+    const std::string digits = at == std::string::npos ? after : after.substr(at + 1);
+    return static_cast<int>(std::strtol(digits.c_str(), nullptr, class20 ? 16 : 10));
 }
 
 } // namespace qpfax
