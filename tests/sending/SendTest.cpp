@@ -121,14 +121,15 @@ private slots:
                  line.Transcript().c_str());
         const auto farPages = testpages::ReadTiff(line.File("rx.tif"));
         QCOMPARE(farPages.size(), builtPages.size());
-        // Every page arrived whole: the built page below the header line the window adds
-        // at its top (the same few rows on every page).
+        // Every page arrived whole: the built page and the few rows of the header line the
+        // window adds at its top.
         const int headerRows = farPages[0].Height() - builtPages[0].Height();
         QVERIFY2(headerRows > 0 && headerRows < HeaderRows,
                  qPrintable(QString::number(headerRows)));
         for (std::size_t page = 0; page < farPages.size(); ++page) {
             QCOMPARE(farPages[page].Width(), builtPages[page].Width());
-            QCOMPARE(farPages[page].Height() - builtPages[page].Height(), headerRows);
+            const int added = farPages[page].Height() - builtPages[page].Height();
+            QVERIFY2(added > 0 && added < HeaderRows, qPrintable(QString::number(added)));
         }
     }
 
@@ -140,8 +141,14 @@ private slots:
         WriteSendSettings();
         auto window = StartWindow();
         TTableAdapter& fax = window->Store().FaxAdapter();
-        fixtures::AddSentFax(
-            fax, {"Sent before", true, "20261201", "09:15", "Bob", "5550111", 2, "Sent"});
+        AddOutgoingFax(*window, PagesRtf("Cover", 1), PagesRtf("Document", 1),
+                       QStringLiteral("Bob"), QStringLiteral("Sent before"));
+        QVERIFY(GoToRecord(fax, "SUBJECT", "Sent before"));
+        fax.Edit();
+        fax.SetFieldLogical("SENT", true);
+        fax.SetFieldDate("DATESENT", "20261201");
+        fax.SetFieldString("TIMESENT", "09:15");
+        fax.Post();
         AddOutgoingFax(*window, PagesRtf("Cover", 1), PagesRtf("Document", 1),
                        QStringLiteral("Carl"), QStringLiteral("Never sent"));
         MessageBoxScript::AnswerAll(true);
