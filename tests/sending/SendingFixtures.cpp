@@ -160,6 +160,12 @@ bool SimulatedLine::Start(std::vector<std::string> args) {
     return true;
 }
 
+void SimulatedLine::Drain() {
+    // Every line that is there now, and no waiting when there is none.
+    while (sim_.Process().ReadLine(FaxsimProcess::Ms(3))) {
+    }
+}
+
 std::string SimulatedLine::File(const std::string& name) const {
     return (std::filesystem::path(dir_) / name).string();
 }

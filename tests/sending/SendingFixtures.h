@@ -69,7 +69,7 @@ public:
     std::string Link() const { return File("modem"); }
     bool Command(const std::string& line) { return sim_.Process().WriteLine(line); }
     // Reads waiting event lines without blocking (faxsim must never wait for its reader).
-    void Drain() { sim_.Drain(FaxsimProcess::Ms(1)); }
+    void Drain();
     // The first event line so far that begins with `prefix` (empty when none).
     std::string Event(const std::string& prefix);
     std::string Transcript() const { return sim_.Transcript(); }
