@@ -3,12 +3,30 @@
 // the far end rejects.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <thread>
+
 #include "Class1Line.h"
 #include "TestPages.h"
 
 using namespace qpfax;
 using namespace enginetest;
 using namespace std::chrono_literals;
+
+namespace {
+
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+} // namespace
 
 TEST(Class1Recovery, NobodyAnsweringEndsWithTimeout) {
     Class1Line line;
@@ -92,4 +110,55 @@ TEST(Class1Recovery, RejectedPageIsSentAgainFromItsStartOneRateLower) {
     for (std::size_t p = 0; p < 2; ++p) {
         EXPECT_EQ(Difference(received[p], ExpectedPage(pages[p], "", false)), "") << p + 1;
     }
+}
+
+TEST(Class1Recovery, CallerLostDuringASecondPageEndsTheCallAndReceiveModeWaitsAgain) {
+    // The caller's line drops while its second page is on its way: the modem answers each
+    // listen for the post-page message with ERROR or NO CARRIER. We stop asking once the
+    // caller has had its time, report -6006, keep the first page only, hang up and wait
+    // for the next call.
+    Class1Line line;
+    const std::vector<FaxRaster> pages = {testpages::Pattern(1728, 40, 91),
+                                          testpages::Pattern(1728, 3000, 92)};
+    ASSERT_TRUE(testpages::WriteTiff(line.File("tx.tif"), pages, false));
+    ASSERT_TRUE(line.Start({"--tx-tiff", line.File("tx.tif"), "--remote-id", "CALLER 44"}));
+    FaxEngineOptions options = Class1Options();
+    ASSERT_EQ(line.StartReceive(options), 0);
+    ASSERT_TRUE(line.Client().WaitStatus(fsWaitingForCall, 10s));
+    ASSERT_TRUE(line.Sim().Process().WriteLine("call"));
+    ASSERT_TRUE(line.Event("far page 1 response=MCF", 40s).has_value()) << line.Sim().Transcript();
+    std::this_thread::sleep_for(700ms);
+    const auto listensBefore = line.Events("cmd AT+FRH=3").size();
+    ASSERT_TRUE(line.Sim().Process().WriteLine("hangup"));
+
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Eventually([&] { return !line.Client().Errors().empty(); }, 20s))
+        << line.Sim().Transcript();
+    EXPECT_EQ(line.Client().Errors(), std::vector<int>{feFatalTimeout});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
+    // Listening again is limited by the caller's time, not repeated without end.
+    const auto listensAfter = line.Events("cmd AT+FRH=3").size() - listensBefore;
+    EXPECT_GE(listensAfter, 1u);
+    EXPECT_LE(listensAfter, 70u); // at most one per 100 ms command pause
+
+    // The line is hung up and the next call is answered.
+    ASSERT_TRUE(Eventually([&] { return line.Client().Logs().size() >= 2; }, 10s));
+    EXPECT_EQ(line.Client().Logs(), (std::vector<int>{flReceiveStarted, flReceiveFailed}));
+    ASSERT_TRUE(
+        Eventually([&] { return line.Client().Statuses().back() == fsWaitingForCall; }, 15s));
+    ASSERT_TRUE(line.Sim().Process().WriteLine("call"));
+    EXPECT_TRUE(line.Event("ring 1", 15s).has_value());
+    const auto answers = [&] { return line.Events("answer").size(); };
+    for (int i = 0; i < 150 && answers() < 2; ++i) {
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(answers(), 2u) << line.Sim().Transcript();
+
+    const auto files = line.Client().FilesNamed();
+    ASSERT_EQ(files.size(), 1u);
+    std::string station;
+    const auto received = ReadApfPages(files[0], nullptr, &station);
+    EXPECT_EQ(station, "CALLER 44           ");
+    ASSERT_EQ(received.size(), 1u) << "only the whole first page stays";
+    EXPECT_EQ(Difference(received[0], pages[0]), "");
 }

@@ -1,8 +1,11 @@
 #include "faxcomm/core/Class1ReceiveStates.h"
 
+#include <algorithm>
+
 #include "faxcomm/core/ComDispatcher.h"
 #include "faxcomm/core/FaxReceiveEngine.h"
 #include "faxcomm/core/ModemCommander.h"
+#include "faxcomm/core/PortConstants.h"
 
 namespace qpfax {
 
@@ -10,6 +13,9 @@ namespace {
 
 constexpr long kAnswerWaitTicks = 1092; // 60 s
 constexpr long kFrameListenTicks = 54;  // 3 s
+// How long the caller may take with its post-page message (T2); a caller whose first try
+// is lost repeats it 3 s later, within this time.
+constexpr long kPostPageWaitTicks = 109; // 6 s
 constexpr int kTurnaroundMs = 200;
 constexpr int kCapabilityTries = 3;
 constexpr std::size_t kTrainingChunk = 1024;
@@ -31,9 +37,8 @@ FaxWait Class1ReceiveStates::WaitOf(int state) const {
     case 16:
     case 26:
         return FaxWait::Data;
-    case 28:
-        return link_.Reading() ? FaxWait::Data : FaxWait::Line;
     case 12:
+    case 28:
     case 31:
         return link_.Reading() ? FaxWait::Data : FaxWait::LineOrTimer;
     case 10:
@@ -129,8 +134,7 @@ void Class1ReceiveStates::Run(int state, const FaxEvent& event) {
         break;
     case 27:
         if (LineHas(line, "RRIER")) {
-            link_.NewMessage();
-            link_.Listen();
+            ListenAgain(kPostPageWaitTicks);
             engine_.Goto(28);
         }
         break;
@@ -237,8 +241,27 @@ void Class1ReceiveStates::SendCapabilities(const std::string& line) {
 
 void Class1ReceiveStates::ListenAgain(long ticks) {
     link_.NewMessage();
+    ListenForNextFrame(ticks);
+}
+
+void Class1ReceiveStates::ListenForNextFrame(long ticks) {
+    listenDeadline_ = std::chrono::steady_clock::now() +
+                      std::chrono::milliseconds(qpcomm::TicksToMilliseconds(ticks));
     link_.Listen();
     engine_.ArmTimeout(ticks);
+}
+
+bool Class1ReceiveStates::ListenWithinDeadline() {
+    // Each listen command restarts the response wait, so a modem that keeps answering
+    // ERROR or NO CARRIER on a dead line would otherwise be asked again forever.
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        listenDeadline_ - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+        return false;
+    }
+    link_.Listen();
+    engine_.ArmTimeout(std::max(1L, static_cast<long>(left.count()) / qpcomm::TickMilliseconds));
+    return true;
 }
 
 void Class1ReceiveStates::CallerFrames(const FaxEvent& event) {
@@ -257,8 +280,7 @@ void Class1ReceiveStates::CallerFrames(const FaxEvent& event) {
         ReadFrameData();
     } else if (LineHas(line, "OK")) {
         if (!link_.FinalSeen()) {
-            link_.Listen();
-            engine_.ArmTimeout(kFrameListenTicks);
+            ListenForNextFrame(kFrameListenTicks);
             return;
         }
         if (rate_.index == 0 || !Class1Frames::Is(link_.LastFcf(), Class1Frames::fcfDcs)) {
@@ -271,9 +293,10 @@ void Class1ReceiveStates::CallerFrames(const FaxEvent& event) {
         }
         SendTrainingCommand();
         engine_.Goto(15);
-    } else if (LineHas(line, "ERROR")) {
-        link_.Listen();
-        engine_.ArmTimeout(kFrameListenTicks);
+    } else if (LineHas(line, "ERROR") || LineHas(line, "RRIER")) {
+        if (!ListenWithinDeadline()) {
+            engine_.Goto(13);
+        }
     }
 }
 
@@ -411,6 +434,10 @@ void Class1ReceiveStates::PageData(const FaxEvent& event) {
 }
 
 void Class1ReceiveStates::PostPageFrames(const FaxEvent& event) {
+    if (event.kind == FaxEventKind::Timeout) {
+        engine_.Fail(feFatalTimeout); // no post-page message: the caller has gone
+        return;
+    }
     if (link_.Reading()) {
         ReadFrameData();
         return;
@@ -421,14 +448,16 @@ void Class1ReceiveStates::PostPageFrames(const FaxEvent& event) {
         ReadFrameData();
     } else if (LineHas(line, "OK")) {
         if (!link_.FinalSeen()) {
-            link_.Listen();
+            ListenForNextFrame(kPostPageWaitTicks);
             return;
         }
         morePages_ = Class1Frames::Is(link_.LastFcf(), Class1Frames::fcfMps);
         engine_.ReportStatus(fsGettingEndOfPage);
         engine_.Goto(29);
-    } else if (LineHas(line, "ERROR")) {
-        link_.Listen();
+    } else if (LineHas(line, "ERROR") || LineHas(line, "RRIER")) {
+        if (!ListenWithinDeadline()) {
+            engine_.Fail(feFatalTimeout);
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "faxcomm/core/Class1FrameLink.h"
@@ -43,7 +44,13 @@ private:
     // Reads frame bytes; true when a frame was complete and acted on.
     bool ReadFrameData();
     void ActOnFrame();
+    // Listens for a new message; the caller's frames must come within `ticks`.
     void ListenAgain(long ticks);
+    // Listens for the next frame of the message being read, within `ticks`.
+    void ListenForNextFrame(long ticks);
+    // Listens once more for the frame asked for last by ListenAgain, within what is left
+    // of its time; false when that time is up (the caller has gone).
+    bool ListenWithinDeadline();
     void SendTrainingCommand();
     void SendPageCommand();
 
@@ -56,6 +63,7 @@ private:
     unsigned rings_ = 0;
     int capabilityTries_ = 0;
     bool morePages_ = false;
+    std::chrono::steady_clock::time_point listenDeadline_{};
 };
 
 } // namespace qpfax
