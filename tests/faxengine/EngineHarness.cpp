@@ -1,5 +1,6 @@
 #include "EngineHarness.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -196,6 +197,22 @@ std::vector<std::vector<std::uint8_t>> PageTop(const std::string& header, bool f
     return rows;
 }
 
+// The coded lines of a page of line records, without their two-byte lengths: the lengths
+// are no part of the coded data, and fed to the decoder they break lines apart.
+std::vector<std::uint8_t> RecordContents(const std::vector<std::uint8_t>& records) {
+    std::vector<std::uint8_t> data;
+    std::size_t at = 0;
+    while (at + 2 <= records.size()) {
+        const std::size_t length = records[at] | (std::size_t{records[at + 1]} << 8);
+        at += 2;
+        const std::size_t taken = std::min(length, records.size() - at);
+        data.insert(data.end(), records.begin() + static_cast<std::ptrdiff_t>(at),
+                    records.begin() + static_cast<std::ptrdiff_t>(at + taken));
+        at += taken;
+    }
+    return data;
+}
+
 } // namespace
 
 void WriteApf(const std::string& path, const std::vector<FaxRaster>& pages, bool fine) {
@@ -285,7 +302,11 @@ std::vector<FaxRaster> ReadApfPages(const std::string& path, std::vector<std::ui
         if (flags != nullptr) {
             flags->push_back(header.flags);
         }
-        pages.push_back(testpages::Decode(ApfPageData(path, p), header.LineWidth()));
+        std::vector<std::uint8_t> data = ApfPageData(path, p);
+        if (header.HasLineRecords()) {
+            data = RecordContents(data);
+        }
+        pages.push_back(testpages::Decode(data, header.LineWidth()));
     }
     return pages;
 }

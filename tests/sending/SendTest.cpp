@@ -7,6 +7,7 @@
 #include "TestPages.h"
 
 #include "EngineHarness.h"
+#include "app/TFaxFileBuilder.h"
 #include "app/TMainScreen.h"
 #include "common/DataFolder.h"
 #include "common/IniFile.h"
@@ -121,15 +122,18 @@ private slots:
                  line.Transcript().c_str());
         const auto farPages = testpages::ReadTiff(line.File("rx.tif"));
         QCOMPARE(farPages.size(), builtPages.size());
-        // Every page arrived whole: the built page and the few rows of the header line the
-        // window adds at its top.
-        const int headerRows = farPages[0].Height() - builtPages[0].Height();
-        QVERIFY2(headerRows > 0 && headerRows < HeaderRows,
-                 qPrintable(QString::number(headerRows)));
+        // Every page arrived whole: the few rows of the header line the window adds at its
+        // top, then the built page pixel for pixel.
         for (std::size_t page = 0; page < farPages.size(); ++page) {
+            QCOMPARE(builtPages[page].Height(), TFaxFileBuilder::PageHeight);
             QCOMPARE(farPages[page].Width(), builtPages[page].Width());
             const int added = farPages[page].Height() - builtPages[page].Height();
             QVERIFY2(added > 0 && added < HeaderRows, qPrintable(QString::number(added)));
+            const std::string difference = enginetest::Difference(
+                BottomRows(farPages[page], builtPages[page].Height()), builtPages[page]);
+            QVERIFY2(difference.empty(), qPrintable(QStringLiteral("page %1: %2")
+                                                        .arg(page + 1)
+                                                        .arg(QString::fromStdString(difference))));
         }
     }
 
