@@ -1,11 +1,13 @@
 // Send from the main window through spandsp's Class 1 modem to spandsp's answering fax
-// terminal: the far end gets the pages the program built, and the record keeps the
-// outcome; a busy line is stored as the last attempt without touching an earlier send.
+// terminal (and through the Class 2.0 modem emulator): the far end gets the pages the program
+// built, and the record keeps the outcome; a busy line is stored as the last attempt without
+// touching an earlier send.
 #include "ModalAnswer.h"
 #include "SendingFixtures.h"
 #include "StoreFixtures.h"
 #include "TestPages.h"
 
+#include "Emulator.h"
 #include "EngineHarness.h"
 #include "app/TFaxFileBuilder.h"
 #include "app/TMainScreen.h"
@@ -73,6 +75,24 @@ qptest::ModalAnswer SendAndClose(const QString& copy, QString& result) {
         CallLimitMs + 10000);
 }
 
+// Every page arrived whole: the few rows of the header line the window adds at its top,
+// then the built page pixel for pixel.
+void ComparePages(const std::vector<FaxRaster>& farPages,
+                  const std::vector<FaxRaster>& builtPages) {
+    QCOMPARE(farPages.size(), builtPages.size());
+    for (std::size_t page = 0; page < farPages.size(); ++page) {
+        QCOMPARE(builtPages[page].Height(), TFaxFileBuilder::PageHeight);
+        QCOMPARE(farPages[page].Width(), builtPages[page].Width());
+        const int added = farPages[page].Height() - builtPages[page].Height();
+        QVERIFY2(added > 0 && added < HeaderRows, qPrintable(QString::number(added)));
+        const std::string difference = enginetest::Difference(
+            BottomRows(farPages[page], builtPages[page].Height()), builtPages[page]);
+        QVERIFY2(difference.empty(), qPrintable(QStringLiteral("page %1: %2")
+                                                    .arg(page + 1)
+                                                    .arg(QString::fromStdString(difference))));
+    }
+}
+
 } // namespace
 
 class SendTest final : public QObject {
@@ -122,19 +142,48 @@ private slots:
                  line.Transcript().c_str());
         const auto farPages = testpages::ReadTiff(line.File("rx.tif"));
         QCOMPARE(farPages.size(), builtPages.size());
-        // Every page arrived whole: the few rows of the header line the window adds at its
-        // top, then the built page pixel for pixel.
-        for (std::size_t page = 0; page < farPages.size(); ++page) {
-            QCOMPARE(builtPages[page].Height(), TFaxFileBuilder::PageHeight);
-            QCOMPARE(farPages[page].Width(), builtPages[page].Width());
-            const int added = farPages[page].Height() - builtPages[page].Height();
-            QVERIFY2(added > 0 && added < HeaderRows, qPrintable(QString::number(added)));
-            const std::string difference = enginetest::Difference(
-                BottomRows(farPages[page], builtPages[page].Height()), builtPages[page]);
-            QVERIFY2(difference.empty(), qPrintable(QStringLiteral("page %1: %2")
-                                                        .arg(page + 1)
-                                                        .arg(QString::fromStdString(difference))));
+        ComparePages(farPages, builtPages);
+    }
+
+    // The same fax through the Class 2.0 modem emulator.
+    void sendClass20() {
+        Emulator modem;
+        QVERIFY(modem.Start({"--time-factor", "20", "--rx-tiff", modem.File("rx.tif")}));
+        WriteSendSettings();
+        {
+            IniFile ini(SettingsFileName());
+            ini.WriteInteger("Modem", "FaxClass", 3);
+            ini.WriteString("Ports", "Com1", modem.Device());
+            ini.Save();
         }
+        auto window = StartWindow();
+        AddOutgoingFax(*window, PagesRtf("Cover", 1), PagesRtf("Document", 3));
+        MessageBoxScript::AnswerAll(true);
+        QString result;
+        const QString built = Data("built.apf");
+        {
+            auto answer = SendAndClose(built, result);
+            window->findChild<QPushButton*>("SendButton")->click();
+            QVERIFY(answer.Wait());
+        }
+        QCOMPARE(result, QStringLiteral("Sent"));
+        QVERIFY(modem.Event("cmd AT+FCLASS=2.0").has_value());
+        TTableAdapter& fax = window->Store().FaxAdapter();
+        QVERIFY(GoToRecord(fax, "SUBJECT", "Quarterly figures"));
+        QVERIFY(fax.FieldLogical("SENT"));
+        QCOMPARE(Trimmed(fax.FieldString("PAGES")), QStringLiteral("4"));
+        QCOMPARE(Trimmed(fax.FieldString("LASTRESULT")), QStringLiteral("Sent"));
+
+        const auto builtPages = ApfPages(built);
+        QCOMPARE(builtPages.size(), std::size_t(4));
+        std::vector<FaxRaster> farPages;
+        QVERIFY(WaitUntil(
+            [&] {
+                farPages = testpages::ReadTiff(modem.File("rx.tif"));
+                return farPages.size() == builtPages.size();
+            },
+            20000));
+        ComparePages(farPages, builtPages);
     }
 
     // A busy line: the busy text is the last attempt, PAGES is set, and neither SENT nor
