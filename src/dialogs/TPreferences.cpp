@@ -11,6 +11,7 @@
 #include "faxcomm/TQpSendFax.h"
 #include "faxcomm/core/SerialDeviceScan.h"
 #include "ui/TButtonBar.h"
+#include "ui/TFormFields.h"
 #include "ui/KeyboardAccess.h"
 #include "ui/THelpBrowser.h"
 
@@ -145,51 +146,6 @@ void TPreferences::BuildButtonBar() {
     static_cast<QVBoxLayout*>(layout())->addWidget(bar);
 }
 
-QGroupBox* TPreferences::RadioGroup(const QString& objectName, const QString& title,
-                                    const QStringList& items, int columns, QButtonGroup*& group) {
-    auto* box = new QGroupBox(title, this);
-    box->setObjectName(objectName);
-    auto* grid = new QGridLayout(box);
-    grid->setContentsMargins(6, 2, 6, 2);
-    grid->setVerticalSpacing(0);
-    group = new QButtonGroup(box);
-    const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
-    for (int i = 0; i < items.size(); ++i) {
-        auto* radio = new QRadioButton(items[i], box);
-        radio->setObjectName(objectName + QString::number(i));
-        group->addButton(radio, i);
-        // Items run down the first column, then the next.
-        grid->addWidget(radio, i % rows, i / rows);
-    }
-    return box;
-}
-
-QLineEdit* TPreferences::LabelledEdit(const QString& objectName, const QString& label,
-                                      const QString& hint, QWidget* parent, QGridLayout* grid,
-                                      int row) {
-    auto* caption = new QLabel(label, parent);
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(objectName);
-    caption->setBuddy(edit);
-    TButtonBar::SetHint(edit, hint);
-    grid->addWidget(caption, row, 0);
-    grid->addWidget(edit, row, 1);
-    return edit;
-}
-
-QLineEdit* TPreferences::StackedEdit(const QString& objectName, const QString& label,
-                                     const QString& hint, QWidget* parent, QGridLayout* grid,
-                                     int row) {
-    auto* caption = new QLabel(label, parent);
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(objectName);
-    caption->setBuddy(edit);
-    TButtonBar::SetHint(edit, hint);
-    grid->addWidget(caption, row, 0, 1, 2);
-    grid->addWidget(edit, row + 1, 0, 1, 2);
-    return edit;
-}
-
 void TPreferences::WidenFor(QLineEdit* edit, int characters) {
     // Room for as many average characters as the field takes, plus its frame and margins.
     edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * characters + 12);
@@ -202,19 +158,20 @@ QWidget* TPreferences::BuildPersonalAndModem() {
     grid->setVerticalSpacing(3);
 
     // Labels above the fields, so that the fields get the column's whole width.
-    name_ = StackedEdit("Name", "Your &name", "Enter your name here", panel, grid, 0);
+    name_ = TFormFields::StackedEdit("Name", "Your &name", "Enter your name here", panel, grid, 0);
     name_->setMaxLength(MaxNameLength);
-    faxNumber_ = StackedEdit("FaxNumber", "Your &fax number (Station ID#)",
-                             "Enter your own fax number here", panel, grid, 2);
+    faxNumber_ = TFormFields::StackedEdit("FaxNumber", "Your &fax number (Station ID#)",
+                                          "Enter your own fax number here", panel, grid, 2);
     faxNumber_->setMaxLength(MaxFaxNumberLength);
     WidenFor(name_, MaxNameLength);
     WidenFor(faxNumber_, MaxFaxNumberLength);
 
     // One port per line, each with the device it opens; the fax classes below.
-    auto* port = RadioGroup("ComPort", "&Port", PortChoiceItems(), 1, comPort_);
+    auto* port = TFormFields::RadioGroup("ComPort", "&Port", PortChoiceItems(), 1, comPort_, this);
     TButtonBar::SetHint(port, ModemSettingHints::ComPort);
-    auto* faxClass = RadioGroup("FaxClass", "Fax &class",
-                                {"auto detect", "class 1", "class 2", "class 2.0"}, 2, faxClass_);
+    auto* faxClass = TFormFields::RadioGroup("FaxClass", "Fax &class",
+                                             {"auto detect", "class 1", "class 2", "class 2.0"}, 2,
+                                             faxClass_, this);
     TButtonBar::SetHint(faxClass, ModemSettingHints::FaxClass);
     grid->addWidget(port, 4, 0, 1, 2);
     grid->addWidget(faxClass, 5, 0, 1, 2);
@@ -245,17 +202,18 @@ QWidget* TPreferences::BuildDialing() {
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setVerticalSpacing(3);
 
-    dialPrefix_ =
-        LabelledEdit("DialPrefix", "&Dial prefix:", ModemSettingHints::DialPrefix, panel, grid, 0);
-    auto* tone = RadioGroup("ToneOrPulse", "Tone &or Pulse", {"Tone", "Pulse"}, 2, toneOrPulse_);
+    dialPrefix_ = TFormFields::LabelledEdit(
+        "DialPrefix", "&Dial prefix:", ModemSettingHints::DialPrefix, panel, grid, 0);
+    auto* tone = TFormFields::RadioGroup("ToneOrPulse", "Tone &or Pulse", {"Tone", "Pulse"}, 2,
+                                         toneOrPulse_, this);
     TButtonBar::SetHint(tone, ModemSettingHints::ToneOrPulse);
     grid->addWidget(tone, 1, 0, 1, 2);
-    dialAttempts_ = LabelledEdit("DialAttempts", "N&umber of dial attempts",
-                                 ModemSettingHints::DialAttempts, panel, grid, 2);
-    retryWait_ = LabelledEdit("RetryWait", "Seconds to wait before &retry",
-                              ModemSettingHints::RetryWait, panel, grid, 3);
-    timeOut_ = LabelledEdit("TimeOut", "&Seconds to wait before timeout",
-                            ModemSettingHints::TimeOut, panel, grid, 4);
+    dialAttempts_ = TFormFields::LabelledEdit("DialAttempts", "N&umber of dial attempts",
+                                              ModemSettingHints::DialAttempts, panel, grid, 2);
+    retryWait_ = TFormFields::LabelledEdit("RetryWait", "Seconds to wait before &retry",
+                                           ModemSettingHints::RetryWait, panel, grid, 3);
+    timeOut_ = TFormFields::LabelledEdit("TimeOut", "&Seconds to wait before timeout",
+                                         ModemSettingHints::TimeOut, panel, grid, 4);
     dialAttempts_->setText("3");
     retryWait_->setText("60");
     timeOut_->setText("60");
@@ -272,7 +230,8 @@ QWidget* TPreferences::BuildDialing() {
     grid->addWidget(blindDial_, 5, 0, 1, 2);
     grid->addWidget(ignoreBusy_, 6, 0, 1, 2);
 
-    auto* ring = RadioGroup("AnswerOnRing", "Answer on rin&g", {"1", "2", "3"}, 3, answerOnRing_);
+    auto* ring = TFormFields::RadioGroup("AnswerOnRing", "Answer on rin&g", {"1", "2", "3"}, 3,
+                                         answerOnRing_, this);
     TButtonBar::SetHint(ring, "Select which ring Quillpost should answer on, when in receive mode");
     grid->addWidget(ring, 7, 0, 1, 2);
     grid->setRowStretch(8, 1);

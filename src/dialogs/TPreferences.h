@@ -56,12 +56,6 @@ private:
     void ClosePort();
     void FindModemClick();
     void CheckFaxClassClick();
-    QGroupBox* RadioGroup(const QString& objectName, const QString& title, const QStringList& items,
-                          int columns, QButtonGroup*& group);
-    QLineEdit* LabelledEdit(const QString& objectName, const QString& label, const QString& hint,
-                            QWidget* parent, class QGridLayout* grid, int row);
-    QLineEdit* StackedEdit(const QString& objectName, const QString& label, const QString& hint,
-                           QWidget* parent, QGridLayout* grid, int row);
     static void WidenFor(QLineEdit* edit, int characters);
 
     void SelectWavFile();

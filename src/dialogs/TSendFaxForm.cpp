@@ -14,6 +14,7 @@
 #include "faxcomm/TStandardFaxDisplay.h"
 #include "ui/KeyboardAccess.h"
 #include "ui/TButtonBar.h"
+#include "ui/TFormFields.h"
 #include "ui/THelpBrowser.h"
 
 #include <QApplication>
@@ -179,52 +180,6 @@ void TSendFaxForm::BuildButtonBar() {
     static_cast<QVBoxLayout*>(layout())->addWidget(bar);
 }
 
-QGroupBox* TSendFaxForm::RadioGroup(const QString& objectName, const QString& title,
-                                    const QStringList& items, int columns, QButtonGroup*& group,
-                                    QWidget* parent) {
-    auto* box = new QGroupBox(title, parent);
-    box->setObjectName(objectName);
-    auto* grid = new QGridLayout(box);
-    grid->setContentsMargins(6, 2, 6, 2);
-    grid->setVerticalSpacing(0);
-    group = new QButtonGroup(box);
-    const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
-    for (int i = 0; i < items.size(); ++i) {
-        auto* radio = new QRadioButton(items[i], box);
-        radio->setObjectName(objectName + QString::number(i));
-        group->addButton(radio, i);
-        // Items run down the first column, then the next.
-        grid->addWidget(radio, i % rows, i / rows);
-    }
-    return box;
-}
-
-QLineEdit* TSendFaxForm::StackedEdit(const QString& objectName, const QString& label,
-                                     const QString& hint, QWidget* parent, QGridLayout* grid,
-                                     int row) {
-    auto* caption = new QLabel(label, parent);
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(objectName);
-    caption->setBuddy(edit);
-    TButtonBar::SetHint(edit, hint);
-    grid->addWidget(caption, row, 0, 1, 2);
-    grid->addWidget(edit, row + 1, 0, 1, 2);
-    return edit;
-}
-
-QLineEdit* TSendFaxForm::LabelledEdit(const QString& objectName, const QString& label,
-                                      const QString& hint, QWidget* parent, QGridLayout* grid,
-                                      int row) {
-    auto* caption = new QLabel(label, parent);
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(objectName);
-    caption->setBuddy(edit);
-    TButtonBar::SetHint(edit, hint);
-    grid->addWidget(caption, row, 0);
-    grid->addWidget(edit, row, 1);
-    return edit;
-}
-
 // The number to dial first, then the sender's own details and the dialing numbers.
 QWidget* TSendFaxForm::BuildNumberAndUser() {
     auto* panel = new QWidget(this);
@@ -232,21 +187,23 @@ QWidget* TSendFaxForm::BuildNumberAndUser() {
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setVerticalSpacing(3);
 
-    phoneNumber_ = LabelledEdit("sfPhoneNumber", "&Phone #:", "Enter the recipient phone # here",
-                                panel, grid, 0);
-    dialPrefix_ = LabelledEdit("sfDialPrefix", "&Dial prefix:", ModemSettingHints::DialPrefix,
-                               panel, grid, 1);
-    userName_ = StackedEdit("sfusername", "Your Nam&e (optional)",
-                            "Enter your name here\n(this will be printed on the fax header)", panel,
-                            grid, 2);
+    phoneNumber_ = TFormFields::LabelledEdit(
+        "sfPhoneNumber", "&Phone #:", "Enter the recipient phone # here", panel, grid, 0);
+    dialPrefix_ = TFormFields::LabelledEdit(
+        "sfDialPrefix", "&Dial prefix:", ModemSettingHints::DialPrefix, panel, grid, 1);
+    userName_ = TFormFields::StackedEdit(
+        "sfusername", "Your Nam&e (optional)",
+        "Enter your name here\n(this will be printed on the fax header)", panel, grid, 2);
     userName_->setMaxLength(MaxUserFieldLength);
-    stationId_ = StackedEdit("sfStationID", "Your fax n&umber or Station ID# (required)",
-                             "Enter your own fax number here\n(this is required for "
-                             "identification purposes)",
-                             panel, grid, 4);
+    stationId_ =
+        TFormFields::StackedEdit("sfStationID", "Your fax n&umber or Station ID# (required)",
+                                 "Enter your own fax number here\n(this is required for "
+                                 "identification purposes)",
+                                 panel, grid, 4);
     stationId_->setMaxLength(MaxUserFieldLength);
-    modemInit_ = StackedEdit("sfModemInit", "&Modem initialization string (rarely needed):",
-                             ModemSettingHints::ModemInit, panel, grid, 6);
+    modemInit_ =
+        TFormFields::StackedEdit("sfModemInit", "&Modem initialization string (rarely needed):",
+                                 ModemSettingHints::ModemInit, panel, grid, 6);
 
     auto* rateLabel = new QLabel("&Transfer Rate (BPS)", panel);
     transferRate_ = new QComboBox(panel);
@@ -258,12 +215,12 @@ QWidget* TSendFaxForm::BuildNumberAndUser() {
     grid->addWidget(rateLabel, 8, 0);
     grid->addWidget(transferRate_, 8, 1);
 
-    dialAttempts_ = LabelledEdit("sfDialAttempts", "Number of dial &attempts",
-                                 ModemSettingHints::DialAttempts, panel, grid, 9);
-    retryWait_ = LabelledEdit("sfRetryWait", "Seconds to wait before &retry",
-                              ModemSettingHints::RetryWait, panel, grid, 10);
-    timeOut_ = LabelledEdit("sfTimeOut", "Seconds to &wait before timeout",
-                            ModemSettingHints::TimeOut, panel, grid, 11);
+    dialAttempts_ = TFormFields::LabelledEdit("sfDialAttempts", "Number of dial &attempts",
+                                              ModemSettingHints::DialAttempts, panel, grid, 9);
+    retryWait_ = TFormFields::LabelledEdit("sfRetryWait", "Seconds to wait before &retry",
+                                           ModemSettingHints::RetryWait, panel, grid, 10);
+    timeOut_ = TFormFields::LabelledEdit("sfTimeOut", "Seconds to &wait before timeout",
+                                         ModemSettingHints::TimeOut, panel, grid, 11);
     dialAttempts_->setText("3");
     retryWait_->setText("60");
     timeOut_->setText("60");
@@ -281,14 +238,14 @@ QWidget* TSendFaxForm::BuildModemAndDialing() {
     box->setSpacing(3);
 
     // One port per line, each with the device it opens.
-    auto* port = RadioGroup("ComPort", "P&ort", PortChoiceItems(), 1, comPort_, panel);
+    auto* port = TFormFields::RadioGroup("ComPort", "P&ort", PortChoiceItems(), 1, comPort_, panel);
     TButtonBar::SetHint(port, ModemSettingHints::ComPort);
-    auto* faxClass =
-        RadioGroup("sfFaxClass", "Fax &class", {"auto detect", "class 1", "class 2", "class 2.0"},
-                   2, faxClass_, panel);
+    auto* faxClass = TFormFields::RadioGroup("sfFaxClass", "Fax &class",
+                                             {"auto detect", "class 1", "class 2", "class 2.0"}, 2,
+                                             faxClass_, panel);
     TButtonBar::SetHint(faxClass, ModemSettingHints::FaxClass);
-    auto* tone =
-        RadioGroup("sfToneOrPulse", "To&ne or Pulse", {"Tone", "Pulse"}, 2, toneOrPulse_, panel);
+    auto* tone = TFormFields::RadioGroup("sfToneOrPulse", "To&ne or Pulse", {"Tone", "Pulse"}, 2,
+                                         toneOrPulse_, panel);
     TButtonBar::SetHint(tone, ModemSettingHints::ToneOrPulse);
     SelectItem(faxClass_, 0);
     SelectItem(toneOrPulse_, 0);

@@ -68,12 +68,6 @@ private:
     void BuildButtonBar();
     void PrepareKeyboard();
     void CreateComponents();
-    QGroupBox* RadioGroup(const QString& objectName, const QString& title, const QStringList& items,
-                          int columns, QButtonGroup*& group, QWidget* parent);
-    QLineEdit* StackedEdit(const QString& objectName, const QString& label, const QString& hint,
-                           QWidget* parent, QGridLayout* grid, int row);
-    QLineEdit* LabelledEdit(const QString& objectName, const QString& label, const QString& hint,
-                            QWidget* parent, QGridLayout* grid, int row);
 
     void SendClick();
     void ConfigureSendFax();
