@@ -104,7 +104,7 @@ private slots:
     void cleanup() { MessageBoxScript::Reset(); }
 
     // A two-page fax becomes FAX0001.APF and a row with the caller's station ID, date,
-    // time and page count; the sound is played.
+    // time and page count; the sound is played; a second call becomes FAX0002.APF.
     void receiveTwoPages() {
         SimulatedLine line;
         const std::vector<FaxRaster> sent = {testpages::Pattern(1728, 120, 11),
@@ -175,6 +175,29 @@ private slots:
             QTest::qWait(300);
             QVERIFY(window->grab().save(shot));
         }
+
+        // A second call gets its own file and page count.
+        const std::vector<FaxRaster> one = {testpages::Pattern(1728, 60, 14)};
+        QVERIFY(testpages::WriteTiff(line.File("one.tif"), one, true));
+        QVERIFY(WaitUntil(
+            [&] {
+                line.Drain();
+                return window->QpReceiveFax1()->FaxStatus() == qpfax::fsWaitingForCall;
+            },
+            20000));
+        QVERIFY(line.Command("call " + line.File("one.tif")));
+        QVERIFY2(WaitUntil(
+                     [&] {
+                         line.Drain();
+                         return rec.QueryRecCount() == 2;
+                     },
+                     CallLimitMs),
+                 line.Transcript().c_str());
+        QVERIFY(GoToRecord(rec, "FAXFILE", "FAX0002.APF"));
+        QCOMPARE(Trimmed(rec.FieldString("PAGES")), QStringLiteral("1"));
+        const auto second = ApfPages(Data("receive/FAX0002.APF"));
+        QCOMPARE(second.size(), one.size());
+        QCOMPARE(enginetest::Difference(second[0], one[0]), std::string());
 
         // Off again: the port is free for others.
         ReceiveButton(*window)->click();
