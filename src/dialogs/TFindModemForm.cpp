@@ -6,8 +6,11 @@
 #include "faxcomm/core/PortConstants.h"
 #include "faxcomm/core/PortDeviceName.h"
 #include "ui/KeyboardAccess.h"
+#include "ui/TFormFields.h"
+#include "ui/WindowUtils.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -185,5 +188,18 @@ void TFindModemForm::ClosePort() {
         port_->SetOpen(false);
     } catch (const std::exception&) {
         // Nothing more to do for a port that will not close.
+    }
+}
+
+void TFindModemForm::SearchAndOffer(TQpComPort* port, QButtonGroup* comPort, QWidget* parent) {
+    const int remembered = TFormFields::ItemIndex(comPort);
+    TFindModemForm dialog(port, parent);
+    CenterForm(&dialog);
+    dialog.exec();
+    port->SetComNumber(static_cast<std::uint16_t>(remembered + 1));
+    const int found = dialog.FoundPort();
+    if (found > 0 && found != remembered + 1 &&
+        AskYesNo("Set Com Port to Com " + QString::number(found), "Com Port")) {
+        TFormFields::SelectItem(comPort, found - 1);
     }
 }

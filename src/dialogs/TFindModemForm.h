@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+class QButtonGroup;
+
 #include <array>
 
 class QLabel;
@@ -20,6 +22,11 @@ public:
     static constexpr long AnswerTicks = 18;
 
     explicit TFindModemForm(TQpComPort* port, QWidget* parent = nullptr);
+
+    // Runs the search on `port` and, when a modem answers on another port than the one
+    // checked in `comPort`, asks whether to check that one. The port keeps the number of
+    // the checked choice.
+    static void SearchAndOffer(TQpComPort* port, QButtonGroup* comPort, QWidget* parent);
 
     // The first port number (1..6) with a modem, or -1 when none answered.
     int FoundPort() const { return foundPort_; }

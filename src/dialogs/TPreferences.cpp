@@ -280,24 +280,6 @@ QWidget* TPreferences::BuildReceiving() {
     return panel;
 }
 
-int TPreferences::ItemIndex(const QButtonGroup* group) {
-    return group->checkedId();
-}
-
-void TPreferences::SelectItem(QButtonGroup* group, int index) {
-    if (QAbstractButton* button = group->button(index)) {
-        button->setChecked(true);
-        return;
-    }
-    // No such item: nothing is selected.
-    const bool exclusive = group->exclusive();
-    group->setExclusive(false);
-    for (QAbstractButton* button : group->buttons()) {
-        button->setChecked(false);
-    }
-    group->setExclusive(exclusive);
-}
-
 void TPreferences::LoadFrom(const QpSettings& settings) {
     transferRate_->setCurrentIndex(IndexFromBps(settings.maximumBps));
     waveFileEdit_->setText(QString::fromStdString(settings.receiveWav));
@@ -308,18 +290,18 @@ void TPreferences::LoadFrom(const QpSettings& settings) {
     dialAttempts_->setText(QString::number(settings.dialAttempts));
     retryWait_->setText(QString::number(settings.retryWait));
     timeOut_->setText(QString::number(settings.dialTimeout));
-    SelectItem(comPort_, settings.comPort);
+    TFormFields::SelectItem(comPort_, settings.comPort);
     // A first start with no USB serial device: the test line lets the user try the program.
     testLinePreselected_ = showWelcome_ && !qpcomm::SerialDeviceScan::UsbSerialDevicePresent();
     if (testLinePreselected_) {
-        SelectItem(comPort_, TestLinePortIndex);
+        TFormFields::SelectItem(comPort_, TestLinePortIndex);
     }
-    SelectItem(faxClass_, settings.faxClass);
+    TFormFields::SelectItem(faxClass_, settings.faxClass);
     receiveAtStartup_->setChecked(settings.receiveAtStartup);
-    SelectItem(answerOnRing_, settings.answerOnRing - 1);
+    TFormFields::SelectItem(answerOnRing_, settings.answerOnRing - 1);
     blindDial_->setChecked(settings.blindDial);
     ignoreBusy_->setChecked(settings.ignoreBusy);
-    SelectItem(toneOrPulse_, settings.toneOrPulse);
+    TFormFields::SelectItem(toneOrPulse_, settings.toneOrPulse);
     // Filled fields show the start of their text, not its end.
     for (QLineEdit* edit : findChildren<QLineEdit*>()) {
         edit->setCursorPosition(0);
@@ -336,13 +318,13 @@ void TPreferences::StoreTo(QpSettings& settings) const {
     TakeWholeNumber(dialAttempts_, settings.dialAttempts);
     TakeWholeNumber(retryWait_, settings.retryWait);
     TakeWholeNumber(timeOut_, settings.dialTimeout);
-    settings.comPort = ItemIndex(comPort_);
-    settings.faxClass = ItemIndex(faxClass_);
+    settings.comPort = TFormFields::ItemIndex(comPort_);
+    settings.faxClass = TFormFields::ItemIndex(faxClass_);
     settings.receiveAtStartup = receiveAtStartup_->isChecked();
-    settings.answerOnRing = ItemIndex(answerOnRing_) + 1;
+    settings.answerOnRing = TFormFields::ItemIndex(answerOnRing_) + 1;
     settings.blindDial = blindDial_->isChecked();
     settings.ignoreBusy = ignoreBusy_->isChecked();
-    settings.toneOrPulse = ItemIndex(toneOrPulse_);
+    settings.toneOrPulse = TFormFields::ItemIndex(toneOrPulse_);
 }
 
 void TPreferences::showEvent(QShowEvent* event) {
@@ -423,27 +405,18 @@ void TPreferences::ClosePort() {
 }
 
 void TPreferences::FindModemClick() {
-    const int remembered = ItemIndex(comPort_);
-    TFindModemForm dialog(port_, this);
-    CenterForm(&dialog);
-    dialog.exec();
-    port_->SetComNumber(static_cast<std::uint16_t>(remembered + 1));
-    const int found = dialog.FoundPort();
-    if (found > 0 && found != remembered + 1 &&
-        AskYesNo("Set Com Port to Com " + QString::number(found), "Com Port")) {
-        SelectItem(comPort_, found - 1);
-    }
+    TFindModemForm::SearchAndOffer(port_, comPort_, this);
 }
 
 void TPreferences::CheckFaxClassClick() {
     {
-        TCheckFaxClassForm dialog(port_, sendFax_, ItemIndex(comPort_) + 1, this);
+        TCheckFaxClassForm dialog(port_, sendFax_, TFormFields::ItemIndex(comPort_) + 1, this);
         CenterForm(&dialog);
         dialog.exec();
         const int found = dialog.RecommendedClass();
-        if (found >= 0 && found + 1 != ItemIndex(faxClass_) &&
+        if (found >= 0 && found + 1 != TFormFields::ItemIndex(faxClass_) &&
             AskYesNo("Set fax class as " + dialog.RecommendedName() + " ?", "Fax Class")) {
-            SelectItem(faxClass_, found + 1);
+            TFormFields::SelectItem(faxClass_, found + 1);
         }
     }
     ClosePort();

@@ -62,9 +62,6 @@ private:
     void PlayNow();
     void ShowWelcome();
 
-    static int ItemIndex(const QButtonGroup* group);
-    static void SelectItem(QButtonGroup* group, int index);
-
     bool showWelcome_;
     bool testLinePreselected_ = false;
     QLabel* status_ = nullptr;

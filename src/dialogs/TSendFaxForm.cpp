@@ -61,24 +61,6 @@ std::optional<std::uint16_t> WholeNumber(const QString& text) {
     return static_cast<std::uint16_t>(value);
 }
 
-int ItemIndex(const QButtonGroup* group) {
-    return group->checkedId();
-}
-
-void SelectItem(QButtonGroup* group, int index) {
-    if (QAbstractButton* button = group->button(index)) {
-        button->setChecked(true);
-        return;
-    }
-    // No such item: nothing is selected.
-    const bool exclusive = group->exclusive();
-    group->setExclusive(false);
-    for (QAbstractButton* button : group->buttons()) {
-        button->setChecked(false);
-    }
-    group->setExclusive(exclusive);
-}
-
 QString FaxErrorMessage(int code) {
     return QString::fromStdString(qp::ErrorTextOr(code, "Unknown error"));
 }
@@ -247,8 +229,8 @@ QWidget* TSendFaxForm::BuildModemAndDialing() {
     auto* tone = TFormFields::RadioGroup("sfToneOrPulse", "To&ne or Pulse", {"Tone", "Pulse"}, 2,
                                          toneOrPulse_, panel);
     TButtonBar::SetHint(tone, ModemSettingHints::ToneOrPulse);
-    SelectItem(faxClass_, 0);
-    SelectItem(toneOrPulse_, 0);
+    TFormFields::SelectItem(faxClass_, 0);
+    TFormFields::SelectItem(toneOrPulse_, 0);
 
     blindDial_ = new QCheckBox("&Blind Dial", panel);
     blindDial_->setObjectName("CheckBlindDial");
@@ -289,7 +271,7 @@ void TSendFaxForm::SetPhoneNumber(const QString& number) {
 }
 
 void TSendFaxForm::SetSettings(const SendFaxSettings& settings) {
-    SelectItem(comPort_, settings.comPort);
+    TFormFields::SelectItem(comPort_, settings.comPort);
     port_->SetComNumber(static_cast<std::uint16_t>(std::max(0, settings.comPort + 1)));
     // Preferences allow a longer name: one given here is shown and used whole, while
     // typing stays limited to the field's own length.
@@ -302,8 +284,8 @@ void TSendFaxForm::SetSettings(const SendFaxSettings& settings) {
     dialAttempts_->setText(settings.dialAttempts);
     retryWait_->setText(settings.retryWait);
     timeOut_->setText(settings.timeOut);
-    SelectItem(faxClass_, settings.faxClass);
-    SelectItem(toneOrPulse_, settings.toneOrPulse);
+    TFormFields::SelectItem(faxClass_, settings.faxClass);
+    TFormFields::SelectItem(toneOrPulse_, settings.toneOrPulse);
     blindDial_->setChecked(settings.blindDial);
     ignoreBusy_->setChecked(settings.ignoreBusy);
     transferRate_->setCurrentIndex(IndexFromBps(BpsFromIndex(settings.rateIndex)));
@@ -315,7 +297,7 @@ void TSendFaxForm::SetSettings(const SendFaxSettings& settings) {
 
 SendFaxSettings TSendFaxForm::Settings() const {
     SendFaxSettings settings;
-    settings.comPort = ItemIndex(comPort_);
+    settings.comPort = TFormFields::ItemIndex(comPort_);
     settings.userName = userName_->text();
     settings.stationId = stationId_->text();
     settings.dialPrefix = dialPrefix_->text();
@@ -323,8 +305,8 @@ SendFaxSettings TSendFaxForm::Settings() const {
     settings.dialAttempts = dialAttempts_->text();
     settings.retryWait = retryWait_->text();
     settings.timeOut = timeOut_->text();
-    settings.faxClass = ItemIndex(faxClass_);
-    settings.toneOrPulse = ItemIndex(toneOrPulse_);
+    settings.faxClass = TFormFields::ItemIndex(faxClass_);
+    settings.toneOrPulse = TFormFields::ItemIndex(toneOrPulse_);
     settings.blindDial = blindDial_->isChecked();
     settings.ignoreBusy = ignoreBusy_->isChecked();
     settings.rateIndex = transferRate_->currentIndex();
@@ -358,7 +340,7 @@ QString TSendFaxForm::ModemInitCommand(const QString& typed) {
 }
 
 int TSendFaxForm::SelectedPortNumber() const {
-    return ItemIndex(comPort_) + 1;
+    return TFormFields::ItemIndex(comPort_) + 1;
 }
 
 void TSendFaxForm::showEvent(QShowEvent* event) {
@@ -415,8 +397,8 @@ void TSendFaxForm::ConfigureSendFax() {
     sendFax_->SetFaxFile(ComponentText(faxFile_));
     sendFax_->SetCoverFile(ComponentText(coverFile_));
     sendFax_->SetPhoneNumber(ComponentText(phoneNumber_->text()));
-    sendFax_->SetToneDial(ItemIndex(toneOrPulse_) == 0);
-    sendFax_->SetFaxClass(static_cast<TFaxClass>(ItemIndex(faxClass_) + 1));
+    sendFax_->SetToneDial(TFormFields::ItemIndex(toneOrPulse_) == 0);
+    sendFax_->SetFaxClass(static_cast<TFaxClass>(TFormFields::ItemIndex(faxClass_) + 1));
     // The first text that is not a whole number ends the conversion: it and the ones
     // after it keep the component's values.
     if (const auto attempts = WholeNumber(dialAttempts_->text())) {
@@ -452,9 +434,9 @@ void TSendFaxForm::CheckFaxClassClick() {
         CenterForm(&dialog);
         dialog.exec();
         const int found = dialog.RecommendedClass();
-        if (found >= 0 && found + 1 != ItemIndex(faxClass_) &&
+        if (found >= 0 && found + 1 != TFormFields::ItemIndex(faxClass_) &&
             AskYesNo("Set fax class as " + dialog.RecommendedName() + " ?", "Fax Class")) {
-            SelectItem(faxClass_, found + 1);
+            TFormFields::SelectItem(faxClass_, found + 1);
         }
     }
     ClosePort();
@@ -462,16 +444,7 @@ void TSendFaxForm::CheckFaxClassClick() {
 }
 
 void TSendFaxForm::FindModemClick() {
-    const int remembered = ItemIndex(comPort_);
-    TFindModemForm dialog(port_, this);
-    CenterForm(&dialog);
-    dialog.exec();
-    port_->SetComNumber(static_cast<std::uint16_t>(remembered + 1));
-    const int found = dialog.FoundPort();
-    if (found > 0 && found != remembered + 1 &&
-        AskYesNo("Set Com Port to Com " + QString::number(found), "Com Port")) {
-        SelectItem(comPort_, found - 1);
-    }
+    TFindModemForm::SearchAndOffer(port_, comPort_, this);
 }
 
 void TSendFaxForm::CloseClick() {

@@ -1,5 +1,6 @@
 #include "ui/TFormFields.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -52,4 +53,22 @@ QLineEdit* TFormFields::StackedEdit(const QString& objectName, const QString& la
     grid->addWidget(caption, row, 0, 1, 2);
     grid->addWidget(edit, row + 1, 0, 1, 2);
     return edit;
+}
+
+int TFormFields::ItemIndex(const QButtonGroup* group) {
+    return group->checkedId();
+}
+
+void TFormFields::SelectItem(QButtonGroup* group, int index) {
+    if (QAbstractButton* button = group->button(index)) {
+        button->setChecked(true);
+        return;
+    }
+    // No such item: nothing is selected.
+    const bool exclusive = group->exclusive();
+    group->setExclusive(false);
+    for (QAbstractButton* button : group->buttons()) {
+        button->setChecked(false);
+    }
+    group->setExclusive(exclusive);
 }

@@ -23,6 +23,10 @@ public:
     static QLineEdit* LabelledEdit(const QString& objectName, const QString& label,
                                    const QString& hint, QWidget* parent, QGridLayout* grid,
                                    int row);
+    // The index of a radio group's checked item, -1 for none.
+    static int ItemIndex(const QButtonGroup* group);
+    // Checks item `index`; an index without an item leaves none checked.
+    static void SelectItem(QButtonGroup* group, int index);
     // A label above its edit, both across two columns of `grid` from `row`.
     static QLineEdit* StackedEdit(const QString& objectName, const QString& label,
                                   const QString& hint, QWidget* parent, QGridLayout* grid, int row);
