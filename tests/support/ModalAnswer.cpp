@@ -109,8 +109,8 @@ public:
     static ModalRegistry& Instance() {
         static QPointer<ModalRegistry> registry;
         if (!registry) {
-            registry = new ModalRegistry(qApp);
-            qApp->installEventFilter(registry);
+            registry = new ModalRegistry(QCoreApplication::instance());
+            QCoreApplication::instance()->installEventFilter(registry);
         }
         return *registry;
     }
