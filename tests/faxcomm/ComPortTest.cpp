@@ -312,7 +312,9 @@ void ComPortTest::eventsRunOnTheMainThreadInOrder() {
     const int ok = port.AddDataTrigger("OK");
     QStringList events;
     bool allOnMainThread = true;
-    auto onMain = [&] { allOnMainThread &= QThread::currentThread() == qApp->thread(); };
+    auto onMain = [&] {
+        allOnMainThread &= QThread::currentThread() == QCoreApplication::instance()->thread();
+    };
     port.OnTrigger = [&](TQpComPort&, std::uint16_t msg, std::uint16_t handle, std::uint16_t) {
         onMain();
         events << QString("trigger %1 %2").arg(msg, 0, 16).arg(handle);

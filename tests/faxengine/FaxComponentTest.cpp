@@ -215,7 +215,7 @@ void FaxComponentTest::sendWithStatusWindowAndHistory() {
     std::vector<int> logs;
     std::optional<int> finished;
     send->OnFaxStatus = [&](TQpAbstractFax& fax, bool, bool last) {
-        offThread = offThread || QThread::currentThread() != qApp->thread();
+        offThread = offThread || QThread::currentThread() != QCoreApplication::instance()->thread();
         if (!last && fax.FaxStatus() == qpfax::fsSendingPage && status->Display()->isVisible()) {
             shownDuringSend = true;
             remoteShown = LabelText(status->Display(), "RemoteID");
