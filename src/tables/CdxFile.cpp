@@ -11,13 +11,13 @@ constexpr uint32_t kPage = 512;
 constexpr uint32_t kHeader = 1024;
 } // namespace
 
-CdxFile::CdxFile(const std::string& path, bool writable, size_t cachedLeaves)
+CdxFile::CdxFile(const std::string& path, bool writable, size_t cachedLeaves, size_t cachedBytes)
     : path_(path), writable_(writable),
       file_(std::make_unique<EngineFile>(
           "Index", path, writable ? EngineFile::Access::kReadWrite : EngineFile::Access::kReadOnly,
           EngineFile::Lock::kNone)),
       reader_(std::make_unique<CdxReader>(path)), headers_(reader_->Tags()),
-      trees_(headers_.size()), cache_(cachedLeaves) {
+      trees_(headers_.size()), cache_(cachedLeaves, cachedBytes) {
     foundStale_ = markedStale_ = reader_->MarkedStale();
     const uint64_t size = reader_->FileSize();
     end_ = (size + kPage - 1) / kPage * kPage;

@@ -26,13 +26,17 @@ class EngineFile;
 // stale mark (MarkStale) tells the next open to rebuild the trees from the table.
 class CdxFile {
 public:
-    // Decoded leaves held at most: a few megabytes, enough for the whole tree of a table
-    // of some hundred thousand faxes.
-    static constexpr size_t kCachedLeaves = 2048;
+    // Decoded leaves held at most, and the bytes their keys take at most: enough for the
+    // whole tree of a table of a hundred thousand faxes, about as much memory as SQLite's
+    // page cache.
+    static constexpr size_t kCachedLeaves = 3072;
+    static constexpr size_t kCachedBytes = 1536 * 1024;
 
-    // Opens `path` and reads its tag definitions; throws TableFault. `cachedLeaves`: how
-    // many decoded leaves the file keeps in memory at most.
-    CdxFile(const std::string& path, bool writable, size_t cachedLeaves = kCachedLeaves);
+    // Opens `path` and reads its tag definitions; throws TableFault. `cachedLeaves` and
+    // `cachedBytes`: how many decoded leaves the file keeps in memory at most, and how
+    // many bytes their keys take.
+    CdxFile(const std::string& path, bool writable, size_t cachedLeaves = kCachedLeaves,
+            size_t cachedBytes = kCachedBytes);
     ~CdxFile();
     CdxFile(const CdxFile&) = delete;
     CdxFile& operator=(const CdxFile&) = delete;

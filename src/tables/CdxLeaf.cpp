@@ -58,29 +58,41 @@ int CdxLeaf::LowerBound(const char* key, uint32_t recno) const {
     return lo;
 }
 
-int CdxLeaf::Trail(int i) const {
-    const char* key = KeyAt(i);
-    int n = 0;
+int CdxLeaf::TrailOf(const char* key, int known) const {
+    int n = known;
     while (n < keyLength_ && key[keyLength_ - 1 - n] == pad_)
         ++n;
     return n;
 }
 
-int CdxLeaf::Dup(int i) const {
-    if (i == 0)
-        return 0; // the first key of a node is stored whole
-    const int limit = keyLength_ - std::max(Trail(i), Trail(i - 1));
-    const char* key = KeyAt(i);
-    const char* previous = KeyAt(i - 1);
-    int dup = 0;
+int CdxLeaf::DupOf(const char* previous, int previousTrail, const char* key, int trail,
+                   int known) const {
+    const int limit = keyLength_ - std::max(trail, previousTrail);
+    int dup = std::min(known, limit);
     while (dup < limit && key[dup] == previous[dup])
         ++dup;
     return dup;
 }
 
+int CdxLeaf::Trail(int i) const {
+    return TrailOf(KeyAt(i));
+}
+
+int CdxLeaf::Dup(int i) const {
+    if (i == 0)
+        return 0; // the first key of a node is stored whole
+    return DupOf(KeyAt(i - 1), Trail(i - 1), KeyAt(i), Trail(i));
+}
+
 void CdxLeaf::Insert(int i, const char* key, uint32_t recno) {
     const int before = i < Count() ? Fragment(i) : 0;
-    keys_.insert(size_t(i) * size_t(keyLength_), key, size_t(keyLength_));
+    if (recnos_.size() == recnos_.capacity()) {
+        // Room for a few more keys at a time rather than twice the size: a leaf never
+        // holds more than a page's worth, and the cache counts what its buffers take.
+        recnos_.reserve(recnos_.size() + kInsertRoom);
+        keys_.reserve(keys_.size() + kInsertRoom * size_t(keyLength_));
+    }
+    keys_.insert(keys_.begin() + ptrdiff_t(size_t(i) * size_t(keyLength_)), key, key + keyLength_);
     recnos_.insert(recnos_.begin() + i, recno);
     fragmentBytes_ += Fragment(i) + (i + 1 < Count() ? Fragment(i + 1) : 0) - before;
     maxRecno_ = std::max(maxRecno_, recno);
@@ -89,7 +101,8 @@ void CdxLeaf::Insert(int i, const char* key, uint32_t recno) {
 void CdxLeaf::Erase(int i) {
     const int before = Fragment(i) + (i + 1 < Count() ? Fragment(i + 1) : 0);
     const uint32_t recno = RecnoAt(i);
-    keys_.erase(size_t(i) * size_t(keyLength_), size_t(keyLength_));
+    const auto at = keys_.begin() + ptrdiff_t(size_t(i) * size_t(keyLength_));
+    keys_.erase(at, at + keyLength_);
     recnos_.erase(recnos_.begin() + i);
     fragmentBytes_ += (i < Count() ? Fragment(i) : 0) - before;
     if (recno == maxRecno_)
@@ -104,6 +117,20 @@ void CdxLeaf::Reset(int keyLength, char pad) {
     recnos_.shrink_to_fit();
 }
 
+void CdxLeaf::Prepare(int keyLength, char pad) {
+    if (keyLength == keyLength_ && pad == pad_)
+        Clear();
+    else
+        Reset(keyLength, pad);
+}
+
+void CdxLeaf::Compact() {
+    if (recnos_.capacity() - recnos_.size() > kInsertRoom) {
+        keys_.shrink_to_fit();
+        recnos_.shrink_to_fit();
+    }
+}
+
 void CdxLeaf::Clear() {
     keys_.clear();
     recnos_.clear();
@@ -113,13 +140,20 @@ void CdxLeaf::Clear() {
 
 void CdxLeaf::Recount() {
     fragmentBytes_ = 0;
-    for (int i = 0; i < Count(); ++i)
-        fragmentBytes_ += Fragment(i);
-    maxRecno_ = recnos_.empty() ? 0 : *std::max_element(recnos_.begin(), recnos_.end());
+    maxRecno_ = 0;
+    int previousTrail = 0;
+    for (int i = 0; i < Count(); ++i) {
+        const int trail = Trail(i);
+        const int dup = i == 0 ? 0 : DupOf(KeyAt(i - 1), previousTrail, KeyAt(i), trail);
+        fragmentBytes_ += keyLength_ - dup - trail;
+        maxRecno_ = std::max(maxRecno_, recnos_[size_t(i)]);
+        previousTrail = trail;
+    }
 }
 
 void CdxLeaf::MoveTail(int from, CdxLeaf& tail) {
-    tail.keys_.append(keys_, size_t(from) * size_t(keyLength_), std::string::npos);
+    tail.keys_.insert(tail.keys_.end(),
+                      keys_.begin() + ptrdiff_t(size_t(from) * size_t(keyLength_)), keys_.end());
     tail.recnos_.insert(tail.recnos_.end(), recnos_.begin() + from, recnos_.end());
     keys_.resize(size_t(from) * size_t(keyLength_));
     recnos_.resize(size_t(from));
@@ -147,8 +181,11 @@ void CdxLeaf::Encode(unsigned char* page, bool root, uint32_t left, uint32_t rig
     page[22] = static_cast<unsigned char>(l.trailBits);
     page[23] = static_cast<unsigned char>(l.entryBytes);
     size_t fragmentEnd = kPageSize;
+    int previousTrail = 0;
     for (int i = 0; i < Count(); ++i) {
-        const int dup = Dup(i), trail = Trail(i);
+        const int trail = Trail(i);
+        const int dup = i == 0 ? 0 : DupOf(KeyAt(i - 1), previousTrail, KeyAt(i), trail);
+        previousTrail = trail;
         const uint64_t e = uint64_t(RecnoAt(i)) | (uint64_t(dup) << l.recBits) |
                            (uint64_t(trail) << (l.recBits + l.dupBits));
         for (int b = 0; b < l.entryBytes; ++b)
@@ -181,6 +218,7 @@ void CdxLeaf::Decode(const unsigned char* page, const std::string& where, const 
     std::string key(size_t(keyLength_), pad_);
     if (before)
         key.assign(before, size_t(keyLength_));
+    int previousTrail = 0;
     for (uint32_t i = 0; i < count; ++i) {
         uint64_t e = 0;
         for (uint32_t b = 0; b < entryBytes; ++b)
@@ -201,10 +239,17 @@ void CdxLeaf::Decode(const unsigned char* page, const std::string& where, const 
             fail("lists record number 0");
         if (i > 0 && Compare(int(i) - 1, key.data(), recno) >= 0)
             fail("has keys out of order");
-        keys_.append(key);
+        // The node's size counts what this program would share (a writer may have shared
+        // less than it could).
+        const int ownTrail = TrailOf(key.data(), int(trail));
+        const int ownDup =
+            i == 0 ? 0 : DupOf(KeyAt(int(i) - 1), previousTrail, key.data(), ownTrail, int(dup));
+        fragmentBytes_ += keyLength_ - ownDup - ownTrail;
+        maxRecno_ = std::max(maxRecno_, recno);
+        previousTrail = ownTrail;
+        keys_.insert(keys_.end(), key.begin(), key.end());
         recnos_.push_back(recno);
     }
-    Recount();
 }
 
 } // namespace qp::tables

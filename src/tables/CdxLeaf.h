@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,6 +23,13 @@ public:
     // node used again and again for leaves of different sizes would otherwise keep the
     // largest buffers any of them needed.
     void Reset(int keyLength, char pad);
+    // Empties the node for keys of the given length and pad, keeping its buffers when
+    // they are the node's own (for a node reused for leaves of one tag).
+    void Prepare(int keyLength, char pad);
+    // Gives back the room the buffers keep beyond the node's keys and a few more.
+    void Compact();
+    // Bytes the node's buffers take.
+    size_t HeldBytes() const { return keys_.capacity() + recnos_.capacity() * sizeof(uint32_t); }
 
     int KeyLength() const { return keyLength_; }
     int Count() const { return int(recnos_.size()); }
@@ -63,6 +71,12 @@ private:
     };
     static Layout LayoutFor(int keyLength, uint32_t maxRecno);
 
+    // Trailing pad bytes of `key`, the last `known` of which are known to be pad.
+    int TrailOf(const char* key, int known = 0) const;
+    // Leading bytes `key` shares with `previous` as the format allows, given the trailing
+    // pad bytes of both; the first `known` bytes are known to be shared.
+    int DupOf(const char* previous, int previousTrail, const char* key, int trail,
+              int known = 0) const;
     int Trail(int i) const;
     // Leading bytes entry `i` shares with entry `i - 1`, as the format allows them.
     int Dup(int i) const;
@@ -71,7 +85,7 @@ private:
 
     int keyLength_;
     char pad_;
-    std::string keys_;
+    std::vector<char> keys_;
     std::vector<uint32_t> recnos_;
     int fragmentBytes_ = 0;
     uint32_t maxRecno_ = 0;

@@ -1,5 +1,6 @@
 #include "tables/CodePage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <iconv.h>
@@ -163,6 +164,9 @@ std::string CodePage::Decode(const std::string& bytes) const {
 }
 
 std::string CodePage::Encode(const std::string& utf8) const {
+    // Plain ASCII is the same in every code page the tables use.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; }))
+        return utf8;
     std::string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {

@@ -284,7 +284,7 @@ void DbfFile::UpdateCache(int64_t offset, const void* data, size_t length) {
     }
 }
 
-void DbfFile::ReadRecord(long recno, std::string& out) {
+void DbfFile::ReadRecord(long recno, std::string& out, bool keepPage) {
     if (recno < 1 || recno > recordCount_)
         Fail(tbeNoRecord, "no record " + std::to_string(recno));
     int64_t offset = headerLength_ + int64_t(recno - 1) * recordLength_;
@@ -295,7 +295,7 @@ void DbfFile::ReadRecord(long recno, std::string& out) {
         return;
     }
     int64_t page = offset >> kPageShift;
-    if (((offset + recordLength_ - 1) >> kPageShift) == page) {
+    if (keepPage && ((offset + recordLength_ - 1) >> kPageShift) == page) {
         size_t valid = 0;
         const unsigned char* data = CachedPage(page, valid);
         size_t inPage = size_t(offset - (page << kPageShift));

@@ -52,8 +52,10 @@ public:
     int CodePageMark() const { return codePage_; }
     std::string LastUpdate() const; // "YYYY-MM-DD"
 
-    // Copies record `recno` (1..RecordCount) into `out`; throws TableFault.
-    void ReadRecord(long recno, std::string& out);
+    // Copies record `recno` (1..RecordCount) into `out`; throws TableFault. A record read
+    // once in passing (`keepPage` false: writing's own bookkeeping) leaves the page cache,
+    // which serves browsing, as it was.
+    void ReadRecord(long recno, std::string& out, bool keepPage = true);
     // Overwrites record `recno` with `record` (RecordLength bytes).
     void WriteRecord(long recno, const std::string& record);
     // Overwrites `length` bytes of record `recno` from byte `offset` on.

@@ -1,17 +1,33 @@
 #include "tables/LeafCache.h"
 
 #include <algorithm>
+#include <string>
 
+#include "tables/TableFault.h"
 #include "tables/TagTree.h"
 
 namespace qp::tables {
 
-LeafCache::LeafCache(size_t slots) : slots_(slots < 8 ? 8 : slots) {
-    free_.reserve(slots_.size());
-    for (size_t i = slots_.size(); i-- > 0;)
-        free_.push_back(i);
+namespace {
+
+// Working leaves: enough for the few leaves one change touches (a split reaches three or
+// four) with room to spare, and few enough that the room they keep does not count.
+constexpr size_t kMinWorking = 8;
+constexpr size_t kMaxWorking = 64;
+
+size_t WorkingShare(size_t leaves) {
+    return std::clamp(leaves / 32, kMinWorking, kMaxWorking);
+}
+
+} // namespace
+
+LeafCache::LeafCache(size_t leaves, size_t compactBytes)
+    : entries_(std::max(leaves, kMinWorking)), leaves_(entries_.size(), CdxLeaf(1, ' ')),
+      working_(WorkingShare(entries_.size())), compactBudget_(compactBytes) {
+    for (size_t i = entries_.size(); i-- > 0;)
+        KindOf(i).free.push_back(i);
     size_t buckets = 16;
-    while (buckets < 2 * slots_.size())
+    while (buckets < 2 * entries_.size())
         buckets *= 2;
     held_.resize(buckets);
     heldMask_ = buckets - 1;
@@ -21,32 +37,32 @@ size_t LeafCache::Bucket(uint32_t page) const {
     return size_t((page / CdxLeaf::kPageSize) * 2654435761u) & heldMask_;
 }
 
-int32_t LeafCache::HeldSlot(uint32_t page) const {
+int32_t LeafCache::HeldEntry(uint32_t page) const {
     for (size_t b = Bucket(page);; b = (b + 1) & heldMask_) {
-        if (held_[b].slot < 0)
+        if (held_[b].entry < 0)
             return -1;
         if (held_[b].page == page)
-            return held_[b].slot;
+            return held_[b].entry;
     }
 }
 
-void LeafCache::SetHeld(uint32_t page, int32_t slot) {
+void LeafCache::SetHeld(uint32_t page, int32_t entry) {
     size_t b = Bucket(page);
-    while (held_[b].slot >= 0 && held_[b].page != page)
+    while (held_[b].entry >= 0 && held_[b].page != page)
         b = (b + 1) & heldMask_;
-    held_[b] = {page, slot};
+    held_[b] = {page, entry};
 }
 
 void LeafCache::ClearHeld(uint32_t page) {
     size_t hole = Bucket(page);
-    while (held_[hole].page != page || held_[hole].slot < 0) {
-        if (held_[hole].slot < 0)
+    while (held_[hole].page != page || held_[hole].entry < 0) {
+        if (held_[hole].entry < 0)
             return;
         hole = (hole + 1) & heldMask_;
     }
     // Entries after the hole that could not sit where they belong move up into it, so
     // that no search stops short of them.
-    for (size_t next = (hole + 1) & heldMask_; held_[next].slot >= 0;
+    for (size_t next = (hole + 1) & heldMask_; held_[next].entry >= 0;
          next = (next + 1) & heldMask_) {
         const size_t home = Bucket(held_[next].page);
         const bool homeBetween =
@@ -56,140 +72,214 @@ void LeafCache::ClearHeld(uint32_t page) {
             hole = next;
         }
     }
-    held_[hole].slot = -1;
+    held_[hole].entry = -1;
 }
 
-void LeafCache::Unlink(size_t slot) {
-    Slot& s = slots_[slot];
-    if (s.newer >= 0)
-        slots_[size_t(s.newer)].older = s.older;
+void LeafCache::Unlink(size_t entry) {
+    Entry& e = entries_[entry];
+    Kind& kind = KindOf(entry);
+    if (e.newer >= 0)
+        entries_[size_t(e.newer)].older = e.older;
     else
-        newest_ = s.older;
-    if (s.older >= 0)
-        slots_[size_t(s.older)].newer = s.newer;
+        kind.newest = e.older;
+    if (e.older >= 0)
+        entries_[size_t(e.older)].newer = e.newer;
     else
-        oldest_ = s.newer;
-    s.newer = s.older = -1;
+        kind.oldest = e.newer;
+    e.newer = e.older = -1;
 }
 
-void LeafCache::MakeNewest(size_t slot, bool linked) {
-    if (newest_ == int(slot))
+void LeafCache::MakeNewest(size_t entry, bool linked) {
+    Kind& kind = KindOf(entry);
+    if (kind.newest == int(entry))
         return;
-    Slot& s = slots_[slot];
+    Entry& e = entries_[entry];
     if (linked)
-        Unlink(slot);
-    s.older = newest_;
-    s.newer = -1;
-    if (newest_ >= 0)
-        slots_[size_t(newest_)].newer = int(slot);
-    newest_ = int(slot);
-    if (oldest_ < 0)
-        oldest_ = int(slot);
+        Unlink(entry);
+    e.older = kind.newest;
+    e.newer = -1;
+    if (kind.newest >= 0)
+        entries_[size_t(kind.newest)].newer = int(entry);
+    kind.newest = int(entry);
+    if (kind.oldest < 0)
+        kind.oldest = int(entry);
 }
 
-void LeafCache::Release(size_t slot) {
-    Slot& s = slots_[slot];
-    if (lastValid_ && lastSlot_ == slot)
+void LeafCache::Occupy(size_t entry, TagTree& tree, uint32_t page, bool dirty) {
+    if (!IsWorking(entry))
+        compactBytes_ += leaves_[entry].HeldBytes();
+    Entry& e = entries_[entry];
+    e.page = page;
+    e.tree = &tree;
+    e.dirty = dirty;
+    SetHeld(page, int32_t(entry));
+    MakeNewest(entry, false);
+}
+
+void LeafCache::Release(size_t entry, bool clearLeaf) {
+    Entry& e = entries_[entry];
+    if (lastValid_ && lastEntry_ == entry)
         lastValid_ = false;
-    Unlink(slot);
-    ClearHeld(s.page);
-    s.tree = nullptr;
-    s.dirty = false;
-    s.leaf.Clear();
-    free_.push_back(slot);
+    Unlink(entry);
+    ClearHeld(e.page);
+    e.tree = nullptr;
+    e.dirty = false;
+    if (!IsWorking(entry))
+        compactBytes_ -= leaves_[entry].HeldBytes();
+    if (clearLeaf && IsWorking(entry)) {
+        leaves_[entry].Clear();
+    } else if (clearLeaf) {
+        // A free compact place keeps no buffers.
+        leaves_[entry].Clear();
+        leaves_[entry].Compact();
+    }
+    KindOf(entry).free.push_back(entry);
 }
 
-size_t LeafCache::Take(TagTree& tree, uint32_t page) {
-    if (free_.empty()) {
-        // The leaf used longest ago makes room; a changed one is written first, and stays
-        // when that fails.
-        const size_t victim = size_t(oldest_);
-        Slot& old = slots_[victim];
-        if (old.dirty) {
-            old.tree->WriteLeaf(old.page, old.leaf);
-            old.dirty = false;
-        }
+void LeafCache::WriteBack(size_t entry) {
+    Entry& e = entries_[entry];
+    if (e.dirty) {
+        e.tree->WriteLeaf(e.page, leaves_[entry]);
+        e.dirty = false;
+    }
+}
+
+size_t LeafCache::FreeCompact(size_t incoming) {
+    // The compact leaves used longest ago make room, in places and in bytes; a changed
+    // one is written first, and stays when that fails.
+    while (compactKind_.oldest >= 0 &&
+           (compactKind_.free.empty() || compactBytes_ + incoming > compactBudget_)) {
+        const size_t victim = size_t(compactKind_.oldest);
+        WriteBack(victim);
         Release(victim);
     }
-    const size_t slot = free_.back();
-    free_.pop_back();
-    Slot& s = slots_[slot];
-    s.page = page;
-    s.tree = &tree;
-    s.dirty = false;
-    s.leaf.Reset(tree.KeyLength(), tree.Pad());
-    SetHeld(page, int32_t(slot));
-    MakeNewest(slot, false);
-    return slot;
+    const size_t entry = compactKind_.free.back();
+    compactKind_.free.pop_back();
+    return entry;
+}
+
+size_t LeafCache::FreeWorking() {
+    if (workingKind_.free.empty()) {
+        // The leaf used longest ago makes room. A leaf over its page size (waiting for the
+        // split of the change in progress) could not be written; the next one goes.
+        size_t victim = size_t(workingKind_.oldest);
+        for (size_t tries = 0; !leaves_[victim].Fits(); ++tries) {
+            if (tries == working_)
+                throw TableFault(tbeCorrupt, "Every cached index leaf is over its page size");
+            MakeNewest(victim, true);
+            victim = size_t(workingKind_.oldest);
+        }
+        leaves_[victim].Compact();
+        if (CompactPlaces() == 0 || leaves_[victim].HeldBytes() > compactBudget_) {
+            WriteBack(victim);
+            Release(victim);
+        } else {
+            const size_t compact = FreeCompact(leaves_[victim].HeldBytes());
+            const Entry old = entries_[victim];
+            // The leaf moves to the compact place; whatever that place held comes back
+            // (the leaf being promoted, when it is the place Promote gave up).
+            std::swap(leaves_[victim], leaves_[compact]);
+            Release(victim, false);
+            Occupy(compact, *old.tree, old.page, old.dirty);
+        }
+    }
+    const size_t entry = workingKind_.free.back();
+    workingKind_.free.pop_back();
+    return entry;
+}
+
+size_t LeafCache::Promote(size_t entry) {
+    const Entry held = entries_[entry];
+    // The compact place is given up first, so that the working leaf making room can take
+    // it without writing anything; the leaf itself waits in it until it moves.
+    Release(entry, false);
+    size_t working;
+    try {
+        working = FreeWorking();
+    } catch (...) {
+        auto& free = compactKind_.free;
+        free.erase(std::find(free.begin(), free.end(), entry));
+        Occupy(entry, *held.tree, held.page, held.dirty);
+        throw;
+    }
+    // When FreeWorking made a working leaf compact in the place just given up, the two
+    // leaves traded places already; otherwise the leaf still waits there.
+    if (entries_[entry].tree == nullptr)
+        std::swap(leaves_[working], leaves_[entry]);
+    Occupy(working, *held.tree, held.page, held.dirty);
+    return working;
 }
 
 size_t LeafCache::SlotOf(TagTree& tree, uint32_t page, size_t index) {
     if (lastValid_ && lastPage_ == page) {
-        MakeNewest(lastSlot_, true);
-        return lastSlot_;
+        MakeNewest(lastEntry_, true);
+        return lastEntry_;
     }
-    const int32_t held = HeldSlot(page);
-    size_t slot;
-    if (held >= 0) {
-        slot = size_t(held);
-        MakeNewest(slot, true);
+    const int32_t held = HeldEntry(page);
+    size_t entry;
+    if (held >= 0 && IsWorking(size_t(held))) {
+        entry = size_t(held);
+        MakeNewest(entry, true);
+    } else if (held >= 0) {
+        entry = Promote(size_t(held));
     } else {
-        slot = Take(tree, page);
+        entry = FreeWorking();
+        leaves_[entry].Prepare(tree.KeyLength(), tree.Pad());
+        Occupy(entry, tree, page, false);
         try {
-            tree.ReadLeaf(page, index, slots_[slot].leaf);
+            tree.ReadLeaf(page, index, leaves_[entry]);
         } catch (...) {
-            Release(slot);
+            Release(entry);
             throw;
         }
     }
     lastPage_ = page;
-    lastSlot_ = slot;
+    lastEntry_ = entry;
     lastValid_ = true;
-    return slot;
+    return entry;
 }
 
 CdxLeaf& LeafCache::Get(TagTree& tree, uint32_t page, size_t index) {
-    return slots_[SlotOf(tree, page, index)].leaf;
+    return leaves_[SlotOf(tree, page, index)];
 }
 
 CdxLeaf& LeafCache::GetForChange(TagTree& tree, uint32_t page, size_t index) {
-    Slot& slot = slots_[SlotOf(tree, page, index)];
-    slot.dirty = true;
-    return slot.leaf;
+    const size_t entry = SlotOf(tree, page, index);
+    entries_[entry].dirty = true;
+    return leaves_[entry];
 }
 
 CdxLeaf& LeafCache::Create(TagTree& tree, uint32_t page) {
-    const size_t slot = Take(tree, page);
-    slots_[slot].dirty = true;
-    return slots_[slot].leaf;
+    const size_t entry = FreeWorking();
+    leaves_[entry].Prepare(tree.KeyLength(), tree.Pad());
+    Occupy(entry, tree, page, true);
+    return leaves_[entry];
 }
 
 void LeafCache::MarkDirty(uint32_t page) {
     if (lastValid_ && lastPage_ == page) {
-        slots_[lastSlot_].dirty = true;
+        entries_[lastEntry_].dirty = true;
         return;
     }
-    if (const int32_t held = HeldSlot(page); held >= 0)
-        slots_[size_t(held)].dirty = true;
+    if (const int32_t held = HeldEntry(page); held >= 0)
+        entries_[size_t(held)].dirty = true;
 }
 
 void LeafCache::Drop(uint32_t page) {
-    if (const int32_t held = HeldSlot(page); held >= 0)
+    if (const int32_t held = HeldEntry(page); held >= 0)
         Release(size_t(held));
 }
 
 void LeafCache::WriteDirty(const TagTree& tree) {
-    for (Slot& s : slots_) {
-        if (s.tree == &tree && s.dirty) {
-            s.tree->WriteLeaf(s.page, s.leaf);
-            s.dirty = false;
-        }
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].tree == &tree)
+            WriteBack(i);
     }
 }
 
 void LeafCache::DropAll(const TagTree& tree) {
-    for (size_t i = 0; i < slots_.size(); ++i) {
-        if (slots_[i].tree == &tree)
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].tree == &tree)
             Release(i);
     }
 }

@@ -11,15 +11,20 @@ namespace qp::tables {
 class TagTree;
 
 // A fixed number of decoded index leaves, shared by the tags of one index file, so that
-// the memory an index takes does not grow with its table. A leaf not held is read from
-// its page; when every slot is taken, the leaf used longest ago makes room (written back
-// first when it changed).
+// the memory an index takes does not grow with its table. The few leaves in use lately
+// keep room to grow; the others are held compact, in buffers of their exact size (about
+// half what a leaf with room takes). A leaf not held is read from its page; when every
+// place is taken, the leaf used longest ago makes room (written back first when it
+// changed).
 //
 // A reference handed out stays valid while fewer than three other leaves are fetched:
 // the most recently used leaves are never the ones to make room.
 class LeafCache {
 public:
-    explicit LeafCache(size_t slots);
+    // Holds `leaves` leaves in all (at least 8); a few of them, and at least 8, with room
+    // to grow. The compact ones take `compactBytes` at most for their keys: a tree whose
+    // keys share much packs many keys into a leaf, and its leaves are larger decoded.
+    explicit LeafCache(size_t leaves, size_t compactBytes = SIZE_MAX);
 
     // The leaf at `page` of `tree` (leaf number `index` in its directory); read through
     // the tree when not held.
@@ -37,43 +42,70 @@ public:
     // Forgets every leaf of `tree` without writing.
     void DropAll(const TagTree& tree);
 
-    size_t Slots() const { return slots_.size(); }
+    size_t WorkingPlaces() const { return working_; }
+    size_t CompactPlaces() const { return entries_.size() - working_; }
+    // Bytes the compact leaves' keys and record numbers take.
+    size_t CompactBytes() const { return compactBytes_; }
 
 private:
-    struct Slot {
+    // A held leaf, in leaves_ at the same place. Entries [0, Working()) are the working
+    // leaves; the rest are compact.
+    struct Entry {
         uint32_t page = 0;
-        TagTree* tree = nullptr; // null: the slot is free
+        TagTree* tree = nullptr; // null: the entry is free
         bool dirty = false;
-        int newer = -1, older = -1; // neighbours in the order of use
-        CdxLeaf leaf{1, ' '};
+        int newer = -1, older = -1; // neighbours in the order of use, within its kind
+    };
+    // The entries of one kind in the order of use, and the free ones.
+    struct Kind {
+        int newest = -1, oldest = -1;
+        std::vector<size_t> free;
     };
 
-    size_t Take(TagTree& tree, uint32_t page);
+    bool IsWorking(size_t entry) const { return entry < working_; }
+    Kind& KindOf(size_t entry) { return IsWorking(entry) ? workingKind_ : compactKind_; }
+
     size_t SlotOf(TagTree& tree, uint32_t page, size_t index);
-    // The slot holding `page`, -1 for none.
-    int32_t HeldSlot(uint32_t page) const;
-    void SetHeld(uint32_t page, int32_t slot);
+    // A free working entry; when none is free, the one used longest ago is made compact
+    // (or let go when no compact place is kept).
+    size_t FreeWorking();
+    // A free compact entry with room for `incoming` more bytes; the compact leaves used
+    // longest ago are let go until there is one.
+    size_t FreeCompact(size_t incoming);
+    // Moves the leaf of compact entry `entry` to a working entry and returns that.
+    size_t Promote(size_t entry);
+    void Occupy(size_t entry, TagTree& tree, uint32_t page, bool dirty);
+    // Writes the leaf of `entry` to its page when it changed.
+    void WriteBack(size_t entry);
+    // Frees `entry`; its leaf is emptied unless `clearLeaf` is false (it moved).
+    void Release(size_t entry, bool clearLeaf = true);
+
+    // The entry holding `page`, -1 for none.
+    int32_t HeldEntry(uint32_t page) const;
+    void SetHeld(uint32_t page, int32_t entry);
     void ClearHeld(uint32_t page);
     size_t Bucket(uint32_t page) const;
-    void Unlink(size_t slot);
-    void MakeNewest(size_t slot, bool linked);
-    void Release(size_t slot);
+    void Unlink(size_t entry);
+    void MakeNewest(size_t entry, bool linked);
 
-    std::vector<Slot> slots_;
-    std::vector<size_t> free_;
-    // The slot holding each held page, in a hash table twice as large as the slots (open
-    // addressing, linear probing): finding a held leaf costs about one look, and the
+    std::vector<Entry> entries_;
+    std::vector<CdxLeaf> leaves_;
+    size_t working_;
+    Kind workingKind_, compactKind_;
+    size_t compactBudget_;
+    size_t compactBytes_ = 0;
+    // The entry holding each held page, in a hash table twice as large as the entries
+    // (open addressing, linear probing): finding a held leaf costs about one look, and the
     // table's size does not depend on the file's.
     struct Held {
         uint32_t page = 0;
-        int32_t slot = -1; // -1: the bucket is empty
+        int32_t entry = -1; // -1: the bucket is empty
     };
     std::vector<Held> held_;
     size_t heldMask_ = 0;
-    int newest_ = -1, oldest_ = -1;
-    // The slot found last: most calls ask for the same leaf again.
+    // The working entry found last: most calls ask for the same leaf again.
     uint32_t lastPage_ = 0;
-    size_t lastSlot_ = 0;
+    size_t lastEntry_ = 0;
     bool lastValid_ = false;
 };
 

@@ -48,8 +48,13 @@ std::string DateBytes(const WorkArea& area, const FieldInfo& f, const std::strin
         return std::string(8, ' ');
     const bool digits =
         date.size() == 8 && date.find_first_not_of("0123456789") == std::string::npos;
-    if (!digits || !IsCalendarDate(std::stoi(date.substr(0, 4)), std::stoi(date.substr(4, 2)),
-                                   std::stoi(date.substr(6, 2))))
+    const auto number = [&](size_t at, size_t length) {
+        int value = 0;
+        for (size_t i = at; i < at + length; ++i)
+            value = value * 10 + (date[i] - '0');
+        return value;
+    };
+    if (!digits || !IsCalendarDate(number(0, 4), number(4, 2), number(6, 2)))
         throw TableFault(tbeBadArgument, "Table " + area.Path() + ": \"" + text +
                                              "\" is not a date YYYYMMDD for field " + f.name);
     return date;

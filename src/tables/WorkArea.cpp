@@ -473,7 +473,7 @@ void WorkArea::SyncTags() {
     changed.swap(pending_);
     std::string now;
     for (const auto& p : changed) {
-        ReadRecordInto(long(p.recno), now);
+        ReadRecordInto(long(p.recno), now, false);
         if (p.appended)
             AddToTags(p.recno, now);
         else
@@ -485,12 +485,12 @@ void WorkArea::SyncTags() {
         pending_.swap(changed);
 }
 
-void WorkArea::ReadRecordInto(long recno, std::string& out) {
+void WorkArea::ReadRecordInto(long recno, std::string& out, bool keepPage) {
     if (recno == recordRecno_) {
         out = record_;
         return;
     }
-    dbf_->ReadRecord(recno, out);
+    dbf_->ReadRecord(recno, out, keepPage);
 }
 
 void WorkArea::StoreRecord(long recno, const std::string& record) {

@@ -175,7 +175,7 @@ private:
     // that key, if any (a scan of the table).
     void RelistUniqueKey(IndexTagState& tag, const std::string& key, uint32_t except);
     void WriteIndex();
-    void ReadRecordInto(long recno, std::string& out);
+    void ReadRecordInto(long recno, std::string& out, bool keepPage = true);
     void StoreRecord(long recno, const std::string& record);
     uint32_t MemoBlock(const std::string& record, const FieldInfo& field) const;
 

@@ -125,37 +125,62 @@ protected:
             expected.emplace(RandomKey(random), nextRecno++);
         WriteIndex(path, expected);
     }
+
+    // Random changes through a cache of `leaves` leaves whose compact leaves take at most
+    // `bytes`, checked against the sorted set in memory and on disk, over two sessions.
+    void ChangeThroughCache(size_t leaves, size_t bytes) {
+        const auto withinBudget = [&](CdxFile& file) {
+            EXPECT_LE(file.Cache().CompactBytes(), bytes) << "the cache outgrew its bytes";
+            if (leaves > kSmallCache) {
+                EXPECT_GT(file.Cache().CompactBytes(), 0u) << "no leaf was held compact";
+            }
+        };
+        {
+            CdxFile file(path, true, leaves, bytes);
+            TagTree& tree = file.LoadTree(0, ' ');
+            file.LoadTree(1, ' ');
+            ExpectSameKeys(tree, expected, random);
+            for (int round = 0; round < 6; ++round) {
+                SCOPED_TRACE("round " + std::to_string(round));
+                ChangeAtRandom(tree, expected, random, 1500, nextRecno, round % 2 ? 30 : 70);
+                ExpectSameKeys(tree, expected, random);
+                withinBudget(file);
+                if (round == 2) {
+                    file.Flush(); // the file is written midway and the changes go on
+                    EXPECT_EQ(ReadBack(path), expected);
+                }
+            }
+            file.Flush();
+        }
+        EXPECT_EQ(ReadBack(path), expected);
+        EXPECT_EQ(ReadBack(path, 1).size(), 2u) << "the other tag was disturbed";
+
+        // Opened again, the file gives the same keys and takes more changes.
+        CdxFile again(path, true, leaves, bytes);
+        EXPECT_FALSE(again.FoundStale());
+        TagTree& tree = again.LoadTree(0, ' ');
+        again.LoadTree(1, ' ');
+        ExpectSameKeys(tree, expected, random);
+        ChangeAtRandom(tree, expected, random, 2000, nextRecno, 50);
+        withinBudget(again);
+        again.Flush();
+        EXPECT_EQ(ReadBack(path), expected);
+    }
 };
 
 TEST_F(TagTreeTest, ChangesThroughASmallCacheMatchASortedSetInMemoryAndOnDisk) {
-    {
-        CdxFile file(path, true, kSmallCache);
-        TagTree& tree = file.LoadTree(0, ' ');
-        file.LoadTree(1, ' ');
-        ExpectSameKeys(tree, expected, random);
-        for (int round = 0; round < 6; ++round) {
-            SCOPED_TRACE("round " + std::to_string(round));
-            ChangeAtRandom(tree, expected, random, 1500, nextRecno, round % 2 ? 30 : 70);
-            ExpectSameKeys(tree, expected, random);
-            if (round == 2) {
-                file.Flush(); // the file is written midway and the changes go on
-                EXPECT_EQ(ReadBack(path), expected);
-            }
-        }
-        file.Flush();
-    }
-    EXPECT_EQ(ReadBack(path), expected);
-    EXPECT_EQ(ReadBack(path, 1).size(), 2u) << "the other tag was disturbed";
+    ChangeThroughCache(kSmallCache, SIZE_MAX);
+}
 
-    // Opened again, the file gives the same keys and takes more changes.
-    CdxFile again(path, true, kSmallCache);
-    EXPECT_FALSE(again.FoundStale());
-    TagTree& tree = again.LoadTree(0, ' ');
-    again.LoadTree(1, ' ');
-    ExpectSameKeys(tree, expected, random);
-    ChangeAtRandom(tree, expected, random, 2000, nextRecno, 50);
-    again.Flush();
-    EXPECT_EQ(ReadBack(path), expected);
+// Leaves move between the few working ones and the compact ones, changed or not, and
+// the compact ones are let go when their places run out.
+TEST_F(TagTreeTest, ChangesThroughWorkingAndCompactLeavesMatchASortedSet) {
+    ChangeThroughCache(40, SIZE_MAX);
+}
+
+// Plenty of places but few bytes: compact leaves are let go for their size.
+TEST_F(TagTreeTest, ChangesThroughACacheShortOfBytesMatchASortedSet) {
+    ChangeThroughCache(256, 6 * 1024);
 }
 
 TEST_F(TagTreeTest, EmptiedAndRefilledTreesUseTheirFreedPagesAgain) {
