@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 #include "faxcomm/TQpAbstractFax.h"
 #include "faxcomm/TStandardFaxDisplay.h"
@@ -24,7 +25,10 @@ TQpFaxStatus::~TQpFaxStatus() {
 }
 
 void TQpFaxStatus::CreateDisplay() {
-    display_ = new TStandardFaxDisplay();
+    // The display belongs to its owner's window, so that it comes up in front of that
+    // window and its Cancel button works while that window is modal (the send window).
+    auto* ownerWidget = qobject_cast<QWidget*>(parent());
+    display_ = new TStandardFaxDisplay(ownerWidget ? ownerWidget->window() : nullptr);
     display_->SetFax(Fax());
     Place();
 }

@@ -591,7 +591,12 @@ private slots:
             QVERIFY2(help, "the help window does not belong to the dialog");
             QVERIFY(help->isVisible());
             QCOMPARE(help->Topic(), topic);
-            QTest::mouseClick(help->findChild<QPushButton*>("CloseButton"), Qt::LeftButton);
+            // Through the window system, where a window blocked by a modal one gets no
+            // click.
+            QPushButton* close = help->findChild<QPushButton*>("CloseButton");
+            QVERIFY(QTest::qWaitForWindowExposed(help));
+            QTest::mouseClick(help->windowHandle(), Qt::LeftButton, {},
+                              close->mapTo(help, close->rect().center()));
             QTRY_VERIFY(!help || !help->isVisible());
             QVERIFY(dialog->isVisible());
         };

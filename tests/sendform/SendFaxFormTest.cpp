@@ -74,6 +74,7 @@ private slots:
     void closingWithoutSendingIsCancelled();
     void sendsWithClass2AndReportsSent();
     void busyThenCancelThenBusyAgainInOneVisit();
+    void statusDisplayWorksWhileTheWindowIsModal();
     void portInUseAndMissingPortLeaveTheWindowIdle();
     void keyboardAlone();
 };
@@ -309,6 +310,41 @@ void SendFaxFormTest::busyThenCancelThenBusyAgainInOneVisit() {
     QVERIFY(!form.ComPort()->Open());
     Button(&form, "CloseButton")->click();
     QVERIFY(!form.isVisible());
+}
+
+// The main window runs the send window modally: the status display must still take a
+// mouse click on its Cancel button (a window outside the modal one would be blocked).
+void SendFaxFormTest::statusDisplayWorksWhileTheWindowIsModal() {
+    Emulator modem;
+    QVERIFY(modem.Start({"--fault", "busy"}));
+    SetPortDevice(6, modem.Device());
+    const std::string fax = DataFolder() + "QPX_4.APF";
+    WriteTestFax(fax, 1);
+
+    TSendFaxForm form;
+    form.SetFaxFile(QString::fromStdString(fax));
+    form.SetPhoneNumber("5550100");
+    SendFaxSettings settings = TypicalSettings(5, 2); // Com6, class 2
+    settings.dialAttempts = "3";                      // busy: waits to dial again
+    settings.retryWait = "60";
+    form.SetSettings(settings);
+    form.setWindowModality(Qt::ApplicationModal);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    Button(&form, "SendFaxButton")->click();
+    QVERIFY(WaitUntil([&] { return form.SendFax()->FaxStatus() == qpfax::fsBusyWait; }, 15000));
+    TStandardFaxDisplay* display = form.FaxStatus()->Display();
+    QVERIFY(display->isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(display));
+    // Through the window system, where a window blocked by a modal one gets no click.
+    QPushButton* cancel = display->findChild<QPushButton*>("CancelButton");
+    QTest::mouseClick(display->windowHandle(), Qt::LeftButton, {},
+                      cancel->mapTo(display, cancel->rect().center()));
+    QVERIFY(WaitUntil([&] { return !form.Busy(); }, 15000));
+    QCOMPARE(form.ResultText(), QString("Cancel requested"));
+    QVERIFY(!display->isVisible());
+    Button(&form, "CloseButton")->click();
 }
 
 void SendFaxFormTest::portInUseAndMissingPortLeaveTheWindowIdle() {
