@@ -263,3 +263,31 @@ TEST(DeliveryTest, ExclusiveCallsNeverOverlapProcedureCalls) {
     Dispatcher().ClosePort(slot);
     EXPECT_EQ(Dispatcher().CallExclusive(slot, [] {}), -1001);
 }
+
+// What fires between the open and the first handler waits for that handler: data that
+// arrived then and a timer that ran out then are both reported once it is added. (A
+// component registers its handler after opening; a modem may speak first.)
+TEST(DeliveryTest, FiringsWaitForTheFirstHandler) {
+    PtyPair pty;
+    const int slot = OpenPty(pty);
+    ASSERT_GE(slot, 1);
+    const int timer = Dispatcher().AddTimerTrigger(slot);
+    ASSERT_GT(timer, 0);
+    ASSERT_EQ(Dispatcher().SetTimerTrigger(slot, timer, 1, true), 0);
+    pty.Write("RING\r\n");
+    std::this_thread::sleep_for(400ms); // several dispatcher passes with nobody to tell
+
+    std::atomic<int> avail{0};
+    std::atomic<int> timers{0};
+    const int id = Dispatcher().AddTriggerProcedure(slot, [&](int, const TriggerMessage& m) {
+        if (m.message == msgTriggerAvail) {
+            ++avail;
+        } else if (m.message == msgTriggerTimer) {
+            ++timers;
+        }
+    });
+    ASSERT_GT(id, 0);
+    EXPECT_TRUE(WaitUntil([&] { return avail.load() > 0; })) << "the data was never reported";
+    EXPECT_TRUE(WaitUntil([&] { return timers.load() > 0; })) << "the timer was never reported";
+    Dispatcher().ClosePort(slot);
+}

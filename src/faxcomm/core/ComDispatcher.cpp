@@ -274,6 +274,16 @@ std::string ComDispatcher::DeviceName(int slot) const {
 
 // ---- threads --------------------------------------------------------------------------
 
+namespace {
+
+// Whether a fired trigger can reach somebody now.
+bool CanDeliver(const PortRecord& port) {
+    return !port.handlers.empty() && !port.deliverySuspended && !port.stopping &&
+           !port.closeRequested;
+}
+
+} // namespace
+
 // Waits on the device and the wake-up pipe; each device event is handed to the dispatcher
 // thread, and the next wait starts once the dispatcher has acknowledged it. A hang-up
 // (the far end gone) is handed over once; the failed device is not waited on again, as it
@@ -331,7 +341,9 @@ void ComDispatcher::DispatcherLoop(std::shared_ptr<PortRecord> port) {
         // A trigger held back by the last pass runs in the next one, right after the
         // device has been serviced.
         auto deadline = heldBack ? Clock::now() : Clock::now() + kDispatchInterval;
-        if (const auto timer = port->triggers.NextTimerDeadline()) {
+        // A timer that has run out while nobody can be told keeps until somebody can; it
+        // must not make this loop spin meanwhile.
+        if (const auto timer = port->triggers.NextTimerDeadline(); timer && CanDeliver(*port)) {
             deadline = std::min(deadline, *timer);
         }
         port->dispatchWake.wait_until(lock, deadline, [&] {
@@ -514,8 +526,14 @@ void ComDispatcher::UpdateReceiveFlow(PortRecord& port) {
 // otherwise keep the pass going for ever). True when a trigger was held back for the next
 // pass. The lock is released while handlers run.
 bool ComDispatcher::RunTriggers(PortRecord& port, std::unique_lock<std::mutex>& lock) {
+    // Firings wait for a handler: one consumed with nobody to tell is lost for good (data
+    // that filled the buffer between the open and the first handler would never be
+    // reported, as no more can arrive).
+    if (!CanDeliver(port)) {
+        return false;
+    }
     port.triggers.BeginPass();
-    while (!port.deliverySuspended && !port.stopping && !port.closeRequested) {
+    while (CanDeliver(port)) {
         const auto message =
             port.triggers.NextFiring(Clock::now(), port.Conditions(), port.received);
         if (!message) {
