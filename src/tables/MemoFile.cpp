@@ -52,10 +52,10 @@ void MemoFile::ReadHeader() {
         Fail(tbeCorrupt, "block size 0");
     if (int64_t(nextFree_) * blockSize_ < kHeaderSize)
         Fail(tbeCorrupt, "next free block " + std::to_string(nextFree_) + " lies in the header");
-    // Some writers leave the last block short; never hand out blocks before the file's end.
-    int64_t endBlock = (fileSize_ + blockSize_ - 1) / blockSize_;
-    if (int64_t(nextFree_) < endBlock)
-        nextFree_ = uint32_t(endBlock);
+    // New memos go at the file's end, whatever the header says: some writers leave the
+    // last block short (a pointer before the end, into a live memo), and a damaged pointer
+    // far past the end would turn the next memo into a file of gigabytes.
+    nextFree_ = uint32_t((fileSize_ + blockSize_ - 1) / blockSize_);
 }
 
 void MemoFile::WriteAt(int64_t offset, const void* data, size_t length) {

@@ -132,6 +132,29 @@ TEST_F(DamagedTablesTest, MemoPointersPastTheEndGiveAClearError) {
     EXPECT_NE(engine.LastErrorText().find("QPX.FPT"), std::string::npos);
 }
 
+// A memo file whose next-free pointer lies far past its end (here 227 GB): new memos
+// still go at the file's real end, so the file stays small and the old memos stay.
+TEST_F(DamagedTablesTest, AFreeBlockPointerPastTheEndIsNotFollowed) {
+    const std::string memo = dir.file("QPX.FPT");
+    const auto sizeBefore = fs::file_size(memo);
+    Patch(memo, 0, std::string("\xD4\x00\x00\x0A", 4));
+    ASSERT_GT(engine.Use(path), 0) << engine.LastErrorText();
+    engine.Go(3);
+    ASSERT_EQ(engine.PutMemo("RTFDOC", "a new memo"), 0) << engine.LastErrorText();
+    ASSERT_EQ(engine.Close(), 0) << engine.LastErrorText();
+    EXPECT_LT(fs::file_size(memo), sizeBefore + 4096) << "the memo went past the file's end";
+
+    ASSERT_GT(engine.Use(path), 0);
+    engine.Go(2);
+    EXPECT_EQ(engine.GetMemo("RTFDOC"), std::string(200, 'm'));
+    engine.Go(3);
+    EXPECT_EQ(engine.GetMemo("RTFDOC"), "a new memo");
+    EXPECT_EQ(engine.Pack(), 0) << engine.LastErrorText();
+    engine.Go(2);
+    EXPECT_EQ(engine.GetMemo("RTFDOC"), std::string(200, 'm'));
+    ASSERT_EQ(engine.Close(), 0);
+}
+
 TEST_F(DamagedTablesTest, DamagedIndexIsRefusedThenRebuiltByReindex) {
     std::string index = dir.file("QPX.CDX");
     std::string good = ReadFile(index);
