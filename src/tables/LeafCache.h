@@ -48,7 +48,7 @@ public:
     size_t CompactBytes() const { return compactBytes_; }
 
 private:
-    // A held leaf, in leaves_ at the same place. Entries [0, Working()) are the working
+    // A held leaf, in leaves_ at the same place. Entries [0, WorkingPlaces()) are the working
     // leaves; the rest are compact.
     struct Entry {
         uint32_t page = 0;
